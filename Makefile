@@ -1,0 +1,31 @@
+# Thin wrapper over CMake.  `make run` and `make test` install what is missing,
+# build and then start the program or run the whole test suite.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: all setup configure build run test bench clean
+
+all: build
+
+setup:
+	@scripts/setup.sh
+
+configure: setup
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(BUILD)/bin/vestra $(ARGS)
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+bench: setup
+	@cmake -S . -B $(BUILD) -DVESTRA_BENCH=ON >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+	@scripts/run-benchmarks.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD)
