@@ -1,0 +1,304 @@
+// Writing positions into many photos: the window's sync loop (confirmations
+// answered, progress dialog running) against one plain exiftool process that
+// writes the same tags into the same files, one -execute per file. The bridge
+// alone, without the window's loop around it, shows where the difference lies.
+//
+//   bench_sync [photo count] [image width]
+
+#include "app/mainwindow.h"
+#include "exif/exiftool.h"
+#include "geo/gps_pos.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+QTextStream out(stdout);
+
+using tag_map = std::map<std::string, std::string>;
+
+// The GPS tags besides the position that a typed position clears.
+const char* const other_gps_tags[] = {
+    "GPSAltitude",     "GPSAltitudeRef",     "GPSAreaInformation",  "GPSDOP",          "GPSDateStamp",
+    "GPSDestBearing",  "GPSDestBearingRef",  "GPSDestDistance",     "GPSDestDistanceRef", "GPSDestLatitude",
+    "GPSDestLatitudeRef", "GPSDestLongitude", "GPSDestLongitudeRef", "GPSDifferential", "GPSHPositioningError",
+    "GPSImgDirection", "GPSImgDirectionRef", "GPSMapDatum",         "GPSMeasureMode",  "GPSProcessingMethod",
+    "GPSSatellites",   "GPSSpeed",           "GPSSpeedRef",         "GPSStatus",       "GPSTimeStamp",
+    "GPSTrack",        "GPSTrackRef",
+};
+
+// A photo-like picture, so that JPEG sizes are those of real images rather
+// than of flat colour.
+QImage make_picture(int width, int height, quint32 seed)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    QRandomGenerator random(seed);
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const int noise = int(random.bounded(24u));
+            line[x] = qRgb((x * 255 / width + noise) & 0xff, (y * 255 / height + noise) & 0xff,
+                           ((x + y) / 8 + int(seed)) & 0xff);
+        }
+    }
+    return image;
+}
+
+bool run_exiftool_argfile(const QString& argfile, const QStringList& lines)
+{
+    QFile file(argfile);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    file.write(lines.join('\n').toUtf8() + '\n');
+    file.close();
+    QProcess process;
+    process.start(QStringLiteral("exiftool"), {QStringLiteral("-@"), argfile});
+    if (!process.waitForFinished(-1))
+        return false;
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// Clicks the button with the given text in every message box that appears.
+class box_answerer : public QObject
+{
+public:
+    explicit box_answerer(QString answer)
+        : answer(std::move(answer))
+    {
+        timer.setInterval(5);
+        connect(&timer, &QTimer::timeout, this, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            for (QAbstractButton* button : box->buttons()) {
+                if (button->text().remove('&') == this->answer) {
+                    button->click();
+                    return;
+                }
+            }
+            box->reject();
+        });
+        timer.start();
+    }
+
+private:
+    QString answer;
+    QTimer timer;
+};
+
+struct photo_set
+{
+    QString originals;
+    QString work;
+    QStringList paths;
+
+    // Every run starts from the same bytes.
+    bool restore() const
+    {
+        for (const QString& path : paths) {
+            const QString name = QFileInfo(path).fileName();
+            QFile::remove(path);
+            if (!QFile::copy(originals + '/' + name, path))
+                return false;
+        }
+        return true;
+    }
+};
+
+// What the window will write, taken from the table as the sync loop takes it.
+std::vector<std::pair<QString, tag_map>> planned_writes(QAbstractItemModel* table, bool clear_others)
+{
+    std::vector<std::pair<QString, tag_map>> writes;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QString path = table->data(table->index(row, 0), Qt::UserRole).toString();
+        const QVariant proposal = table->data(table->index(row, 2), Qt::UserRole);
+        if (!proposal.isValid())
+            continue;
+        const gps_pos pos = proposal.value<gps_pos>();
+        tag_map tags{{"GPSLatitude#", pos.lat_numerical.toStdString()},
+                     {"GPSLatitudeRef", pos.lat_ref.toStdString()},
+                     {"GPSLongitude#", pos.lon_numerical.toStdString()},
+                     {"GPSLongitudeRef", pos.lon_ref.toStdString()}};
+        if (clear_others) {
+            for (const char* tag : other_gps_tags)
+                tags[tag] = std::string();
+        }
+        writes.emplace_back(path, tags);
+    }
+    return writes;
+}
+
+QStringList one_process_arguments(const std::vector<std::pair<QString, tag_map>>& writes)
+{
+    QStringList lines;
+    for (const auto& [path, tags] : writes) {
+        lines << QStringLiteral("-overwrite_original_in_place") << QStringLiteral("-m");
+        for (const auto& [name, value] : tags)
+            lines << QStringLiteral("-%1=%2").arg(QString::fromStdString(name), QString::fromStdString(value));
+        lines << path << QStringLiteral("-execute");
+    }
+    return lines;
+}
+
+double seconds(const QElapsedTimer& timer)
+{
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Kaltrin"));
+    QCoreApplication::setApplicationName(QStringLiteral("Vestra"));
+    // Keeps the window's settings away from the user's own.
+    QStandardPaths::setTestModeEnabled(true);
+
+    const QStringList args = QCoreApplication::arguments();
+    const int count = args.size() > 1 ? args[1].toInt() : 500;
+    const int width = args.size() > 2 ? args[2].toInt() : 640;
+    if (count <= 0 || width <= 0) {
+        std::fprintf(stderr, "usage: bench_sync [photo count] [image width]\n");
+        return 2;
+    }
+
+    QTemporaryDir dir;
+    photo_set photos;
+    photos.originals = dir.filePath(QStringLiteral("originals"));
+    photos.work = dir.filePath(QStringLiteral("Fotos März"));
+    QDir().mkpath(photos.originals);
+    QDir().mkpath(photos.work);
+
+    // Every tenth photo carries a position of its own, one minute apart.
+    QStringList tagging{QStringLiteral("-q"), QStringLiteral("-m"), QStringLiteral("-overwrite_original")};
+    const QImage picture = make_picture(width, width * 3 / 4, 7);
+    for (int i = 0; i < count; ++i) {
+        const QString name = QStringLiteral("Bild %1.jpg").arg(i, 4, 10, QChar('0'));
+        const QString original = photos.originals + '/' + name;
+        if (!picture.save(original, "JPEG", 90)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(original));
+            return 1;
+        }
+        photos.paths << photos.work + '/' + name;
+        tagging << QStringLiteral("-DateTimeOriginal=2019:05:01 %1:%2:00")
+                       .arg(10 + i / 60, 2, 10, QChar('0'))
+                       .arg(i % 60, 2, 10, QChar('0'));
+        if (i % 10 == 0) {
+            tagging << QStringLiteral("-GPSLatitude=%1").arg(48.1 + i * 0.0001, 0, 'f', 6)
+                    << QStringLiteral("-GPSLatitudeRef=N")
+                    << QStringLiteral("-GPSLongitude=%1").arg(11.5 + i * 0.0001, 0, 'f', 6)
+                    << QStringLiteral("-GPSLongitudeRef=E") << QStringLiteral("-GPSAltitude=520")
+                    << QStringLiteral("-GPSAltitudeRef=0");
+        }
+        tagging << original << QStringLiteral("-execute");
+    }
+    if (!run_exiftool_argfile(dir.filePath(QStringLiteral("tag.args")), tagging)) {
+        std::fprintf(stderr, "exiftool could not tag the photos\n");
+        return 1;
+    }
+
+    MainWindow window;
+    window.show();
+    auto* table = window.findChild<QTableView*>(QStringLiteral("table_view"))->model();
+    auto* sync = window.findChild<QAbstractButton*>(QStringLiteral("button_sync"));
+    const qint64 file_size = QFileInfo(photos.originals + QStringLiteral("/Bild 0001.jpg")).size();
+    out << count << " JPEG photos of " << width << " px width, about " << file_size / 1024 << " KiB each\n";
+
+    struct mode_case
+    {
+        const char* name;
+        const char* radio;
+        bool clear_others;
+    };
+    const mode_case cases[] = {
+        {"mode 2 (closest)", "radio_gps_use_closest", false},
+        {"mode 3 (typed position)", "radio_gps_set", true},
+    };
+
+    int status = 0;
+    for (const mode_case& c : cases) {
+        if (!photos.restore())
+            return 1;
+        window.on_button_reset_clicked();
+        window.load_files(photos.paths);
+        window.findChild<QAbstractButton*>(QString::fromLatin1(c.radio))->click();
+        window.findChild<QLineEdit*>(QStringLiteral("lineedit_lat"))->setText(QStringLiteral("-33.8568"));
+        window.findChild<QLineEdit*>(QStringLiteral("lineedit_lon"))->setText(QStringLiteral("151.2153"));
+        const auto writes = planned_writes(table, c.clear_others);
+        const int files = int(writes.size());
+
+        // The window: both confirmations answered with "Continue".
+        QElapsedTimer timer;
+        {
+            box_answerer answerer(QStringLiteral("Continue"));
+            timer.start();
+            sync->click();
+        }
+        const double window_time = seconds(timer);
+        if (table->rowCount() != 0) {
+            std::fprintf(stderr, "the sync did not run\n");
+            status = 1;
+        }
+
+        // The bridge alone, the same writes in the same order.
+        if (!photos.restore())
+            return 1;
+        std::shared_ptr<kal::_exiftool2> exiftool = kal::_exiftool2::instance();
+        int failed = 0;
+        timer.start();
+        for (const auto& [path, tags] : writes)
+            failed += exiftool->write_exif_data(path, tags) ? 0 : 1;
+        const double bridge_time = seconds(timer);
+
+        // One exiftool process, start-up included.
+        if (!photos.restore())
+            return 1;
+        const QStringList lines = one_process_arguments(writes);
+        timer.start();
+        const bool ok = run_exiftool_argfile(dir.filePath(QStringLiteral("write.args")), lines);
+        const double one_process_time = seconds(timer);
+        if (!ok || failed) {
+            std::fprintf(stderr, "writes failed (bridge: %d)\n", failed);
+            status = 1;
+        }
+
+        const double window_rate = files / window_time;
+        const double bridge_rate = files / bridge_time;
+        const double one_process_rate = files / one_process_time;
+        out << "\n" << c.name << ": " << files << " files written\n";
+        out << QStringLiteral("  window sync loop   %1 s  %2 files/s\n").arg(window_time, 7, 'f', 2).arg(window_rate, 7, 'f', 1);
+        out << QStringLiteral("  bridge alone       %1 s  %2 files/s\n").arg(bridge_time, 7, 'f', 2).arg(bridge_rate, 7, 'f', 1);
+        out << QStringLiteral("  one exiftool run   %1 s  %2 files/s\n")
+                   .arg(one_process_time, 7, 'f', 2)
+                   .arg(one_process_rate, 7, 'f', 1);
+        out << QStringLiteral("  window / one process: %1 (goal 0.70); bridge / one process: %2\n")
+                   .arg(window_rate / one_process_rate, 0, 'f', 2)
+                   .arg(bridge_rate / one_process_rate, 0, 'f', 2);
+        out << QStringLiteral("  window loop beyond the bridge: %1 ms per file\n")
+                   .arg((window_time - bridge_time) * 1000.0 / files, 0, 'f', 2);
+        out.flush();
+    }
+    return status;
+}

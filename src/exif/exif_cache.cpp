@@ -1,0 +1,249 @@
+#include "exif/exif_cache.h"
+
+#include "exif/exiftool.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+
+#include <iostream>
+#include <optional>
+#include <vector>
+
+namespace {
+
+// Copies the tag's value into value when the tag is there.
+bool lookup(const exif_cache::tag_map& tags, const char* name, ktk::string& value)
+{
+    const auto it = tags.find(name);
+    if (it == tags.end())
+        return false;
+    value = it->second;
+    return true;
+}
+
+// What QFileInfo::created() gives: the birth time where the file system
+// keeps one, else the last status change.
+QDateTime file_created(const ktk::string& file)
+{
+    const QFileInfo info(QString::fromUtf8(file.c_str()));
+    const QDateTime birth = info.birthTime();
+    return birth.isValid() ? birth : info.metadataChangeTime();
+}
+
+ktk::string two_digits(int value)
+{
+    ktk::string text;
+    if (value < 10)
+        text += "0";
+    text << value;
+    return text;
+}
+
+std::vector<ktk::string> colon_fields(const ktk::string& text)
+{
+    return ktk::split(text, ":", 0, false, false);
+}
+
+// Exiftool's "48 deg 8' 12.34\" N" as signed decimal degrees and the
+// hemisphere field; nothing when a field is missing.
+std::optional<std::pair<double, ktk::string>> parse_coordinate(ktk::string piece,
+                                                               const char* positive)
+{
+    while (piece.starts_with(" "))
+        piece.erase(0, 1);
+    const std::vector<ktk::string> fields = ktk::split(piece, ' ');
+    if (fields.size() < 5)
+        return std::nullopt;
+    const double degrees = fields[0].to_double(0.0);
+    const double minutes = ktk::string(fields[2]).strip("'").to_double(0.0);
+    const double seconds = ktk::string(fields[3]).strip("\"").to_double(0.0);
+    const double value = ((degrees + 0.0) + minutes / 60.0) + seconds / 3600.0;
+    const double sign = fields[4] == positive ? 1.0 : -1.0;
+    return std::make_pair(value * sign, fields[4]);
+}
+
+} // namespace
+
+std::shared_ptr<exif_cache> exif_cache::instance()
+{
+    static std::shared_ptr<exif_cache> _cache = std::make_shared<exif_cache>();
+    return _cache;
+}
+
+void exif_cache::add(const ktk::string& file)
+{
+    const tag_map tags = kal::_exiftool2::instance()->read_exif_data(
+        QString::fromUtf8(file.c_str()), false, false);
+    raw_tags[file] = tags;
+
+    const auto date = tags.find("DateTimeOriginal");
+    cache_recording_date_time(file, date == tags.end() ? ktk::string() : ktk::string(date->second));
+    cache_image_info(file, tags);
+    cache_gps_info(file, tags);
+    derived_info[file]["has_data"] = "true";
+}
+
+exif_cache::derived_map exif_cache::operator[](const QString& file)
+{
+    return derived_info[file.toStdString()];
+}
+
+bool exif_cache::image_has_gps(const QString& file) const
+{
+    return image_has_gps(ktk::string(file.toStdString()));
+}
+
+bool exif_cache::image_has_gps(const ktk::string& file) const
+{
+    const auto entry = derived_info.find(file);
+    if (entry == derived_info.end())
+        return false;
+    const auto value = entry->second.find("has_gps_position");
+    return value != entry->second.end() && value->second == "true";
+}
+
+void exif_cache::cache_recording_date_time(const ktk::string& file, const ktk::string& value)
+{
+    if (value.empty()) {
+        cache_file_date(file);
+        cache_file_time(file);
+        return;
+    }
+
+    const std::vector<ktk::string> parts = ktk::split(value, ' ', 1);
+    const std::vector<ktk::string> date = colon_fields(parts[0]);
+    std::vector<ktk::string> time;
+    if (parts.size() > 1)
+        time = colon_fields(parts[1]);
+
+    // Anything but year:month:day [hour:minute:second], such as a time with a
+    // zone offset, is not guessed at.
+    if (date.size() != 3 || (parts.size() > 1 && time.size() != 3)) {
+        std::cout << "Error[" << file << "]: Can't parse exif recording date/time... " << value
+                  << std::endl;
+        cache_file_date(file);
+        cache_file_time(file);
+        return;
+    }
+
+    derived_map& info = derived_info[file];
+    info["rec_year"] = date[0];
+    info["rec_month"] = date[1];
+    info["rec_day"] = date[2];
+    if (parts.size() == 1) {
+        cache_file_time(file);
+        return;
+    }
+    info["rec_hour"] = time[0];
+    info["rec_minute"] = time[1];
+    info["rec_second"] = time[2];
+}
+
+void exif_cache::cache_file_date(const ktk::string& file)
+{
+    const QDate date = file_created(file).date();
+    derived_map& info = derived_info[file];
+    ktk::string year;
+    year << date.year();
+    info["rec_year"] = year;
+    info["rec_month"] = two_digits(date.month());
+    info["rec_day"] = two_digits(date.day());
+}
+
+void exif_cache::cache_file_time(const ktk::string& file)
+{
+    const QTime time = file_created(file).time();
+    derived_map& info = derived_info[file];
+    info["rec_hour"] = two_digits(time.hour());
+    info["rec_minute"] = two_digits(time.minute());
+    info["rec_second"] = two_digits(time.second());
+}
+
+void exif_cache::cache_image_info(const ktk::string& file, const tag_map& tags)
+{
+    derived_map& info = derived_info[file];
+    for (const char* key : {"fstop", "iso", "focal_length", "lens", "camera", "image_w", "image_h",
+                            "rating", "shutter_speed_decimal", "shutter_speed_fractional",
+                            "orientation"})
+        info[key] = ktk::string();
+
+    ktk::string value;
+    if (lookup(tags, "FNumber", value))
+        // "/" too, or "f/2.8" would leave "/2.8".
+        info["fstop"] = value.strip("f").strip("F").strip(" ").strip("/");
+    if (lookup(tags, "ISO", value))
+        info["iso"] = value;
+    if (lookup(tags, "FocalLength", value))
+        info["focal_length"] = value.strip("mm").strip(" ");
+    if (lookup(tags, "Model", value))
+        info["camera"] = value;
+    if (lookup(tags, "LensModel", value))
+        info["lens"] = value;
+    else if (lookup(tags, "Lens", value))
+        info["lens"] = value;
+
+    // The EXIF size describes the photo; the plain ImageWidth may be a
+    // thumbnail's, so it only counts when the EXIF width is missing.
+    bool exif_width = false;
+    bool size_done = false;
+    if (lookup(tags, "ExifImageWidth", value) && !value.empty()) {
+        info["image_w"] = value;
+        exif_width = true;
+    }
+    if (lookup(tags, "ExifImageHeight", value) && !value.empty()) {
+        info["image_h"] = value;
+        size_done = true;
+    }
+    if (!size_done && !exif_width) {
+        if (lookup(tags, "ImageWidth", value))
+            info["image_w"] = value;
+        if (lookup(tags, "ImageHeight", value))
+            info["image_h"] = value;
+    }
+
+    if (lookup(tags, "Rating", value))
+        info["rating"] = value;
+    if (lookup(tags, "ShutterSpeed", value)) {
+        info["shutter_speed_fractional"] = value;
+        const std::vector<ktk::string> fraction = ktk::split(value, '/', 1);
+        if (fraction.size() == 2) {
+            const float ratio = float(fraction[0].to_int(0)) / float(fraction[1].to_int(0));
+            info["shutter_speed_decimal"] = std::to_string(ratio);
+        }
+    }
+    if (lookup(tags, "Orientation", value))
+        info["orientation"] = value;
+}
+
+void exif_cache::cache_gps_info(const ktk::string& file, const tag_map& tags)
+{
+    derived_map& info = derived_info[file];
+    for (const char* key :
+         {"gps_lat", "gps_lat_ref", "gps_lon", "gps_lon_ref", "has_gps_position", "gps_numerical"})
+        info[key] = ktk::string();
+
+    const auto position = tags.find("GPSPosition");
+    if (position == tags.end())
+        return;
+    if (position->second != "-")
+        info["has_gps_position"] = "true";
+
+    const std::vector<ktk::string> pieces = ktk::split(position->second, ',', 1);
+    if (pieces.size() != 2)
+        return;
+    const auto latitude = parse_coordinate(pieces[0], "N");
+    const auto longitude = parse_coordinate(pieces[1], "E");
+    if (!latitude || !longitude) {
+        std::cout << "Error[" << file << "]: Can't parse GPS position... " << position->second
+                  << std::endl;
+        return;
+    }
+
+    const ktk::string lat = std::to_string(latitude->first);
+    const ktk::string lon = std::to_string(longitude->first);
+    info["gps_lat"] = lat;
+    info["gps_lat_ref"] = latitude->second;
+    info["gps_lon"] = lon;
+    info["gps_lon_ref"] = longitude->second;
+    info["gps_numerical"] = lat + ", " + lon;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "toolkit/string.h"
+
+#include <QString>
+
+#include <map>
+#include <memory>
+#include <string>
+
+// Per photo: the tags exiftool read, and the values derived from them
+// (recording date and time, own GPS position, camera facts). A plain value
+// type; the assignment engine works on copies.
+class exif_cache {
+public:
+    using tag_map = std::map<std::string, std::string>;
+    using derived_map = std::map<ktk::string, ktk::string>;
+
+    static std::shared_ptr<exif_cache> instance();
+
+    // Reads the file (UTF-8 path) through exiftool and derives every key.
+    void add(const ktk::string& file);
+
+    // A copy of the file's derived map; an unknown file gets an empty entry.
+    derived_map operator[](const QString& file);
+
+    bool image_has_gps(const QString& file) const;
+    bool image_has_gps(const ktk::string& file) const;
+
+    void cache_recording_date_time(const ktk::string& file, const ktk::string& value);
+    void cache_image_info(const ktk::string& file, const tag_map& tags);
+    void cache_gps_info(const ktk::string& file, const tag_map& tags);
+    void cache_file_date(const ktk::string& file);
+    void cache_file_time(const ktk::string& file);
+
+    std::map<ktk::string, derived_map> derived_info;
+    std::map<ktk::string, tag_map> raw_tags;
+};

@@ -1,0 +1,390 @@
+#include "exif/exiftool.h"
+
+#include "test_files.h"
+
+#include <QCoreApplication>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <iostream>
+#include <set>
+#include <sstream>
+#include <sys/types.h>
+
+using tag_map = kal::_exiftool2::tag_map;
+Q_DECLARE_METATYPE(tag_map)
+
+namespace {
+
+const char child_marker[] = "VESTRA_TST_EXIFTOOL_CHILD";
+
+// Process ids of the exiftool children of this test program.
+std::set<qint64> exiftool_children()
+{
+    std::set<qint64> pids;
+    const QString self = QString::number(QCoreApplication::applicationPid());
+    QDirIterator it(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        const QString dir = it.next();
+        QFile stat(dir + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // pid (comm) state ppid ...; comm may hold spaces, so look past ')'.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (rest.size() < 2 || rest[1] != self.toLatin1())
+            continue;
+        QFile cmdline(dir + QStringLiteral("/cmdline"));
+        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains("-stay_open"))
+            pids.insert(it.fileName().toLongLong());
+    }
+    return pids;
+}
+
+QString u(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+QString at(const tag_map& tags, const char* name)
+{
+    const auto it = tags.find(name);
+    return it == tags.end() ? QStringLiteral("<absent>") : QString::fromStdString(it->second);
+}
+
+// Collects what the bridge prints while it lives.
+class captured_output {
+public:
+    captured_output() : old(std::cout.rdbuf(text.rdbuf())) {}
+    ~captured_output() { std::cout.rdbuf(old); }
+    QString str() const { return QString::fromStdString(text.str()); }
+
+private:
+    std::ostringstream text;
+    std::streambuf* old;
+};
+
+tag_map parse(const char* text)
+{
+    return kal::_exiftool2::parse_response(QString::fromUtf8(text), QStringLiteral("{ready}"));
+}
+
+} // namespace
+
+class tst_exiftool : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void parse_response_data();
+    void parse_response();
+
+    void read_tags_data();
+    void read_tags();
+    void read_group_names();
+
+    void write_tags_data();
+    void write_tags();
+    void write_deletes_empty_values();
+    void write_refused_by_exiftool();
+    void application_info();
+
+    void unusual_path_data();
+    void unusual_path();
+    void line_breaks_never_sent();
+
+    void killed_child_does_not_hang();
+
+private:
+    QString file(const QString& name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+    std::shared_ptr<kal::_exiftool2> bridge;
+};
+
+void tst_exiftool::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    QCoreApplication::setOrganizationName(QStringLiteral("Kaltrin"));
+    QCoreApplication::setApplicationName(QStringLiteral("Vestra"));
+    bridge = kal::_exiftool2::instance();
+    QVERIFY(bridge == kal::_exiftool2::instance());
+}
+
+void tst_exiftool::parse_response_data()
+{
+    QTest::addColumn<QString>("response");
+    QTest::addColumn<tag_map>("expected");
+
+    QTest::newRow("marker and plain lines")
+        << "-FileType=JPEG\n-Model=X100\n{ready}\n" << tag_map{{"FileType", "JPEG"}, {"Model", "X100"}};
+    QTest::newRow("only the marker") << "{ready}\n" << tag_map{};
+    QTest::newRow("lines without = skipped")
+        << "    1 directories scanned\n-Make=Foo\n\n{ready}" << tag_map{{"Make", "Foo"}};
+    QTest::newRow("value ends before a second =") << "-Comment=a=b\n" << tag_map{{"Comment", "a"}};
+    QTest::newRow("empty value kept") << "-Make=\n" << tag_map{{"Make", ""}};
+    QTest::newRow("later name wins") << "-Rating=1\n-Rating=5\n" << tag_map{{"Rating", "5"}};
+    QTest::newRow("white space trimmed") << "- Artist = Jane Doe \r\n" << tag_map{{"Artist", "Jane Doe"}};
+    QTest::newRow("group prefix kept") << "-IFD0:Model=X\n" << tag_map{{"IFD0:Model", "X"}};
+    QTest::newRow("UTF-8 value") << "-Artist=Zoë Ünal\n" << tag_map{{"Artist", "Zoë Ünal"}};
+}
+
+void tst_exiftool::parse_response()
+{
+    QFETCH(QString, response);
+    QFETCH(tag_map, expected);
+    QCOMPARE(parse(response.toUtf8().constData()), expected);
+}
+
+void tst_exiftool::read_tags_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("file_type");
+    QTest::newRow("jpeg") << "read.jpg" << "JPEG";
+    QTest::newRow("png") << "read.png" << "PNG";
+    QTest::newRow("tiff") << "read.tif" << "TIFF";
+}
+
+void tst_exiftool::read_tags()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, file_type);
+    const QString path = file(name);
+    QVERIFY(test_files::make_image(path, 64, 48));
+    QVERIFY(test_files::tag(path, {"-Artist=Jane Doe", "-UserComment=a=b", "-Make^=",
+                                   "-DateTimeOriginal=2019:05:01 10:00:00"}));
+
+    const tag_map tags = bridge->read_exif_data(path, false, false);
+    QCOMPARE(at(tags, "FileType"), file_type);
+    QCOMPARE(at(tags, "ImageWidth"), u("64"));
+    QCOMPARE(at(tags, "ImageHeight"), u("48"));
+    QCOMPARE(at(tags, "Artist"), u("Jane Doe"));
+    QCOMPARE(at(tags, "UserComment"), u("a"));
+    QCOMPARE(at(tags, "Make"), u(""));
+    QCOMPARE(at(tags, "DateTimeOriginal"), u("2019:05:01 10:00:00"));
+    QVERIFY(!tags.count("{ready}"));
+    QVERIFY(!tags.count("GPSPosition"));
+
+    // The bridge stays in step: a second read gives the same answer.
+    QCOMPARE(bridge->read_exif_data(path, false, false), tags);
+}
+
+void tst_exiftool::read_group_names()
+{
+    const QString path = file("groups.jpg");
+    QVERIFY(test_files::make_image(path));
+    QVERIFY(test_files::tag(path, {"-Model=X100"}));
+    const tag_map tags = bridge->read_exif_data(path, true, false);
+    QCOMPARE(at(tags, "IFD0:Model"), u("X100"));
+    QVERIFY(!tags.count("Model"));
+    // The group option belongs to that one request only.
+    QCOMPARE(at(bridge->read_exif_data(path, false, false), "Model"), u("X100"));
+}
+
+void tst_exiftool::write_tags_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("jpeg") << "write.jpg";
+    QTest::newRow("png") << "write.png";
+    QTest::newRow("tiff") << "write.tif";
+}
+
+void tst_exiftool::write_tags()
+{
+    QFETCH(QString, name);
+    const QString path = file(name);
+    QVERIFY(test_files::make_image(path));
+
+    const tag_map position{{"GPSLatitude#", "-33.868800"},
+                           {"GPSLatitudeRef", "S"},
+                           {"GPSLongitude#", "-151.209300"},
+                           {"GPSLongitudeRef", "W"},
+                           {"Artist", "Jane Doe"}};
+    QVERIFY(bridge->write_exif_data(path, position));
+    QCOMPARE(test_files::value(path, "GPSLatitude", true).toDouble(), -33.8688);
+    QCOMPARE(test_files::value(path, "GPSLongitude", true).toDouble(), -151.2093);
+    QCOMPARE(test_files::value(path, "GPSLatitudeRef"), u("South"));
+
+    const tag_map tags = bridge->read_exif_data(path, false, false);
+    QCOMPARE(at(tags, "GPSPosition"), u(R"(33 deg 52' 7.68" S, 151 deg 12' 33.48" W)"));
+    QCOMPARE(at(tags, "Artist"), u("Jane Doe"));
+
+    // Removing the whole group, as "remove GPS data" does.
+    QVERIFY(bridge->write_exif_data(path, {{"GPS:all", ""}}));
+    const tag_map cleared = bridge->read_exif_data(path, false, false);
+    QVERIFY(!cleared.count("GPSLatitude"));
+    QVERIFY(!cleared.count("GPSPosition"));
+    QCOMPARE(at(cleared, "Artist"), u("Jane Doe"));
+}
+
+void tst_exiftool::write_deletes_empty_values()
+{
+    const QString path = file("delete.jpg");
+    QVERIFY(test_files::make_image(path));
+    QVERIFY(test_files::tag(path, {"-Artist=Jane Doe", "-Model=X100"}));
+
+    QVERIFY(bridge->write_exif_data(path, {{"Artist", ""}}));
+    const tag_map tags = bridge->read_exif_data(path, false, false);
+    QVERIFY(!tags.count("Artist"));
+    QCOMPARE(at(tags, "Model"), u("X100"));
+
+    // An empty map still runs a command, which changes nothing.
+    QVERIFY(bridge->write_exif_data(path, {}));
+}
+
+void tst_exiftool::write_refused_by_exiftool()
+{
+    // Running as root, file permissions would not stop exiftool; a text file
+    // posing as a JPEG does, whoever runs the test.
+    const QString path = file("not_a_photo.jpg");
+    {
+        QFile text(path);
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("just some text\n");
+    }
+    QVERIFY(!bridge->write_exif_data(path, {{"Artist", "Jane Doe"}}));
+    QFile text(path);
+    QVERIFY(text.open(QIODevice::ReadOnly));
+    QCOMPARE(text.readAll(), QByteArray("just some text\n"));
+
+    QVERIFY(!bridge->write_exif_data(file("missing.jpg"), {{"Artist", "Jane Doe"}}));
+}
+
+void tst_exiftool::application_info()
+{
+    tag_map tags{{"Software", "old"}, {"Model", "X100"}};
+    bridge->write_application_info_to_exif(tags);
+    QCOMPARE(tags, (tag_map{{"CreatorTool", "Kaltrin - Vestra"},
+                            {"Model", "X100"},
+                            {"Software", "Kaltrin - Vestra"}}));
+
+    const QString path = file("info.jpg");
+    QVERIFY(test_files::make_image(path));
+    bridge->write_application_info_to_exif(path);
+    QCOMPARE(test_files::value(path, "Software"), u("Kaltrin - Vestra"));
+    QCOMPARE(test_files::value(path, "CreatorTool"), u("Kaltrin - Vestra"));
+}
+
+void tst_exiftool::unusual_path_data()
+{
+    QTest::addColumn<bool>("c_locale");
+    QTest::newRow("locale of the run") << false;
+    // Only the parent program starts the LANG=C run, never the child itself.
+    if (qEnvironmentVariableIsEmpty(child_marker))
+        QTest::newRow("LANG=C") << true;
+}
+
+void tst_exiftool::unusual_path()
+{
+    QFETCH(bool, c_locale);
+    if (c_locale) {
+        // The locale is fixed at start, so run this test again in a child.
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LANG"), QStringLiteral("C"));
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+        env.insert(QString::fromLatin1(child_marker), QStringLiteral("1"));
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("unusual_path")});
+        QVERIFY(child.waitForFinished(120000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        return;
+    }
+
+    const QString path = file(QStringLiteral("Ordner mit Ümläuten/фото №1 - été.jpg"));
+    QVERIFY(test_files::make_image(path));
+    QVERIFY(QFileInfo::exists(path));
+    tag_map tags;
+    {
+        captured_output output;
+        QVERIFY(bridge->write_exif_data(path, {{"Artist", "Zoë"}, {"Model", "X100"}}));
+        tags = bridge->read_exif_data(path, false, false);
+        // Byte counts, not character counts, are compared.
+        QVERIFY2(!output.str().contains("[write_to_proc]"), qPrintable(output.str()));
+    }
+    QCOMPARE(at(tags, "FileName"), u("фото №1 - été.jpg"));
+    QCOMPARE(at(tags, "Artist"), u("Zoë"));
+    QCOMPARE(at(tags, "Model"), u("X100"));
+
+    // A relative name is made absolute, so it is never taken for an option.
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(QFileInfo(path).absolutePath());
+    QVERIFY(test_files::make_image(QStringLiteral("-ver.jpg")));
+    const tag_map relative = bridge->read_exif_data(QStringLiteral("-ver.jpg"), false, false);
+    QVERIFY(bridge->write_exif_data(QStringLiteral("-ver.jpg"), {{"Model", "Y"}}));
+    QDir::setCurrent(cwd);
+    QCOMPARE(at(relative, "FileName"), u("-ver.jpg"));
+    const QString absolute = QFileInfo(path).absolutePath() + QStringLiteral("/-ver.jpg");
+    QCOMPARE(at(bridge->read_exif_data(absolute), "Model"), u("Y"));
+}
+
+void tst_exiftool::line_breaks_never_sent()
+{
+    const QString odd = file(QStringLiteral("two\nlines.jpg"));
+    QVERIFY(test_files::make_image(odd));
+    {
+        captured_output output;
+        QVERIFY(bridge->read_exif_data(odd, false, false).empty());
+        QVERIFY(output.str().contains(QStringLiteral("line break")));
+    }
+    QVERIFY(!bridge->write_exif_data(odd, {{"Artist", "x"}}));
+    QVERIFY(!bridge->read_exif_data(file(QStringLiteral("cr\rname.jpg"))).size());
+
+    const QString path = file("plain.jpg");
+    QVERIFY(test_files::make_image(path));
+    QVERIFY(!bridge->write_exif_data(path, {{"Artist", "one\ntwo"}}));
+    QVERIFY(!bridge->write_exif_data(path, {{"Artist", "one\rtwo"}}));
+    QVERIFY(!bridge->write_exif_data(path, {{"Artist\n-Model", "x"}}));
+    // Nothing of a refused map reaches the file, not even its clean entries.
+    QVERIFY(!bridge->write_exif_data(path, {{"Artist", "a\nb"}, {"Model", "X100"}}));
+    const tag_map tags = bridge->read_exif_data(path, false, false);
+    QVERIFY(!tags.count("Artist"));
+    QVERIFY(!tags.count("Model"));
+    QCOMPARE(at(tags, "FileName"), u("plain.jpg"));
+}
+
+void tst_exiftool::killed_child_does_not_hang()
+{
+    const QString path = file("kill.jpg");
+    QVERIFY(test_files::make_image(path));
+
+    const std::set<qint64> before = exiftool_children();
+    auto own_bridge = std::make_unique<kal::_exiftool2>();
+    std::set<qint64> mine;
+    for (qint64 pid : exiftool_children())
+        if (!before.count(pid))
+            mine.insert(pid);
+    QCOMPARE(mine.size(), std::size_t(1));
+    QVERIFY(!own_bridge->read_exif_data(path).empty());
+
+    QCOMPARE(::kill(pid_t(*mine.begin()), SIGKILL), 0);
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(own_bridge->read_exif_data(path).empty());
+    QVERIFY(!own_bridge->write_exif_data(path, {{"Artist", "x"}}));
+    QVERIFY(!own_bridge->execute_raw_command(path, QString()));
+    // A hang guard, far above the few milliseconds this takes.
+    QVERIFY2(timer.elapsed() < 20000, "requests to a dead exiftool must not wait");
+
+    // The shutdown message tells how the child really ended.
+    captured_output output;
+    own_bridge.reset();
+    QVERIFY2(output.str().contains(QStringLiteral("It exited with code %1 and status is %2")
+                                       .arg(SIGKILL)
+                                       .arg(int(QProcess::CrashExit))),
+             qPrintable(output.str()));
+
+    // The shared bridge has its own child and goes on working.
+    QVERIFY(!bridge->read_exif_data(path).empty());
+}
+
+QTEST_GUILESS_MAIN(tst_exiftool)
+#include "tst_exiftool.moc"
