@@ -3,7 +3,7 @@
 // writes the same tags into the same files, one -execute per file. The bridge
 // alone, without the window's loop around it, shows where the difference lies.
 //
-//   bench_sync [photo count] [image width]
+//   bench_sync [photo count] [image width] [rounds]
 
 #include "app/mainwindow.h"
 #include "exif/exiftool.h"
@@ -15,21 +15,27 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QRandomGenerator>
-#include <QStandardPaths>
+#include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <map>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -40,12 +46,33 @@ using tag_map = std::map<std::string, std::string>;
 
 // The GPS tags besides the position that a typed position clears.
 const char* const other_gps_tags[] = {
-    "GPSAltitude",     "GPSAltitudeRef",     "GPSAreaInformation",  "GPSDOP",          "GPSDateStamp",
-    "GPSDestBearing",  "GPSDestBearingRef",  "GPSDestDistance",     "GPSDestDistanceRef", "GPSDestLatitude",
-    "GPSDestLatitudeRef", "GPSDestLongitude", "GPSDestLongitudeRef", "GPSDifferential", "GPSHPositioningError",
-    "GPSImgDirection", "GPSImgDirectionRef", "GPSMapDatum",         "GPSMeasureMode",  "GPSProcessingMethod",
-    "GPSSatellites",   "GPSSpeed",           "GPSSpeedRef",         "GPSStatus",       "GPSTimeStamp",
-    "GPSTrack",        "GPSTrackRef",
+    "GPSAltitude",
+    "GPSAltitudeRef",
+    "GPSAreaInformation",
+    "GPSDOP",
+    "GPSDateStamp",
+    "GPSDestBearing",
+    "GPSDestBearingRef",
+    "GPSDestDistance",
+    "GPSDestDistanceRef",
+    "GPSDestLatitude",
+    "GPSDestLatitudeRef",
+    "GPSDestLongitude",
+    "GPSDestLongitudeRef",
+    "GPSDifferential",
+    "GPSHPositioningError",
+    "GPSImgDirection",
+    "GPSImgDirectionRef",
+    "GPSMapDatum",
+    "GPSMeasureMode",
+    "GPSProcessingMethod",
+    "GPSSatellites",
+    "GPSSpeed",
+    "GPSSpeedRef",
+    "GPSStatus",
+    "GPSTimeStamp",
+    "GPSTrack",
+    "GPSTrackRef",
 };
 
 // A photo-like picture, so that JPEG sizes are those of real images rather
@@ -59,7 +86,7 @@ QImage make_picture(int width, int height, quint32 seed)
         for (int x = 0; x < width; ++x) {
             const int noise = int(random.bounded(24u));
             line[x] = qRgb((x * 255 / width + noise) & 0xff, (y * 255 / height + noise) & 0xff,
-                           ((x + y) / 8 + int(seed)) & 0xff);
+                ((x + y) / 8 + int(seed)) & 0xff);
         }
     }
     return image;
@@ -73,15 +100,14 @@ bool run_exiftool_argfile(const QString& argfile, const QStringList& lines)
     file.write(lines.join('\n').toUtf8() + '\n');
     file.close();
     QProcess process;
-    process.start(QStringLiteral("exiftool"), {QStringLiteral("-@"), argfile});
+    process.start(QStringLiteral("exiftool"), { QStringLiteral("-@"), argfile });
     if (!process.waitForFinished(-1))
         return false;
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 // Clicks the button with the given text in every message box that appears.
-class box_answerer : public QObject
-{
+class box_answerer : public QObject {
 public:
     explicit box_answerer(QString answer)
         : answer(std::move(answer))
@@ -107,8 +133,7 @@ private:
     QTimer timer;
 };
 
-struct photo_set
-{
+struct photo_set {
     QString originals;
     QString work;
     QStringList paths;
@@ -136,10 +161,10 @@ std::vector<std::pair<QString, tag_map>> planned_writes(QAbstractItemModel* tabl
         if (!proposal.isValid())
             continue;
         const gps_pos pos = proposal.value<gps_pos>();
-        tag_map tags{{"GPSLatitude#", pos.lat_numerical.toStdString()},
-                     {"GPSLatitudeRef", pos.lat_ref.toStdString()},
-                     {"GPSLongitude#", pos.lon_numerical.toStdString()},
-                     {"GPSLongitudeRef", pos.lon_ref.toStdString()}};
+        tag_map tags { { "GPSLatitude#", pos.lat_numerical.toStdString() },
+            { "GPSLatitudeRef", pos.lat_ref.toStdString() },
+            { "GPSLongitude#", pos.lon_numerical.toStdString() },
+            { "GPSLongitudeRef", pos.lon_ref.toStdString() } };
         if (clear_others) {
             for (const char* tag : other_gps_tags)
                 tags[tag] = std::string();
@@ -155,7 +180,8 @@ QStringList one_process_arguments(const std::vector<std::pair<QString, tag_map>>
     for (const auto& [path, tags] : writes) {
         lines << QStringLiteral("-overwrite_original_in_place") << QStringLiteral("-m");
         for (const auto& [name, value] : tags)
-            lines << QStringLiteral("-%1=%2").arg(QString::fromStdString(name), QString::fromStdString(value));
+            lines << QStringLiteral("-%1=%2").arg(
+                QString::fromStdString(name), QString::fromStdString(value));
         lines << path << QStringLiteral("-execute");
     }
     return lines;
@@ -166,6 +192,12 @@ double seconds(const QElapsedTimer& timer)
     return double(timer.nsecsElapsed()) / 1e9;
 }
 
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -174,13 +206,15 @@ int main(int argc, char** argv)
     QCoreApplication::setOrganizationName(QStringLiteral("Kaltrin"));
     QCoreApplication::setApplicationName(QStringLiteral("Vestra"));
     // Keeps the window's settings away from the user's own.
-    QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir settings_dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_dir.path());
 
     const QStringList args = QCoreApplication::arguments();
     const int count = args.size() > 1 ? args[1].toInt() : 500;
     const int width = args.size() > 2 ? args[2].toInt() : 640;
-    if (count <= 0 || width <= 0) {
-        std::fprintf(stderr, "usage: bench_sync [photo count] [image width]\n");
+    const int rounds = args.size() > 3 ? args[3].toInt() : 3;
+    if (count <= 0 || width <= 0 || rounds <= 0) {
+        std::fprintf(stderr, "usage: bench_sync [photo count] [image width] [rounds]\n");
         return 2;
     }
 
@@ -192,7 +226,7 @@ int main(int argc, char** argv)
     QDir().mkpath(photos.work);
 
     // Every tenth photo carries a position of its own, one minute apart.
-    QStringList tagging{QStringLiteral("-q"), QStringLiteral("-m"), QStringLiteral("-overwrite_original")};
+    QStringList tagging { QStringLiteral("-q"), QStringLiteral("-m"), QStringLiteral("-overwrite_original") };
     const QImage picture = make_picture(width, width * 3 / 4, 7);
     for (int i = 0; i < count; ++i) {
         const QString name = QStringLiteral("Bild %1.jpg").arg(i, 4, 10, QChar('0'));
@@ -226,78 +260,111 @@ int main(int argc, char** argv)
     const qint64 file_size = QFileInfo(photos.originals + QStringLiteral("/Bild 0001.jpg")).size();
     out << count << " JPEG photos of " << width << " px width, about " << file_size / 1024 << " KiB each\n";
 
-    struct mode_case
-    {
+    struct mode_case {
         const char* name;
         const char* radio;
         bool clear_others;
     };
     const mode_case cases[] = {
-        {"mode 2 (closest)", "radio_gps_use_closest", false},
-        {"mode 3 (typed position)", "radio_gps_set", true},
+        { "mode 2 (closest)", "radio_gps_use_closest", false },
+        { "mode 3 (typed position)", "radio_gps_set", true },
     };
+    auto* progress = window.findChild<QProgressDialog*>(QStringLiteral("progress_sync"));
+    std::shared_ptr<kal::_exiftool2> exiftool = kal::_exiftool2::instance();
 
     int status = 0;
     for (const mode_case& c : cases) {
-        if (!photos.restore())
-            return 1;
-        window.on_button_reset_clicked();
-        window.load_files(photos.paths);
-        window.findChild<QAbstractButton*>(QString::fromLatin1(c.radio))->click();
-        window.findChild<QLineEdit*>(QStringLiteral("lineedit_lat"))->setText(QStringLiteral("-33.8568"));
-        window.findChild<QLineEdit*>(QStringLiteral("lineedit_lon"))->setText(QStringLiteral("151.2153"));
-        const auto writes = planned_writes(table, c.clear_others);
-        const int files = int(writes.size());
+        std::vector<double> window_times, bridge_times, one_process_times;
+        std::vector<std::pair<QString, tag_map>> writes;
+        double undo_info_time = 0;
+        for (int round = 0; round < rounds; ++round) {
+            if (!photos.restore())
+                return 1;
+            window.on_button_reset_clicked();
+            window.load_files(photos.paths);
+            window.findChild<QAbstractButton*>(QString::fromLatin1(c.radio))->click();
+            window.findChild<QLineEdit*>(QStringLiteral("lineedit_lat"))->setText(QStringLiteral("-33.8568"));
+            window.findChild<QLineEdit*>(QStringLiteral("lineedit_lon"))->setText(QStringLiteral("151.2153"));
+            writes = planned_writes(table, c.clear_others);
 
-        // The window: both confirmations answered with "Continue".
-        QElapsedTimer timer;
-        {
-            box_answerer answerer(QStringLiteral("Continue"));
+            QElapsedTimer timer;
             timer.start();
-            sync->click();
-        }
-        const double window_time = seconds(timer);
-        if (table->rowCount() != 0) {
-            std::fprintf(stderr, "the sync did not run\n");
-            status = 1;
+            for (const auto& write : writes)
+                window.create_undo_info(write.first);
+            undo_info_time = seconds(timer);
+
+            // The window, both confirmations answered with "Continue".
+            {
+                box_answerer answerer(QStringLiteral("Continue"));
+                timer.start();
+                sync->click();
+                window_times.push_back(seconds(timer));
+            }
+            if (table->rowCount() != 0) {
+                std::fprintf(stderr, "the sync did not run\n");
+                status = 1;
+            }
+
+            // The bridge alone, the same writes in the same order.
+            if (!photos.restore())
+                return 1;
+            int failed = 0;
+            timer.start();
+            for (const auto& [path, tags] : writes)
+                failed += exiftool->write_exif_data(path, tags) ? 0 : 1;
+            bridge_times.push_back(seconds(timer));
+
+            // One exiftool process, its start-up included.
+            if (!photos.restore())
+                return 1;
+            const QStringList lines = one_process_arguments(writes);
+            timer.start();
+            const bool ok = run_exiftool_argfile(dir.filePath(QStringLiteral("write.args")), lines);
+            one_process_times.push_back(seconds(timer));
+            if (!ok || failed) {
+                std::fprintf(stderr, "writes failed (bridge: %d)\n", failed);
+                status = 1;
+            }
         }
 
-        // The bridge alone, the same writes in the same order.
-        if (!photos.restore())
-            return 1;
-        std::shared_ptr<kal::_exiftool2> exiftool = kal::_exiftool2::instance();
-        int failed = 0;
-        timer.start();
-        for (const auto& [path, tags] : writes)
-            failed += exiftool->write_exif_data(path, tags) ? 0 : 1;
-        const double bridge_time = seconds(timer);
-
-        // One exiftool process, start-up included.
-        if (!photos.restore())
-            return 1;
-        const QStringList lines = one_process_arguments(writes);
-        timer.start();
-        const bool ok = run_exiftool_argfile(dir.filePath(QStringLiteral("write.args")), lines);
-        const double one_process_time = seconds(timer);
-        if (!ok || failed) {
-            std::fprintf(stderr, "writes failed (bridge: %d)\n", failed);
-            status = 1;
+        // The progress dialog's share: one step per file, timed alone. The
+        // pause stands for the write, so that repaints come due as in the loop.
+        const auto pause = std::chrono::microseconds(qint64(median(bridge_times) * 1e6 / writes.size()));
+        QElapsedTimer timer;
+        double progress_time = 0;
+        progress->setRange(0, int(writes.size()));
+        progress->setValue(0);
+        for (int i = 0; i < int(writes.size()); ++i) {
+            std::this_thread::sleep_for(pause);
+            timer.start();
+            progress->setValue(i + 1);
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
+            progress_time += seconds(timer);
         }
 
-        const double window_rate = files / window_time;
-        const double bridge_rate = files / bridge_time;
-        const double one_process_rate = files / one_process_time;
-        out << "\n" << c.name << ": " << files << " files written\n";
-        out << QStringLiteral("  window sync loop   %1 s  %2 files/s\n").arg(window_time, 7, 'f', 2).arg(window_rate, 7, 'f', 1);
-        out << QStringLiteral("  bridge alone       %1 s  %2 files/s\n").arg(bridge_time, 7, 'f', 2).arg(bridge_rate, 7, 'f', 1);
-        out << QStringLiteral("  one exiftool run   %1 s  %2 files/s\n")
-                   .arg(one_process_time, 7, 'f', 2)
-                   .arg(one_process_rate, 7, 'f', 1);
+        const int files = int(writes.size());
+        const double window_time = median(window_times);
+        const double bridge_time = median(bridge_times);
+        const double one_process_time = median(one_process_times);
+        const auto line = [files](const char* what, double time) {
+            return QStringLiteral("  %1 %2 s  %3 files/s\n")
+                .arg(QString::fromLatin1(what), -20)
+                .arg(time, 7, 'f', 2)
+                .arg(files / time, 7, 'f', 1);
+        };
+        out << "\n" << c.name << ": " << files << " files written; median of " << rounds << " rounds\n";
+        out << line("window sync loop", window_time) << line("bridge alone", bridge_time)
+            << line("one exiftool run", one_process_time);
         out << QStringLiteral("  window / one process: %1 (goal 0.70); bridge / one process: %2\n")
-                   .arg(window_rate / one_process_rate, 0, 'f', 2)
-                   .arg(bridge_rate / one_process_rate, 0, 'f', 2);
-        out << QStringLiteral("  window loop beyond the bridge: %1 ms per file\n")
-                   .arg((window_time - bridge_time) * 1000.0 / files, 0, 'f', 2);
+                   .arg(one_process_time / window_time, 0, 'f', 2)
+                   .arg(one_process_time / bridge_time, 0, 'f', 2);
+        out << QStringLiteral("  per file: window loop %1 ms, bridge %2 ms, one process %3 ms;\n"
+                              "    of the window's extra: progress step %4 ms, undo record %5 ms\n")
+                   .arg(window_time * 1000.0 / files, 0, 'f', 2)
+                   .arg(bridge_time * 1000.0 / files, 0, 'f', 2)
+                   .arg(one_process_time * 1000.0 / files, 0, 'f', 2)
+                   .arg(progress_time * 1000.0 / files, 0, 'f', 2)
+                   .arg(undo_info_time * 1000.0 / files, 0, 'f', 2);
         out.flush();
     }
     return status;

@@ -1,5 +1,7 @@
 #include "app/application.h"
 
+#include <QFileInfo>
+#include <QFileOpenEvent>
 #include <QIcon>
 #include <QMessageBox>
 
@@ -17,6 +19,15 @@ bool application::event(QEvent* e)
     if (window.isVisible())
         window.event(e);
     return QApplication::event(e);
+}
+
+void application::post_file_open_events(const QStringList& arguments)
+{
+    for (const QString& argument : arguments) {
+        const QFileInfo info(argument);
+        if (info.exists())
+            postEvent(this, new QFileOpenEvent(info.absoluteFilePath()));
+    }
 }
 
 QString fatal_error_text(const std::exception& e)

@@ -17,6 +17,11 @@ public:
 
     MainWindow& main_window() { return window; }
 
+    // This desktop hands the files to open on the command line, not as
+    // file-open events: turn every argument naming an existing file or folder
+    // into one, so it loads as a dropped path would.
+    void post_file_open_events(const QStringList& arguments);
+
 private:
     MainWindow window;
 };

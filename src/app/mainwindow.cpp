@@ -1,15 +1,134 @@
 #include "app/mainwindow.h"
 
+#include "app/drop_files_widget.h"
+#include "dialogs/datetime_format_selector.h"
+#include "dialogs/dialog_3rd_part_lib_info.h"
+#include "dialogs/dialog_about.h"
+#include "dialogs/dialog_settings.h"
+#include "dialogs/git_version.h"
+#include "exif/exif_cache.h"
+#include "exif/exiftool.h"
+#include "exif/exiftool_data.h"
+#include "geo/gps_pos.h"
+#include "geo/gpx_parser.h"
+#include "geo/number_validator.h"
+#include "model/table_data_model.h"
+#include "toolkit/qt/layout.h"
+#include "toolkit/qt/message_box.h"
+#include "toolkit/qt/property.h"
+#include "toolkit/qt/widgets.h"
+
 #include <QApplication>
+#include <QButtonGroup>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileOpenEvent>
 #include <QFont>
 #include <QFontDatabase>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
+#include <QProgressDialog>
+#include <QScreen>
+#include <QSettings>
+#include <QShortcut>
+#include <QStandardPaths>
+#include <QStyleFactory>
+#include <QTableView>
+#include <QWebFrame>
+#include <QWebPage>
 #include <QWebView>
+
+#include <cmath>
+
+namespace prop = ktk::qt::property;
+
+namespace {
+
+const QString style_fix_tooltip
+    = "QToolTip{border:1px solid rgb(99,99,99);background-image:none;background-color:rgb(47,47,47);}";
+
+const QString panel_background = "background-color: rgb(47,47,47); border-style:solid; border-width:3px; "
+                                 "border-image:url(:/images/border_topless.png) 3 stretch;";
+
+const QString hint_style = "color: rgb(99,99,99);";
+
+// Tags restored by undo, in the order they are recorded.
+const std::vector<std::string>& undo_tags()
+{
+    static const std::vector<std::string> tags = {
+        "GPSAltitude",      "GPSAltitudeRef",     "GPSAreaInformation",  "GPSDOP",
+        "GPSDateStamp",     "GPSDestBearing",     "GPSDestBearingRef",   "GPSDestDistance",
+        "GPSDestDistanceRef", "GPSDestLatitude",  "GPSDestLatitudeRef",  "GPSDestLongitude",
+        "GPSDestLongitudeRef", "GPSDifferential", "GPSHPositioningError", "GPSImgDirection",
+        "GPSImgDirectionRef", "GPSLatitude",      "GPSLatitudeRef",      "GPSLongitude",
+        "GPSLongitudeRef",  "GPSMapDatum",        "GPSMeasureMode",      "GPSProcessingMethod",
+        "GPSSatellites",    "GPSSpeed",           "GPSSpeedRef",         "GPSStatus",
+        "GPSTimeStamp",     "GPSTrack",           "GPSTrackRef",         "GPSVersionID",
+    };
+    return tags;
+}
+
+// The GPS tags a typed position clears: all restored ones but the position itself.
+const std::vector<std::string>& other_gps_tags()
+{
+    static const std::vector<std::string> tags = [] {
+        std::vector<std::string> result;
+        for (const std::string& tag : undo_tags()) {
+            if (tag != "GPSLatitude" && tag != "GPSLatitudeRef" && tag != "GPSLongitude"
+                && tag != "GPSLongitudeRef" && tag != "GPSVersionID")
+                result.push_back(tag);
+        }
+        return result;
+    }();
+    return tags;
+}
+
+kal::button* make_image_button(const QString& tool_tip, const QString& image_rule)
+{
+    auto* button = new kal::button(nullptr, QRect());
+    button->setToolTip(tool_tip);
+    button->setStyleSheet(style_fix_tooltip + image_rule);
+    return button;
+}
+
+template <typename W>
+W* with_tool_tip(W* widget, const QString& tool_tip)
+{
+    widget->setToolTip(tool_tip);
+    widget->setStyleSheet(style_fix_tooltip + widget->styleSheet());
+    return widget;
+}
+
+void set_row_height(ktk::qt::layout* layout, int height)
+{
+    layout->rows[layout->last_position.row].height = height;
+}
+
+void set_column_width(ktk::qt::layout* layout, int width)
+{
+    layout->columns[layout->last_position.column].width = width;
+}
+
+void process_events_briefly()
+{
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
+}
+
+} // namespace
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
 {
     QFontDatabase::addApplicationFont(":/images/FreeSans.ttf");
     QFontDatabase::addApplicationFont(":/images/FreeSansBold.ttf");
+    // The bold face calls its family FreeSans too; style sheets and fonts ask
+    // for it by the file's name.
+    QFont::insertSubstitution("FreeSansBold", "FreeSans");
     QFont font("FreeSans");
     font.setPointSize(12);
     QApplication::setFont(font);
@@ -20,14 +139,732 @@ MainWindow::MainWindow(QWidget* parent)
     auto* central = new QWidget;
     central->setStyleSheet("color: rgb(198,213,210);");
     setCentralWidget(central);
+
+    layout_main = new ktk::qt::layout(3, false);
+    central->setLayout(layout_main);
+
+    settings_dialog = new dialog_settings;
+
+    build_top_bar();
+    build_header();
+    build_drop_area();
+    build_left_panel();
+    build_right_panel();
+    build_table();
+
+    progress_load = make_progress_dialog(tr("Loading files"));
+    progress_sync = make_progress_dialog(tr("Syncing GPS data"));
+
+    connect_signals();
+    create_shortcuts();
+    load_application_settings();
+    table_model->resort();
+
+    // Named after their members, so they can be found from outside.
+    const std::pair<QObject*, const char*> named[] = {
+        {button_settings, "button_settings"}, {button_about, "button_about"}, {button_help, "button_help"},
+        {button_sync, "button_sync"}, {button_undo, "button_undo"}, {button_reset, "button_reset"},
+        {button_load_files, "button_load_files"}, {radio_gps_use_prev, "radio_gps_use_prev"},
+        {radio_gps_use_next, "radio_gps_use_next"}, {radio_gps_use_closest, "radio_gps_use_closest"},
+        {radio_gps_set, "radio_gps_set"}, {radio_gps_gpx, "radio_gps_gpx"}, {lineedit_lat, "lineedit_lat"},
+        {lineedit_lon, "lineedit_lon"}, {lineedit_max_timedelta, "lineedit_max_timedelta"},
+        {button_load_gpx, "button_load_gpx"}, {lineedit_gpx_file, "lineedit_gpx_file"},
+        {checkbox_use_gpx, "checkbox_use_gpx"}, {label_delete_gps, "label_delete_gps"},
+        {table_view, "table_view"}, {drop_widget, "drop_widget"}, {progress_load, "progress_load"},
+        {progress_sync, "progress_sync"},
+    };
+    for (const auto& [object, name] : named)
+        object->setObjectName(name);
 }
 
 MainWindow::~MainWindow()
 {
     delete help_window;
+    delete settings_dialog;
+    // The view goes with the window; it lets go of a model that is deleted first.
+    delete table_model;
+}
+
+void MainWindow::build_top_bar()
+{
+    layout_top = new ktk::qt::layout(3, false);
+
+    button_settings = make_image_button(
+        tr("Show settings dialog"),
+        "QPushButton{background-image: url(:/images/button_settings_small.png);border:none;}");
+    layout_top->add(button_settings, prop::size(27, 27), prop::margin_left(5), prop::margin_right(-1),
+                    prop::margin_top(5));
+
+    button_about = make_image_button(
+        tr("Show information about this program"),
+        "QPushButton{background-image: url(:/images/button_info_small.png);border:none;}");
+    layout_top->add(button_about, prop::size(27, 27), prop::margin_left(-1), prop::margin_right(5),
+                    prop::margin_top(5));
+    set_column_width(layout_top, 32);
+
+    button_help = make_image_button(
+        tr("Display the help page for this program"),
+        "QPushButton{background-image: url(:/images/button_help_small.png);border:none;}");
+    layout_top->add(button_help, prop::size(27, 27), prop::margin_left(-1), prop::margin_right(5),
+                    prop::margin_top(5));
+    set_column_width(layout_top, 32);
+
+    layout_main->add(layout_top, prop::column_span(3),
+                     prop::background_style_sheet("background-color: rgb(47,47,47);"), prop::height(32));
+    set_row_height(layout_main, 32);
+}
+
+void MainWindow::build_header()
+{
+    layout_header = new ktk::qt::layout(3, false);
+
+    button_sync = make_image_button(
+        tr("Change the GPS coordinates on all loaded images to their preview values"),
+        "QPushButton{background-image: url(:/images/button_sync.png);border:none;}");
+    layout_header->add(button_sync, prop::size(119, 52), prop::margin_left(300), prop::background_disable);
+    // Room for the sync button after its margin, so the undo button sits beside it.
+    set_column_width(layout_header, 300 + 119);
+
+    button_undo = make_image_button(tr("Undo the last edit of an images GPS coordinates"),
+                                    "QPushButton{background-image: url(:/images/button_undo.png);border:none;} "
+                                    "QPushButton:disabled{background-image: url(:/images/button_undo_disabled.png);}");
+    button_undo->setEnabled(false);
+    layout_header->add(button_undo, prop::size(52, 52), prop::margin_left(0), prop::margin_right(-1),
+                       prop::background_disable);
+    set_column_width(layout_header, 52);
+
+    auto* logo = new QWidget;
+    layout_header->add(logo, prop::size(230, 70), prop::style_sheet("background-image: url(:/images/logo.png);"),
+                       prop::margin_right(20), prop::background_disable);
+
+    layout_main->add(layout_header, prop::column_span(3),
+                     prop::background_style_sheet(
+                         "background-color: rgb(47,47,47); background-image: url(:/images/Head.png);"),
+                     prop::style_sheet("background-color: none; background-image: none"), prop::height(97));
+    set_row_height(layout_main, 97);
+}
+
+void MainWindow::build_drop_area()
+{
+    drop_widget = new drop_files_widget(nullptr);
+    drop_widget->setAcceptDrops(true);
+    layout_drop = new ktk::qt::layout(2, false);
+    drop_widget->setLayout(layout_drop);
+
+    button_reset = make_image_button(tr("Clear the list of loaded files"),
+                                     "QPushButton{background-image: url(:/images/button_reset.png);border:none;}");
+    layout_drop->add(button_reset, prop::size(43, 43), prop::margin_left(-1), prop::margin_right(0),
+                     prop::margin_top(20), prop::margin_bottom(-1));
+
+    button_load_files = make_image_button(tr("Load file(s) from disk"),
+                                          "QPushButton{background-image: url(:/images/button_load.png);border:none;}");
+    layout_drop->add(button_load_files, prop::size(43, 43), prop::margin_left(0), prop::margin_right(-1),
+                     prop::margin_top(20), prop::margin_bottom(-1));
+
+    layout_main->add(drop_widget, prop::size(300, 300),
+                     prop::background_style_sheet(
+                         "background-color: rgb(0,0,0); background-image: url(:/images/drop_images_here.png); "
+                         "background-repeat: no-repeat; background-position: center center; "
+                         "background-origin: content;"));
+    // The drop area, the two mode panels and the header keep their size; the
+    // table takes what is left.
+    set_column_width(layout_main, 300);
+    set_row_height(layout_main, 300);
+}
+
+void MainWindow::build_left_panel()
+{
+    radio_gps_use_next = with_tool_tip(new kal::radio(nullptr), tr("Obtain data from the following GPS-Tagged photo"));
+    radio_gps_use_prev = with_tool_tip(new kal::radio(nullptr), tr("Obtain data from the previous GPS-Tagged photo"));
+    radio_gps_use_closest = with_tool_tip(new kal::radio(nullptr), tr("Obtain data from the closest GPS-Tagged photo"));
+    radio_group = new QButtonGroup(this);
+    radio_group->addButton(radio_gps_use_next);
+    radio_group->addButton(radio_gps_use_prev);
+    radio_group->addButton(radio_gps_use_closest);
+    lineedit_max_timedelta = new kal::lineedit(nullptr);
+    lineedit_max_timedelta->setValidator(new number_validator(lineedit_max_timedelta));
+    with_tool_tip(lineedit_max_timedelta, tr("If time difference in minutes between two images is greater than this "
+                                             "number no GPS position will be assigned"));
+    radio_gps_use_prev->setChecked(true);
+
+    auto* modes = new ktk::qt::layout(2, false);
+    modes->add(radio_gps_use_prev, prop::size(13, 13), prop::margin_top(23), prop::margin_left(25));
+    // Each radio stands beside its diagram in the mode picture.
+    set_column_width(modes, 50);
+    set_row_height(modes, 23 + 13);
+    auto* picture = new QWidget;
+    modes->add(picture, prop::row_span(3), prop::width(156),
+               prop::style_sheet("background-image: url(:/images/sync_kind.png); background-repeat: no-repeat; "
+                                 "background-position: left center;"));
+    modes->add(radio_gps_use_next, prop::size(13, 13), prop::margin_top(57), prop::margin_left(25));
+    set_row_height(modes, 57 + 13);
+    modes->add(radio_gps_use_closest, prop::size(13, 13), prop::margin_top(57), prop::margin_left(25));
+
+    auto* time_row = new ktk::qt::layout(3, false);
+    time_row->add(new QLabel(tr("Max. time diff.")), prop::margin_left(25));
+    set_column_width(time_row, 25 + QFontMetrics(QApplication::font()).horizontalAdvance(tr("Max. time diff.")) + 8);
+    time_row->add(lineedit_max_timedelta);
+    set_column_width(time_row, 45);
+    time_row->add(new QLabel(tr("min.")), prop::margin_left(7));
+
+    layout_sync_left = new ktk::qt::layout(1, false);
+    layout_sync_left->add(modes, prop::height(227), prop::margin_top(25));
+    layout_sync_left->add(time_row, prop::height(20), prop::margin_bottom(15));
+    set_row_height(layout_sync_left, 48);
+
+    layout_main->add(layout_sync_left, prop::size(220, 300), prop::background_style_sheet(panel_background));
+    set_column_width(layout_main, 220);
+}
+
+void MainWindow::build_right_panel()
+{
+    QFont underlined = font();
+    underlined.setUnderline(true);
+
+    radio_gps_set = with_tool_tip(new kal::radio(nullptr), tr("Set GPS position of all photos to user specified value"));
+    radio_group->addButton(radio_gps_set);
+    lineedit_lat = new kal::lineedit(nullptr);
+    lineedit_lon = new kal::lineedit(nullptr);
+    // The track controls have no place in the window yet; they live hidden.
+    radio_gps_gpx = new kal::radio(this);
+    radio_group->addButton(radio_gps_gpx);
+    button_load_gpx = new kal::button(this, QRect());
+    lineedit_gpx_file = new kal::lineedit(this);
+    lineedit_gpx_file->setReadOnly(true);
+    checkbox_use_gpx = new kal::checkbox(tr("Use .gpx instead of photo with geotag"), this, false);
+    for (QWidget* w : std::initializer_list<QWidget*>{radio_gps_gpx, button_load_gpx, lineedit_gpx_file, checkbox_use_gpx})
+        w->hide();
+    label_delete_gps = new kal::clickable_label(tr("Remove GPS data from all files"), true, nullptr);
+    label_delete_gps->setFont(underlined);
+
+    layout_set_position = new ktk::qt::layout(3, false);
+    layout_set_position->add(new QWidget);
+    set_column_width(layout_set_position, 13);
+    layout_set_position->add(new QLabel(tr("Latitude")), prop::margin_left(20));
+    set_column_width(layout_set_position, 170);
+    layout_set_position->add(new QLabel(tr("Longitude")), prop::margin_left(20));
+    set_column_width(layout_set_position, 170);
+    set_row_height(layout_set_position, 20);
+
+    layout_set_position->add(radio_gps_set, prop::size(13, 13));
+    layout_set_position->add(lineedit_lat, prop::height(20), prop::margin_left(20));
+    layout_set_position->add(lineedit_lon, prop::height(20), prop::margin_left(20));
+    set_row_height(layout_set_position, 25);
+
+    layout_set_position->add(new QWidget);
+    layout_set_position->add(new QLabel(tr("e.g. -19.178194\nor 19°10'41.5\"S")), prop::margin_left(20),
+                             prop::style_sheet(hint_style));
+    layout_set_position->add(new QLabel(tr("e.g. 46.501221\nor 46°30'4.4\"E")), prop::margin_left(20),
+                             prop::style_sheet(hint_style));
+    set_row_height(layout_set_position, 45);
+
+    layout_gpx = new ktk::qt::layout(3, false);
+
+    layout_sync_right = new ktk::qt::layout(1, false);
+    layout_sync_right->add(new QWidget);
+    layout_sync_right->add(layout_set_position, prop::margin_left(20), prop::margin_right(20));
+    set_row_height(layout_sync_right, 20 + 25 + 45);
+    layout_sync_right->add(layout_gpx, prop::margin_left(20), prop::margin_right(20));
+    // At least 220 wide, and never narrower than its text.
+    const int label_width = std::max(220, QFontMetrics(underlined).horizontalAdvance(label_delete_gps->text()) + 4);
+    layout_sync_right->add(label_delete_gps, prop::height(20), prop::width(label_width), prop::margin_bottom(50),
+                           prop::margin_top(-1), prop::margin_left(20));
+    set_row_height(layout_sync_right, 20 + 50);
+
+    layout_main->add(layout_sync_right, prop::height(300), prop::background_style_sheet(panel_background));
+}
+
+void MainWindow::build_table()
+{
+    table_view = new QTableView(nullptr);
+    table_model = new table_data_model(nullptr);
+    table_view->setModel(table_model);
+    table_view->setShowGrid(false);
+    table_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    table_view->setSortingEnabled(true);
+    table_view->setFocusPolicy(Qt::NoFocus);
+    table_view->setFrameShape(QFrame::NoFrame);
+    table_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_view->setTabKeyNavigation(false);
+    table_view->setDropIndicatorShown(false);
+    table_view->setAlternatingRowColors(true);
+    table_view->setCornerButtonEnabled(false);
+    table_view->setSelectionMode(QAbstractItemView::NoSelection);
+    table_view->verticalHeader()->hide();
+    table_view->setStyleSheet("*{  alternate-background-color: rgb(68, 68, 68);  background-color: rgb(38, 38, 38);}"
+                              "QTableView::item {  padding-left: 1em;  border: 0px;  border-right: 1px solid black;}");
+    table_view->resizeColumnsToContents();
+    QHeaderView* header = table_view->horizontalHeader();
+    header->setSortIndicator(1, Qt::AscendingOrder);
+    header->setSectionResizeMode(0, QHeaderView::Fixed);
+    header->setSectionResizeMode(1, QHeaderView::Fixed);
+    header->setSectionResizeMode(2, QHeaderView::Stretch);
+    QStyle* fusion = QStyleFactory::create("fusion");
+    fusion->setParent(header);
+    header->setStyle(fusion);
+    header->setStyleSheet("QHeaderView::section {border-width: 3;border-style: solid;"
+                          "border-image:url(:/images/border.png) 3 stretch;padding-left: 1em;}");
+    kal::style_scrollbars(table_view);
+
+    layout_table = new ktk::qt::layout(1, false);
+    layout_table->add(table_view, prop::margin_left(0), prop::margin_right(0));
+    layout_main->add(layout_table, prop::column_span(3));
+}
+
+QProgressDialog* MainWindow::make_progress_dialog(const QString& label)
+{
+    auto* dialog = new QProgressDialog(this, Qt::WindowFlags());
+    QStyle* fusion = QStyleFactory::create("fusion");
+    fusion->setParent(dialog);
+    dialog->setStyle(fusion);
+    dialog->setWindowFlags(dialog->windowFlags() ^ Qt::WindowCloseButtonHint ^ Qt::WindowContextHelpButtonHint);
+    dialog->setLabelText(label);
+    dialog->setCancelButton(nullptr);
+    dialog->setMinimumDuration(0);
+    dialog->setMinimum(1);
+    dialog->setFixedSize(dialog->size());
+    dialog->setStyleSheet("* {    background-color: rgb(47,47,47);    color: rgb(198,213,210);}"
+                          "QProgressBar {    color: rgb(198,213,210);    background-color: rgb(47,47,47);    "
+                          "border: 2px solid rgb(55,63,61);    border-radius: 4px;    text-align: center;}"
+                          "QProgressBar::chunk {    background-color: rgb(91,91,91);    width: 5px}");
+    auto* bar = new QProgressBar;
+    bar->setFormat("%v of %m");
+    dialog->setBar(bar);
+    // Stops the timer that would otherwise pop the dialog up on its own.
+    dialog->reset();
+    dialog->hide();
+    return dialog;
+}
+
+void MainWindow::connect_signals()
+{
+    connect(button_settings, &QAbstractButton::clicked, this, [this] { on_button_settings_clicked(); });
+    connect(button_about, &QAbstractButton::clicked, this, [this] { on_button_about_clicked(); });
+    connect(button_help, &QAbstractButton::clicked, this, [this] { on_button_help_clicked(); });
+    connect(button_load_files, &QAbstractButton::clicked, this, [this] { on_button_load_files_clicked(); });
+    connect(button_load_gpx, &QAbstractButton::clicked, this, [this] { on_button_load_gpx_clicked(); });
+    connect(button_reset, &QAbstractButton::clicked, this, [this] { on_button_reset_clicked(); });
+    connect(button_sync, &QAbstractButton::clicked, this, [this] { on_button_sync_clicked(); });
+    connect(button_undo, &QAbstractButton::clicked, this, [this] { on_button_undo_clicked(); });
+    connect(drop_widget, &drop_files_widget::files_dropped, this, &MainWindow::load_files);
+    connect(table_model, &table_data_model::sort_order_override, this,
+            [this](int column, Qt::SortOrder order) { table_view->horizontalHeader()->setSortIndicator(column, order); });
+    connect(radio_gps_use_prev, &QAbstractButton::clicked, this, &MainWindow::on_radio_gps_use_prev_clicked);
+    connect(radio_gps_use_next, &QAbstractButton::clicked, this, &MainWindow::on_radio_gps_use_next_clicked);
+    connect(radio_gps_use_closest, &QAbstractButton::clicked, this, &MainWindow::on_radio_gps_use_closest_clicked);
+    connect(radio_gps_set, &QAbstractButton::clicked, this, &MainWindow::on_radio_gps_set);
+    connect(radio_gps_gpx, &QAbstractButton::clicked, this, &MainWindow::on_radio_gps_gpx);
+    connect(label_delete_gps, &kal::clickable_label::clicked, this, &MainWindow::on_label_delete_gps);
+    connect(lineedit_lat, &QLineEdit::textChanged, this, &MainWindow::on_lat_lon_text_changed);
+    connect(lineedit_lon, &QLineEdit::textChanged, this, &MainWindow::on_lat_lon_text_changed);
+    connect(lineedit_max_timedelta, &QLineEdit::textChanged, this, &MainWindow::on_max_timedelta_changed);
+}
+
+void MainWindow::create_shortcuts()
+{
+    auto add = [this](const QKeySequence& keys, std::function<void()> action) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, action);
+    };
+    add(QKeySequence("Ctrl+Shift+G"), [this] {
+        kal::message_box::information(this, tr("Git Info"), QString::fromStdString(git_version::versions_formatted()),
+                                      QMessageBox::Ok, QMessageBox::NoButton);
+    });
+    add(QKeySequence::Open, [this] { Q_EMIT button_load_files->clicked(false); });
+    add(QKeySequence(Qt::Key_F1), [this] { Q_EMIT button_help->clicked(false); });
+    add(QKeySequence("Ctrl+?"), [this] { Q_EMIT button_help->clicked(false); });
+    add(QKeySequence("Ctrl+Q"), [] { QCoreApplication::quit(); });
+}
+
+void MainWindow::load_application_settings()
+{
+    QSettings settings;
+    last_image_load_path
+        = settings.value("last_image_load_path", QStandardPaths::writableLocation(QStandardPaths::PicturesLocation))
+              .toString();
+    last_gpx_load_path
+        = settings.value("last_gpx_load_path", QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+              .toString();
+    sync_order = static_cast<int>(settings.value("sync_order", 2u).toUInt());
+
+    kal::radio* const radios[] = {radio_gps_use_prev, radio_gps_use_next, radio_gps_use_closest, radio_gps_set,
+                                  radio_gps_gpx};
+    if (sync_order >= 0 && sync_order <= 4) {
+        radios[sync_order]->setChecked(true);
+    } else {
+        // An unknown mode leaves every radio unchecked, which an exclusive group refuses.
+        radio_group->setExclusive(false);
+        for (kal::radio* radio : radios)
+            radio->setChecked(false);
+        radio_group->setExclusive(true);
+    }
+    table_model->gps_sync_order_changed(sync_order);
+    table_model->gps_datetime_format_changed(settings_dialog->selector()->get_datetime_format());
+}
+
+void MainWindow::save_application_settings()
+{
+    QSettings settings;
+    settings.setValue("last_image_load_path", last_image_load_path);
+    settings.setValue("last_gpx_load_path", last_gpx_load_path);
+    settings.setValue("sync_order", sync_order);
 }
 
 bool MainWindow::event(QEvent* e)
 {
-    return QMainWindow::event(e);
+    if (e->type() != QEvent::FileOpen)
+        return QMainWindow::event(e);
+    load_files(expand_path(static_cast<QFileOpenEvent*>(e)->file()));
+    return true;
+}
+
+QStringList MainWindow::expand_path(const QString& path)
+{
+    QStringList candidates;
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        const QFileInfoList entries
+            = QDir(path).entryInfoList(QDir::Files | QDir::Readable | QDir::NoDotAndDotDot, QDir::NoSort);
+        for (const QFileInfo& entry : entries)
+            candidates << entry.absoluteFilePath();
+    } else {
+        candidates << path;
+    }
+    QStringList files;
+    for (const QString& candidate : candidates) {
+        if (QFileInfo(candidate).isFile())
+            files << candidate;
+    }
+    return files;
+}
+
+void MainWindow::step_progress(QProgressDialog* progress, int value)
+{
+    progress->setValue(value);
+    process_events_briefly();
+}
+
+void MainWindow::load_files(QStringList files)
+{
+    progress_load->setRange(0, files.size());
+    progress_load->setValue(0);
+    QCoreApplication::processEvents();
+
+    int count = 0;
+    for (const QString& file : files) {
+        const std::string suffix = QFileInfo(file).suffix().toLower().toStdString();
+        if (kal::exiftool_data::writable_file_extensions.count(suffix))
+            table_model->add_file(file, true);
+        step_progress(progress_load, ++count);
+    }
+    // With nothing to load the value never passes its start, and the dialog
+    // would stay up.
+    progress_load->reset();
+    table_model->resort();
+}
+
+void MainWindow::on_button_load_files_clicked()
+{
+    const QStringList files
+        = QFileDialog::getOpenFileNames(this, tr("Select files"), last_image_load_path + "/__dummy.file",
+                                        tr("Image files (*.png *.jpg *.jpeg *.tiff *.tif)"));
+    if (files.isEmpty())
+        return;
+    last_image_load_path = QFileInfo(files.first()).absolutePath();
+    save_application_settings();
+    load_files(files);
+}
+
+void MainWindow::on_button_load_gpx_clicked()
+{
+    const QString file = QFileDialog::getOpenFileName(this, tr("Select gpx file"), last_gpx_load_path + "/__dummy.file",
+                                                      tr("GPX files (*.gpx)"));
+    if (file.isEmpty())
+        return;
+    last_gpx_load_path = QFileInfo(file).absolutePath();
+    save_application_settings();
+
+    const gpx_parser parser(file);
+    if (parser.tracks.isEmpty()) {
+        kal::message_box::warning(
+            this, tr("Erro"),
+            tr("It looks like there are no tracks in the selected gpx file. Please select a different one."),
+            QMessageBox::Ok, QMessageBox::NoButton);
+        return;
+    }
+    track_data chosen;
+    if (parser.tracks.size() == 1) {
+        chosen = parser.tracks.first();
+    } else {
+        QStringList entries;
+        for (const track_data& track : parser.tracks)
+            entries << track.name + " (" + QString::number(track.points.size()) + " Points)";
+        bool ok = false;
+        const QString entry = kal::input_dialog::get_item(
+            this, tr("Select track"),
+            tr("There are multiple tracks inside the selected gpx file. Please select one."), entries, 0, false, &ok);
+        if (ok) {
+            const int index = entries.indexOf(entry);
+            if (index >= 0)
+                chosen = parser.tracks.at(index);
+        }
+    }
+    // Nothing takes a track yet; the choice ends here.
+    Q_UNUSED(chosen);
+}
+
+void MainWindow::on_button_reset_clicked()
+{
+    table_model->clear();
+    std::shared_ptr<exif_cache> cache = exif_cache::instance();
+    cache->derived_info.clear();
+    cache->raw_tags.clear();
+}
+
+void MainWindow::on_button_settings_clicked()
+{
+    settings_dialog->exec();
+    table_model->gps_datetime_format_changed(settings_dialog->selector()->get_datetime_format());
+}
+
+void MainWindow::on_button_about_clicked()
+{
+    kal::dialog_about about(this);
+    about.set_lib_info_callback([](QWidget* parent) {
+        auto* info = new kal::dialog_3rd_part_lib_info(parent);
+        kal::dialog_3rd_part_lib_info::info_item item;
+        item.name = "Exiftool";
+        item.description = QCoreApplication::applicationName() + tr(" uses Exiftool by Phil Harvey") + "\n"
+                           + "https://exiftool.org";
+        info->items.push_back(item);
+        info->exec();
+    });
+    QRect rect = about.geometry();
+    rect.moveCenter(geometry().center());
+    if (QGuiApplication::primaryScreen()->geometry().contains(rect))
+        about.setGeometry(rect);
+    about.exec();
+}
+
+void MainWindow::on_button_help_clicked()
+{
+    if (!help_window) {
+        const QString language = QLocale().language() == QLocale::German ? "de" : "en";
+        QString html;
+        QFile file(QString(":/help/index_%1.html").arg(language));
+        if (file.open(QIODevice::ReadOnly)) {
+            const QByteArray bytes = file.readAll();
+            html = QString::fromUtf8(bytes.constData(), qstrnlen(bytes.constData(), bytes.size()));
+        }
+        html.replace("Ctrl", "Cmd").replace("Strg", "Cmd");
+
+        help_window = new QWebView(nullptr);
+        help_window->setHtml(html, QUrl());
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        help_window->resize(std::min(800, screen.width() - 20), std::min(760, screen.height() - 60));
+        help_window->page()->setLinkDelegationPolicy(QWebPage::DelegateAllLinks);
+        connect(help_window, &QWebView::linkClicked, [](const QUrl& url) { QDesktopServices::openUrl(url); });
+    }
+    if (help_window->isVisible())
+        help_window->close();
+    else
+        help_window->show();
+}
+
+MainWindow::tag_map MainWindow::create_undo_info(const QString& path) const
+{
+    const std::shared_ptr<exif_cache> cache = exif_cache::instance();
+    tag_map loaded;
+    const auto it = cache->raw_tags.find(ktk::string(path.toUtf8().toStdString()));
+    if (it != cache->raw_tags.end())
+        loaded = it->second;
+
+    tag_map restore;
+    for (const std::string& tag : undo_tags()) {
+        const auto found = loaded.find(tag);
+        restore[tag] = found != loaded.end() ? found->second : std::string();
+    }
+    return restore;
+}
+
+void MainWindow::report_failed_writes(const QStringList& failed, const QString& what)
+{
+    if (failed.isEmpty())
+        return;
+    QStringList names;
+    for (int i = 0; i < failed.size() && i < 10; ++i)
+        names << QDir::toNativeSeparators(failed.at(i));
+    if (failed.size() > 10)
+        names << tr("and %1 more").arg(failed.size() - 10);
+    kal::message_box::warning(this, tr("Files not changed"),
+                              tr("%1 of the files could not be changed while %2:\n\n%3")
+                                  .arg(failed.size())
+                                  .arg(what, names.join('\n')),
+                              QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+void MainWindow::on_button_sync_clicked()
+{
+    auto ask = [this](const QString& text, const QString& yes_text, const QString& no_text) {
+        kal::message_box box(QMessageBox::Question, tr("Continue?"), text, QMessageBox::Yes | QMessageBox::No, this);
+        box.setButtonText(QMessageBox::Yes, yes_text);
+        box.setButtonText(QMessageBox::No, no_text);
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() != QMessageBox::No;
+    };
+    if (!table_model->all_files_assigned()
+        && !ask(tr("Could not assigne a GPS position to all files using the current assignment mode"),
+                tr("Continue anyway"), tr("Select a different assignment mode")))
+        return;
+    if (table_model->would_overwrite_data()
+        && !ask(tr("Some loaded images already had GPS data which would be overwritten"), tr("Continue"),
+                tr("Abort")))
+        return;
+
+    undo_info.clear();
+    button_undo->setEnabled(false);
+    progress_sync->setRange(0, table_model->rowCount());
+    progress_sync->setValue(0);
+    QCoreApplication::processEvents();
+
+    std::shared_ptr<kal::_exiftool2> exiftool = kal::_exiftool2::instance();
+    QStringList failed;
+    for (int row = 0; row < table_model->rowCount(); ++row) {
+        const QString path = table_model->data(table_model->index(row, 0), Qt::UserRole).toString();
+        const QVariant proposal = table_model->data(table_model->index(row, 2), Qt::UserRole);
+        if (proposal.isValid()) {
+            const gps_pos position = proposal.value<gps_pos>();
+            undo_info[path] = create_undo_info(path);
+            tag_map tags;
+            tags["GPSLatitude#"] = position.lat_numerical.toUtf8().toStdString();
+            tags["GPSLatitudeRef"] = position.lat_ref.toUtf8().toStdString();
+            tags["GPSLongitude#"] = position.lon_numerical.toUtf8().toStdString();
+            tags["GPSLongitudeRef"] = position.lon_ref.toUtf8().toStdString();
+            if (table_model->remove_gps_except_position()) {
+                for (const std::string& tag : other_gps_tags())
+                    tags[tag] = std::string();
+            }
+            if (!exiftool->write_exif_data(path, tags))
+                failed << path;
+        }
+        step_progress(progress_sync, row + 1);
+    }
+    progress_sync->reset();
+    button_undo->setEnabled(!undo_info.empty());
+    table_model->clear();
+    report_failed_writes(failed, tr("writing the GPS positions"));
+}
+
+void MainWindow::on_button_undo_clicked()
+{
+    button_undo->setEnabled(false);
+    progress_sync->setRange(0, static_cast<int>(undo_info.size()));
+    progress_sync->setValue(0);
+    QCoreApplication::processEvents();
+
+    std::shared_ptr<kal::_exiftool2> exiftool = kal::_exiftool2::instance();
+    QStringList failed;
+    int count = 0;
+    for (const auto& [path, tags] : undo_info) {
+        if (!exiftool->write_exif_data(path, tags))
+            failed << path;
+        step_progress(progress_sync, ++count);
+    }
+    progress_sync->reset();
+    undo_info.clear();
+    report_failed_writes(failed, tr("undoing the last change"));
+}
+
+void MainWindow::on_label_delete_gps()
+{
+    const int n = table_model->rowCount();
+    if (n == 0)
+        return;
+    if (kal::message_box::question(
+            this, tr("Confirm"),
+            tr("Do you really want to delete all GPS information from all currently loaded (%1) images?").arg(n),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton)
+        != QMessageBox::Yes)
+        return;
+
+    undo_info.clear();
+    button_undo->setEnabled(false);
+    progress_sync->setRange(0, table_model->rowCount());
+    progress_sync->setValue(0);
+    QCoreApplication::processEvents();
+
+    std::shared_ptr<kal::_exiftool2> exiftool = kal::_exiftool2::instance();
+    const tag_map remove_all = {{"GPS:all", std::string()}};
+    QStringList failed;
+    for (int row = 0; row < table_model->rowCount(); ++row) {
+        const QString path = table_model->data(table_model->index(row, 0), Qt::UserRole).toString();
+        undo_info[path] = create_undo_info(path);
+        if (!exiftool->write_exif_data(path, remove_all))
+            failed << path;
+        step_progress(progress_sync, row + 1);
+    }
+    progress_sync->reset();
+    table_model->clear();
+    button_undo->setEnabled(!undo_info.empty());
+    report_failed_writes(failed, tr("removing their GPS data"));
+}
+
+void MainWindow::set_sync_order(int order)
+{
+    table_model->gps_sync_order_changed(order);
+    sync_order = order;
+    save_application_settings();
+}
+
+void MainWindow::on_radio_gps_use_prev_clicked(bool checked)
+{
+    if (checked)
+        set_sync_order(0);
+}
+
+void MainWindow::on_radio_gps_use_next_clicked(bool checked)
+{
+    if (checked)
+        set_sync_order(1);
+}
+
+void MainWindow::on_radio_gps_use_closest_clicked(bool checked)
+{
+    if (checked)
+        set_sync_order(2);
+}
+
+void MainWindow::on_radio_gps_set(bool checked)
+{
+    if (checked)
+        set_sync_order(3);
+}
+
+void MainWindow::on_radio_gps_gpx(bool checked)
+{
+    if (checked)
+        set_sync_order(4);
+}
+
+void MainWindow::on_lat_lon_text_changed(const QString&)
+{
+    const QString lat_text = lineedit_lat->text().remove(' ');
+    const QString lon_text = lineedit_lon->text().remove(' ');
+    if (lat_text.isEmpty() || lon_text.isEmpty()) {
+        table_model->gps_set_pos_changed(gps_pos());
+        return;
+    }
+    const auto lat = parse_coordinate_text(lat_text);
+    const auto lon = parse_coordinate_text(lon_text);
+    // Comparisons with a value that is not a number are false, so it fails here.
+    if (std::fabs(lat.value) <= 90 && std::fabs(lon.value) <= 180)
+        table_model->gps_set_pos_changed(make_gps_pos(lat.value, lat.numerical_text, lon.value, lon.numerical_text));
+}
+
+void MainWindow::on_max_timedelta_changed(const QString&)
+{
+    bool ok = false;
+    const int minutes = lineedit_max_timedelta->text().toInt(&ok, 10);
+    table_model->gps_max_time_difference(ok && minutes != 0 ? minutes : -1);
 }

@@ -7,21 +7,123 @@
 #include <map>
 #include <string>
 
+class QButtonGroup;
+class QProgressDialog;
+class QTableView;
 class QWebView;
+class dialog_settings;
+class drop_files_widget;
+class table_data_model;
 
+namespace kal {
+class button;
+class checkbox;
+class clickable_label;
+class lineedit;
+class radio;
+} // namespace kal
+
+namespace ktk::qt {
+class layout;
+}
+
+// The program's single top-level window.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
+    using tag_map = std::map<std::string, std::string>;
+
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
     bool event(QEvent* e) override;
 
+public Q_SLOTS:
+    void load_files(QStringList files);
+
+public:
+    // The handlers are public so tests can drive the window as a user would.
+    void on_button_load_files_clicked();
+    void on_button_load_gpx_clicked();
+    void on_button_reset_clicked();
+    void on_button_settings_clicked();
+    void on_button_about_clicked();
+    void on_button_help_clicked();
+    void on_button_sync_clicked();
+    void on_button_undo_clicked();
+    void on_label_delete_gps();
+    void on_radio_gps_use_prev_clicked(bool checked);
+    void on_radio_gps_use_next_clicked(bool checked);
+    void on_radio_gps_use_closest_clicked(bool checked);
+    void on_radio_gps_set(bool checked);
+    void on_radio_gps_gpx(bool checked);
+    void on_lat_lon_text_changed(const QString& text);
+    void on_max_timedelta_changed(const QString& text);
+
+    tag_map create_undo_info(const QString& path) const;
+
+    // A folder stands for the files directly inside it, a path for itself; only
+    // existing files remain.
+    static QStringList expand_path(const QString& path);
+
 private:
+    void build_top_bar();
+    void build_header();
+    void build_drop_area();
+    void build_left_panel();
+    void build_right_panel();
+    void build_table();
+    QProgressDialog* make_progress_dialog(const QString& label);
+    void connect_signals();
+    void create_shortcuts();
+    void load_application_settings();
+    void save_application_settings();
+    void set_sync_order(int order);
+    // Advances the progress dialog and lets the window repaint; user input waits.
+    void step_progress(QProgressDialog* progress, int value);
+    void report_failed_writes(const QStringList& failed, const QString& what);
+
+    kal::button* button_settings = nullptr;
+    kal::button* button_about = nullptr;
+    kal::button* button_help = nullptr;
+    kal::button* button_sync = nullptr;
+    kal::button* button_undo = nullptr;
+    kal::button* button_reset = nullptr;
+    kal::button* button_load_files = nullptr;
+    kal::radio* radio_gps_use_prev = nullptr;
+    kal::radio* radio_gps_use_next = nullptr;
+    kal::radio* radio_gps_use_closest = nullptr;
+    kal::radio* radio_gps_set = nullptr;
+    kal::radio* radio_gps_gpx = nullptr;
+    QButtonGroup* radio_group = nullptr;
+    kal::lineedit* lineedit_lat = nullptr;
+    kal::lineedit* lineedit_lon = nullptr;
+    kal::lineedit* lineedit_max_timedelta = nullptr;
+    kal::button* button_load_gpx = nullptr;
+    kal::lineedit* lineedit_gpx_file = nullptr;
+    kal::checkbox* checkbox_use_gpx = nullptr;
+    kal::clickable_label* label_delete_gps = nullptr;
+    QTableView* table_view = nullptr;
+    table_data_model* table_model = nullptr;
+    drop_files_widget* drop_widget = nullptr;
+    ktk::qt::layout* layout_main = nullptr;
+    ktk::qt::layout* layout_top = nullptr;
+    ktk::qt::layout* layout_header = nullptr;
+    ktk::qt::layout* layout_drop = nullptr;
+    ktk::qt::layout* layout_sync_left = nullptr;
+    ktk::qt::layout* layout_sync_right = nullptr;
+    ktk::qt::layout* layout_set_position = nullptr;
+    ktk::qt::layout* layout_gpx = nullptr;
+    ktk::qt::layout* layout_table = nullptr;
     QWebView* help_window = nullptr;
-    std::map<QString, std::map<std::string, std::string>> undo_info;
+    QProgressDialog* progress_load = nullptr;
+    QProgressDialog* progress_sync = nullptr;
+    std::map<QString, tag_map> undo_info;
+    dialog_settings* settings_dialog = nullptr;
     QString last_image_load_path;
     QString last_gpx_load_path;
+    int sync_order = 2;
+
 };

@@ -304,6 +304,19 @@ QSize layout::sizeHint() const
     return { w, h };
 }
 
+void layout::adopt_children()
+{
+    QWidget* parent = parentWidget();
+    if (!parent)
+        return;
+    for (auto& [position, c] : cells) {
+        if (c.widget)
+            adopt(c.widget, parent);
+        if (c.background_widget)
+            adopt(c.background_widget, parent);
+    }
+}
+
 void layout::setGeometry(const QRect& rect)
 {
     QLayout::setGeometry(rect);

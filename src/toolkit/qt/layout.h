@@ -44,6 +44,8 @@ public:
         auto* container = new QWidget;
         cell c(container);
         container->setLayout(inner);
+        if (auto* grid = dynamic_cast<layout*>(inner))
+            grid->adopt_children();
         c.style(std::forward<P>(properties)...);
         add_(c);
     }
@@ -64,6 +66,9 @@ public:
     }
 
     void add_(cell c);
+    // Makes every placed widget and background a child of the widget that
+    // carries this layout, so a window that is never shown still owns them.
+    void adopt_children();
     void add_(cell c, unsigned column, unsigned row, bool no_recalc);
     void recalc_spannings();
 

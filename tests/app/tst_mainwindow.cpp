@@ -1,0 +1,546 @@
+#include "app/application.h"
+#include "app/drop_files_widget.h"
+#include "exif/exif_cache.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QImage>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProcess>
+#include <QProgressBar>
+#include <QProgressDialog>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <QWebFrame>
+#include <QWebView>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+void write_jpeg(const QString& path)
+{
+    QImage image(16, 12, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    QVERIFY(image.save(path, "JPEG"));
+}
+
+void exiftool(const QStringList& args)
+{
+    QProcess p;
+    p.start("exiftool", QStringList{"-overwrite_original", "-q"} + args);
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 0);
+}
+
+// A photo taken at `time` ("2019:05:01 10:00:00"), with a position when lat/lon are given.
+QString photo(const QDir& dir, const QString& name, const QString& time, const QString& lat = QString(),
+              const QString& lon = QString())
+{
+    const QString path = dir.filePath(name);
+    write_jpeg(path);
+    QStringList args{"-DateTimeOriginal=" + time};
+    if (!lat.isEmpty())
+        args << "-GPSLatitude=" + lat << "-GPSLatitudeRef=" + lat << "-GPSLongitude=" + lon
+             << "-GPSLongitudeRef=" + lon;
+    exiftool(args << path);
+    return path;
+}
+
+// Runs `answer` on the next modal dialog once it is up.
+void when_modal(std::function<void(QWidget*)> answer)
+{
+    QTimer::singleShot(20, [answer] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            answer(modal);
+        else
+            when_modal(answer);
+    });
+}
+
+void click_button_with_text(QWidget* dialog, const QString& text)
+{
+    for (QAbstractButton* b : dialog->findChildren<QAbstractButton*>()) {
+        if (b->text().remove('&') == text) {
+            b->click();
+            return;
+        }
+    }
+    // Never leave a modal dialog up: the test would wait forever.
+    if (auto* d = qobject_cast<QDialog*>(dialog))
+        d->reject();
+    QFAIL(qPrintable("no button " + text));
+}
+
+} // namespace
+
+class tst_mainwindow : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit tst_mainwindow(application& app)
+        : app(app)
+    {
+    }
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void first_start_defaults();
+    void stored_unknown_mode_checks_no_radio();
+    void mode_click_is_stored_data();
+    void mode_click_is_stored();
+    void loading_keeps_writable_files_directly_inside_a_folder();
+    void unreadable_files_still_load_with_their_file_dates();
+    void drop_area_accepts_only_uri_lists();
+    void dropped_web_link_emits_empty_list();
+    void typed_position_reaches_the_model();
+    void time_limit_field_data();
+    void time_limit_field();
+    void file_open_events_load_while_the_window_is_shown();
+    void command_line_paths_load_like_dropped_ones();
+    void file_dialog_remembers_the_folder_before_reading();
+    void reset_clears_table_and_metadata();
+    void progress_advances_per_file_and_the_window_repaints();
+    void help_toggles_and_shows_cmd_data();
+    void help_toggles_and_shows_cmd();
+    void gpx_without_tracks_warns();
+    void gpx_with_several_tracks_offers_them();
+
+private:
+    MainWindow& window() { return app.main_window(); }
+    QAbstractItemModel* model() { return window().findChild<QTableView*>("table_view")->model(); }
+    QString gps_text(int row) { return model()->index(row, 2).data().toString(); }
+    QString lat_lon_label(const QString& lat, const QString& lon);
+
+    application& app;
+    std::unique_ptr<QTemporaryDir> dir;
+};
+
+void tst_mainwindow::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    window().on_button_reset_clicked();
+}
+
+void tst_mainwindow::cleanup()
+{
+    QLocale::setDefault(QLocale::c());
+}
+
+void tst_mainwindow::first_start_defaults()
+{
+    // The window was built before any setting existed.
+    QVERIFY(window().findChild<QRadioButton*>("radio_gps_use_closest")->isChecked());
+    QCOMPARE(window().size(), QSize(925, 600));
+    window().findChild<QRadioButton*>("radio_gps_use_closest")->click();
+    QSettings settings;
+    QCOMPARE(settings.value("last_image_load_path").toString(),
+             QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+    QCOMPARE(settings.value("last_gpx_load_path").toString(),
+             QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    QCOMPARE(settings.value("sync_order").toInt(), 2);
+}
+
+void tst_mainwindow::stored_unknown_mode_checks_no_radio()
+{
+    QSettings().setValue("sync_order", 7);
+    MainWindow other;
+    for (QRadioButton* radio : other.findChildren<QRadioButton*>(QRegularExpression("^radio_gps")))
+        QVERIFY2(!radio->isChecked(), qPrintable(radio->objectName()));
+    QSettings().setValue("sync_order", 2);
+}
+
+void tst_mainwindow::mode_click_is_stored_data()
+{
+    QTest::addColumn<QString>("radio");
+    QTest::addColumn<int>("mode");
+    QTest::newRow("previous") << "radio_gps_use_prev" << 0;
+    QTest::newRow("next") << "radio_gps_use_next" << 1;
+    QTest::newRow("set position") << "radio_gps_set" << 3;
+    QTest::newRow("closest") << "radio_gps_use_closest" << 2;
+}
+
+void tst_mainwindow::mode_click_is_stored()
+{
+    QFETCH(QString, radio);
+    QFETCH(int, mode);
+    window().findChild<QRadioButton*>(radio)->click();
+    QCOMPARE(QSettings().value("sync_order").toInt(), mode);
+    MainWindow reopened;
+    QVERIFY(reopened.findChild<QRadioButton*>(radio)->isChecked());
+}
+
+void tst_mainwindow::loading_keeps_writable_files_directly_inside_a_folder()
+{
+    QDir d(dir->path());
+    photo(d, "a.jpg", "2019:05:01 10:00:00");
+    photo(d, "b.JPG", "2019:05:01 11:00:00");
+    for (const char* name : {"c.heic", "archive.tar.gz", "notes.txt", "noextension"}) {
+        QFile f(d.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(d.mkdir("sub"));
+    photo(QDir(d.filePath("sub")), "deeper.jpg", "2019:05:01 12:00:00");
+
+    window().load_files(MainWindow::expand_path(d.path()));
+    QCOMPARE(model()->rowCount(), 2);
+    QCOMPARE(model()->index(0, 0).data().toString(), QString("a.jpg"));
+    QCOMPARE(model()->index(1, 0).data().toString(), QString("b.JPG"));
+
+    // Loading again adds nothing.
+    window().load_files({d.filePath("a.jpg"), d.filePath("b.JPG")});
+    QCOMPARE(model()->rowCount(), 2);
+}
+
+void tst_mainwindow::unreadable_files_still_load_with_their_file_dates()
+{
+    QDir d(dir->path());
+    QFile text(d.filePath("letter.jpg"));
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.write("not a photo at all\n");
+    text.close();
+    QFile empty(d.filePath("empty.png"));
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.close();
+
+    window().load_files({text.fileName(), empty.fileName()});
+    QCOMPARE(model()->rowCount(), 2);
+    for (int row = 0; row < 2; ++row) {
+        const QDateTime when = model()->index(row, 1).data(Qt::UserRole).toDateTime();
+        QVERIFY(when.isValid());
+        QVERIFY(qAbs(when.secsTo(QDateTime::currentDateTime())) < 600);
+        QCOMPARE(gps_text(row), QString("?  -"));
+    }
+}
+
+void tst_mainwindow::drop_area_accepts_only_uri_lists()
+{
+    auto* drop = window().findChild<drop_files_widget*>("drop_widget");
+    QMimeData text;
+    text.setText("just words");
+    QDragEnterEvent refused(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    refused.setAccepted(false);
+    QApplication::sendEvent(drop, &refused);
+    QVERIFY(!refused.isAccepted());
+
+    QMimeData uris;
+    uris.setUrls({QUrl::fromLocalFile(dir->path())});
+    QDragEnterEvent accepted(QPoint(5, 5), Qt::CopyAction, &uris, Qt::LeftButton, Qt::NoModifier);
+    accepted.setAccepted(false);
+    QApplication::sendEvent(drop, &accepted);
+    QVERIFY(accepted.isAccepted());
+}
+
+void tst_mainwindow::dropped_web_link_emits_empty_list()
+{
+    QDir d(dir->path());
+    const QString path = photo(d, "dropped.jpg", "2019:05:01 10:00:00");
+    auto* drop = window().findChild<drop_files_widget*>("drop_widget");
+    QSignalSpy dropped(drop, &drop_files_widget::files_dropped);
+
+    QMimeData web;
+    web.setUrls({QUrl("https://www.kaltrin.example/photo.jpg")});
+    QDropEvent web_drop(QPointF(5, 5), Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(drop, &web_drop);
+    QCOMPARE(dropped.count(), 1);
+    QCOMPARE(dropped.at(0).at(0).toStringList(), QStringList());
+
+    QMimeData local;
+    local.setUrls({QUrl::fromLocalFile(d.path()), QUrl::fromLocalFile(d.filePath("missing.jpg"))});
+    QDropEvent local_drop(QPointF(5, 5), Qt::CopyAction, &local, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(drop, &local_drop);
+    QCOMPARE(dropped.count(), 2);
+    QCOMPARE(dropped.at(1).at(0).toStringList(), QStringList{path});
+    QCOMPARE(model()->rowCount(), 1);
+}
+
+QString tst_mainwindow::lat_lon_label(const QString& lat, const QString& lon)
+{
+    window().findChild<QLineEdit*>("lineedit_lat")->setText(lat);
+    window().findChild<QLineEdit*>("lineedit_lon")->setText(lon);
+    return gps_text(0);
+}
+
+void tst_mainwindow::typed_position_reaches_the_model()
+{
+    photo(QDir(dir->path()), "p.jpg", "2019:05:01 10:00:00");
+    window().load_files({QDir(dir->path()).filePath("p.jpg")});
+    window().findChild<QRadioButton*>("radio_gps_set")->click();
+
+    QCOMPARE(lat_lon_label("48°30'N", "11.5"), QString("=  48.500000, 11.5"));
+    const QVariant pos = model()->index(0, 2).data(Qt::UserRole);
+    QVERIFY(pos.isValid());
+    // Out of range: the last good position stays.
+    QCOMPARE(lat_lon_label("91", "11.5"), QString("=  48.500000, 11.5"));
+    QCOMPARE(lat_lon_label(" -33.5 ", "151.25"), QString("=  -33.5, 151.25"));
+    QCOMPARE(lat_lon_label("", "151.25"), QString("=  Clear GPS data"));
+    window().findChild<QRadioButton*>("radio_gps_use_closest")->click();
+}
+
+void tst_mainwindow::time_limit_field_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("marker");
+    QTest::newRow("empty: no limit") << "" << "↑";
+    QTest::newRow("0: no limit") << "0" << "↑";
+    QTest::newRow("60 min: source within") << "60" << "↑";
+    QTest::newRow("5 min: source too far") << "5" << "?";
+}
+
+void tst_mainwindow::time_limit_field()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, marker);
+    QDir d(dir->path());
+    window().load_files({photo(d, "source.jpg", "2019:05:01 10:00:00", "48.5", "11.5"),
+                         photo(d, "target.jpg", "2019:05:01 10:30:00")});
+    window().findChild<QRadioButton*>("radio_gps_use_prev")->click();
+    auto* field = window().findChild<QLineEdit*>("lineedit_max_timedelta");
+    field->setText("1");
+    field->setText(typed);
+    QVERIFY2(gps_text(1).startsWith(marker), qPrintable(gps_text(1)));
+    field->clear();
+    window().findChild<QRadioButton*>("radio_gps_use_closest")->click();
+}
+
+void tst_mainwindow::file_open_events_load_while_the_window_is_shown()
+{
+    QDir d(dir->path());
+    photo(d, "one.jpg", "2019:05:01 10:00:00");
+    photo(d, "two.jpg", "2019:05:01 10:01:00");
+
+    window().hide();
+    QFileOpenEvent hidden(d.path());
+    QApplication::sendEvent(&app, &hidden);
+    QCOMPARE(model()->rowCount(), 0);
+
+    window().show();
+    QFileOpenEvent shown(d.path());
+    QApplication::sendEvent(&app, &shown);
+    QCOMPARE(model()->rowCount(), 2);
+}
+
+void tst_mainwindow::command_line_paths_load_like_dropped_ones()
+{
+    QDir d(dir->path());
+    const QString single = photo(d, "single.jpg", "2019:05:01 10:00:00");
+    QVERIFY(d.mkdir("folder"));
+    photo(QDir(d.filePath("folder")), "inside.jpg", "2019:05:01 10:05:00");
+
+    app.post_file_open_events({single, d.filePath("folder"), "--not-a-path", d.filePath("missing.jpg")});
+    QTRY_COMPARE(model()->rowCount(), 2);
+    QCOMPARE(model()->index(1, 0).data().toString(), QString("inside.jpg"));
+}
+
+void tst_mainwindow::file_dialog_remembers_the_folder_before_reading()
+{
+    QDir d(dir->path());
+    const QString path = photo(d, "chosen.jpg", "2019:05:01 10:00:00");
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+    QSettings().setValue("last_image_load_path", QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+    MainWindow fresh;
+    QString stored_while_loading;
+    QObject::connect(fresh.findChild<QTableView*>("table_view")->model(), &QAbstractItemModel::rowsInserted, this,
+                     [&] { stored_while_loading = QSettings().value("last_image_load_path").toString(); });
+    QString opened_in;
+    when_modal([path, &opened_in](QWidget* modal) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            opened_in = dialog->directory().absolutePath();
+            dialog->selectFile(path);
+        }
+        static_cast<QDialog*>(modal)->accept();
+    });
+    fresh.on_button_load_files_clicked();
+    QCOMPARE(opened_in, QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+    QCOMPARE(stored_while_loading, d.absolutePath());
+    QCOMPARE(QSettings().value("last_image_load_path").toString(), d.absolutePath());
+    QCOMPARE(fresh.findChild<QTableView*>("table_view")->model()->rowCount(), 1);
+
+    // Cancelling changes nothing.
+    when_modal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+    fresh.on_button_load_files_clicked();
+    QCOMPARE(fresh.findChild<QTableView*>("table_view")->model()->rowCount(), 1);
+}
+
+void tst_mainwindow::reset_clears_table_and_metadata()
+{
+    window().load_files({photo(QDir(dir->path()), "r.jpg", "2019:05:01 10:00:00")});
+    QCOMPARE(model()->rowCount(), 1);
+    QVERIFY(!exif_cache::instance()->raw_tags.empty());
+    window().findChild<QAbstractButton*>("button_reset")->click();
+    QCOMPARE(model()->rowCount(), 0);
+    QVERIFY(exif_cache::instance()->raw_tags.empty());
+    QVERIFY(exif_cache::instance()->derived_info.empty());
+}
+
+void tst_mainwindow::progress_advances_per_file_and_the_window_repaints()
+{
+    QDir d(dir->path());
+    QStringList files;
+    for (int i = 0; i < 150; ++i) {
+        files << d.filePath(QString("burst_%1.jpg").arg(i, 3, 10, QChar('0')));
+        write_jpeg(files.last());
+    }
+    window().show();
+    auto* progress = window().findChild<QProgressDialog*>("progress_load");
+    auto* bar = progress->findChild<QProgressBar*>();
+    QSignalSpy steps(bar, &QProgressBar::valueChanged);
+    int paints = 0;
+    struct paint_counter : QObject
+    {
+        int& count;
+        explicit paint_counter(int& c)
+            : count(c)
+        {
+        }
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint)
+                ++count;
+            return false;
+        }
+    } counter(paints);
+    progress->installEventFilter(&counter);
+
+    window().load_files(files);
+    QCOMPARE(model()->rowCount(), 150);
+    QCOMPARE(bar->maximum(), 150);
+    QVERIFY(steps.count() >= 150);
+    QVERIFY(paints > 0);
+    QTRY_VERIFY(!progress->isVisible());
+}
+
+void tst_mainwindow::help_toggles_and_shows_cmd_data()
+{
+    QTest::addColumn<QLocale::Language>("language");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("quit_keys");
+    QTest::newRow("english") << QLocale::English << "Help - Vestra" << "Cmd + Q or Alt + F4";
+    QTest::newRow("german") << QLocale::German << "Hilfe - Vestra" << "Cmd + Q oder Alt + F4";
+    QTest::newRow("french gets english") << QLocale::French << "Help - Vestra" << "Cmd + Q or Alt + F4";
+}
+
+void tst_mainwindow::help_toggles_and_shows_cmd()
+{
+    QFETCH(QLocale::Language, language);
+    QFETCH(QString, title);
+    QFETCH(QString, quit_keys);
+    QLocale::setDefault(QLocale(language));
+    MainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    auto help_windows = [] {
+        QList<QWebView*> views;
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* view = qobject_cast<QWebView*>(top))
+                views << view;
+        }
+        return views;
+    };
+    const int before = help_windows().size();
+    w.findChild<QAbstractButton*>("button_help")->click();
+    QWebView* help = nullptr;
+    for (QWebView* view : help_windows()) {
+        if (view->isVisible())
+            help = view;
+    }
+    QVERIFY(help);
+    QCOMPARE(help_windows().size(), before + 1);
+    QTRY_COMPARE(help->title(), title);
+    const QString text = help->page()->mainFrame()->toPlainText();
+    QVERIFY2(text.contains(quit_keys), qPrintable(text));
+    QVERIFY(!text.contains("Ctrl") && !text.contains("Strg"));
+
+    w.findChild<QAbstractButton*>("button_help")->click();
+    QVERIFY(!help->isVisible());
+    w.findChild<QAbstractButton*>("button_help")->click();
+    QVERIFY(help->isVisible());
+    QCOMPARE(help_windows().size(), before + 1);
+}
+
+void tst_mainwindow::gpx_without_tracks_warns()
+{
+    const QString path = QDir(dir->path()).filePath("routes.gpx");
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("<?xml version=\"1.0\"?><gpx><rte><rtept lat=\"1\" lon=\"2\"/></rte></gpx>");
+    f.close();
+
+    QString title;
+    when_modal([path, &title](QWidget* modal) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal))
+            dialog->selectFile(path);
+        static_cast<QDialog*>(modal)->accept();
+        when_modal([&title](QWidget* box) {
+            title = box->windowTitle();
+            click_button_with_text(box, "OK");
+        });
+    });
+    window().on_button_load_gpx_clicked();
+    QCOMPARE(title, QString("Erro"));
+    QCOMPARE(QSettings().value("last_gpx_load_path").toString(), QDir(dir->path()).absolutePath());
+}
+
+void tst_mainwindow::gpx_with_several_tracks_offers_them()
+{
+    const QString path = QDir(dir->path()).filePath("two.gpx");
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QByteArray xml = "<?xml version=\"1.0\"?><gpx><trk><name>A</name><trkseg>";
+    for (int i = 0; i < 10; ++i)
+        xml += "<trkpt lat=\"48.1\" lon=\"11.5\"/>";
+    xml += "</trkseg></trk><trk><name>B</name><trkseg>";
+    for (int i = 0; i < 3; ++i)
+        xml += "<trkpt lat=\"48.1\" lon=\"11.5\"/>";
+    xml += "</trkseg></trk></gpx>";
+    f.write(xml);
+    f.close();
+
+    QStringList offered;
+    when_modal([path, &offered](QWidget* modal) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal))
+            dialog->selectFile(path);
+        static_cast<QDialog*>(modal)->accept();
+        when_modal([&offered](QWidget* box) {
+            if (auto* input = qobject_cast<QInputDialog*>(box))
+                offered = input->comboBoxItems();
+            static_cast<QDialog*>(box)->reject();
+        });
+    });
+    window().on_button_load_gpx_clicked();
+    QCOMPARE(offered, QStringList({"A (10 Points)", "B (3 Points)"}));
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication::setOrganizationName("Kaltrin");
+    QCoreApplication::setApplicationName("Vestra");
+    QStandardPaths::setTestModeEnabled(true);
+    // Every run starts as a first start.
+    QSettings().clear();
+    application app(argc, argv);
+    app.main_window().show();
+    tst_mainwindow tc(app);
+    return QTest::qExec(&tc, argc, argv);
+}
+
+#include "tst_mainwindow.moc"
