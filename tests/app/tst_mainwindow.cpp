@@ -73,6 +73,18 @@ void when_modal(std::function<void(QWidget*)> answer)
     });
 }
 
+// Picks `path` in a file dialog the way a user types it.
+void choose_file(QWidget* modal, const QString& path)
+{
+    if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+        dialog->setDirectory(QFileInfo(path).absolutePath());
+        dialog->selectFile(QFileInfo(path).fileName());
+        if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit"))
+            name->setText(QFileInfo(path).fileName());
+    }
+    static_cast<QDialog*>(modal)->accept();
+}
+
 void click_button_with_text(QWidget* dialog, const QString& text)
 {
     for (QAbstractButton* b : dialog->findChildren<QAbstractButton*>()) {
@@ -249,6 +261,22 @@ void tst_mainwindow::drop_area_accepts_only_uri_lists()
     QVERIFY(accepted.isAccepted());
 }
 
+namespace {
+
+// Qt delivers a drop only to the widget that accepted the drag's entry.
+void drag_and_drop(QWidget* target, const QList<QUrl>& urls)
+{
+    QMimeData mime;
+    mime.setUrls(urls);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+}
+
+} // namespace
+
 void tst_mainwindow::dropped_web_link_emits_empty_list()
 {
     QDir d(dir->path());
@@ -256,17 +284,11 @@ void tst_mainwindow::dropped_web_link_emits_empty_list()
     auto* drop = window().findChild<drop_files_widget*>("drop_widget");
     QSignalSpy dropped(drop, &drop_files_widget::files_dropped);
 
-    QMimeData web;
-    web.setUrls({QUrl("https://www.kaltrin.example/photo.jpg")});
-    QDropEvent web_drop(QPointF(5, 5), Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(drop, &web_drop);
+    drag_and_drop(drop, {QUrl("https://www.kaltrin.example/photo.jpg")});
     QCOMPARE(dropped.count(), 1);
     QCOMPARE(dropped.at(0).at(0).toStringList(), QStringList());
 
-    QMimeData local;
-    local.setUrls({QUrl::fromLocalFile(d.path()), QUrl::fromLocalFile(d.filePath("missing.jpg"))});
-    QDropEvent local_drop(QPointF(5, 5), Qt::CopyAction, &local, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(drop, &local_drop);
+    drag_and_drop(drop, {QUrl::fromLocalFile(d.path()), QUrl::fromLocalFile(d.filePath("missing.jpg"))});
     QCOMPARE(dropped.count(), 2);
     QCOMPARE(dropped.at(1).at(0).toStringList(), QStringList{path});
     QCOMPARE(model()->rowCount(), 1);
@@ -362,11 +384,9 @@ void tst_mainwindow::file_dialog_remembers_the_folder_before_reading()
                      [&] { stored_while_loading = QSettings().value("last_image_load_path").toString(); });
     QString opened_in;
     when_modal([path, &opened_in](QWidget* modal) {
-        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal))
             opened_in = dialog->directory().absolutePath();
-            dialog->selectFile(path);
-        }
-        static_cast<QDialog*>(modal)->accept();
+        choose_file(modal, path);
     });
     fresh.on_button_load_files_clicked();
     QCOMPARE(opened_in, QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
@@ -487,9 +507,7 @@ void tst_mainwindow::gpx_without_tracks_warns()
 
     QString title;
     when_modal([path, &title](QWidget* modal) {
-        if (auto* dialog = qobject_cast<QFileDialog*>(modal))
-            dialog->selectFile(path);
-        static_cast<QDialog*>(modal)->accept();
+        choose_file(modal, path);
         when_modal([&title](QWidget* box) {
             title = box->windowTitle();
             click_button_with_text(box, "OK");
@@ -517,9 +535,7 @@ void tst_mainwindow::gpx_with_several_tracks_offers_them()
 
     QStringList offered;
     when_modal([path, &offered](QWidget* modal) {
-        if (auto* dialog = qobject_cast<QFileDialog*>(modal))
-            dialog->selectFile(path);
-        static_cast<QDialog*>(modal)->accept();
+        choose_file(modal, path);
         when_modal([&offered](QWidget* box) {
             if (auto* input = qobject_cast<QInputDialog*>(box))
                 offered = input->comboBoxItems();
