@@ -208,11 +208,13 @@ _exiftool2::tag_map _exiftool2::parse_response(const QString& response,
     for (const QString& line : lines) {
         if (line == ready_marker)
             continue;
-        const QStringList pieces = line.split(QLatin1Char('='), Qt::KeepEmptyParts);
-        if (pieces.size() < 2)
+        // The value runs to the end of the line: undo writes it back, so a
+        // value cut at an "=" of its own would lose data.
+        const int equals = line.indexOf(QLatin1Char('='));
+        if (equals < 0)
             continue;
-        const QString name = pieces[0].mid(1).trimmed();
-        const QString value = pieces[1].trimmed();
+        const QString name = line.left(equals).mid(1).trimmed();
+        const QString value = line.mid(equals + 1).trimmed();
         tags[name.toStdString()] = value.toStdString();
     }
     return tags;

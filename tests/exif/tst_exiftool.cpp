@@ -127,7 +127,7 @@ void tst_exiftool::parse_response_data()
     QTest::newRow("only the marker") << "{ready}\n" << tag_map{};
     QTest::newRow("lines without = skipped")
         << "    1 directories scanned\n-Make=Foo\n\n{ready}" << tag_map{{"Make", "Foo"}};
-    QTest::newRow("value ends before a second =") << "-Comment=a=b\n" << tag_map{{"Comment", "a"}};
+    QTest::newRow("value keeps its own =") << "-Comment=a=b\n" << tag_map{{"Comment", "a=b"}};
     QTest::newRow("empty value kept") << "-Make=\n" << tag_map{{"Make", ""}};
     QTest::newRow("later name wins") << "-Rating=1\n-Rating=5\n" << tag_map{{"Rating", "5"}};
     QTest::newRow("white space trimmed") << "- Artist = Jane Doe \r\n" << tag_map{{"Artist", "Jane Doe"}};
@@ -165,7 +165,7 @@ void tst_exiftool::read_tags()
     QCOMPARE(at(tags, "ImageWidth"), u("64"));
     QCOMPARE(at(tags, "ImageHeight"), u("48"));
     QCOMPARE(at(tags, "Artist"), u("Jane Doe"));
-    QCOMPARE(at(tags, "UserComment"), u("a"));
+    QCOMPARE(at(tags, "UserComment"), u("a=b"));
     QCOMPARE(at(tags, "Make"), u(""));
     QCOMPARE(at(tags, "DateTimeOriginal"), u("2019:05:01 10:00:00"));
     QVERIFY(!tags.count("{ready}"));
