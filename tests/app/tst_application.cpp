@@ -1,7 +1,9 @@
 #include "app/application.h"
 
 #include <QAbstractButton>
+#include <QFile>
 #include <QFontDatabase>
+#include <QImage>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -52,6 +54,8 @@ private Q_SLOTS:
     void identity();
     void frame();
     void non_file_open_events_reach_the_main_window_base();
+    void compiled_in_resources_data();
+    void compiled_in_resources();
     void fatal_error_ends_with_dialog_and_exit_code_1_data();
     void fatal_error_ends_with_dialog_and_exit_code_1();
     void normal_quit_gives_exit_code_0();
@@ -78,6 +82,7 @@ void tst_application::frame()
     w.resize(400, 300);
     QCOMPARE(w.size(), QSize(925, 600));
 
+    QVERIFY(QFile::exists(":/images/FreeSans.ttf") && QFile::exists(":/images/FreeSansBold.ttf"));
     QVERIFY(QFontDatabase().families().contains("FreeSans"));
     QCOMPARE(QApplication::font().family(), QString("FreeSans"));
     QCOMPARE(QApplication::font().pointSize(), 12);
@@ -94,6 +99,51 @@ void tst_application::non_file_open_events_reach_the_main_window_base()
     QCOMPARE(w.event(&title_changed), true);
     QEvent none(QEvent::None);
     QCOMPARE(w.event(&none), false);
+}
+
+void tst_application::compiled_in_resources_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QSize>("size"); // invalid: any size
+    const QSize any;
+    QTest::newRow("icon") << ":/images/icon.png" << any;
+    QTest::newRow("header band") << ":/images/Head.png" << QSize(925, 97);
+    QTest::newRow("logo") << ":/images/logo.png" << QSize(230, 70);
+    QTest::newRow("border") << ":/images/border.png" << any;
+    QTest::newRow("topless border") << ":/images/border_topless.png" << any;
+    QTest::newRow("drop area") << ":/images/drop_images_here.png" << any;
+    QTest::newRow("mode picture") << ":/images/sync_kind.png" << QSize(156, 227);
+    QTest::newRow("sync") << ":/images/button_sync.png" << QSize(119, 52);
+    QTest::newRow("undo") << ":/images/button_undo.png" << QSize(52, 52);
+    QTest::newRow("undo disabled") << ":/images/button_undo_disabled.png" << QSize(52, 52);
+    QTest::newRow("reset") << ":/images/button_reset.png" << QSize(43, 43);
+    QTest::newRow("load") << ":/images/button_load.png" << QSize(43, 43);
+    QTest::newRow("settings") << ":/images/button_settings_small.png" << QSize(27, 27);
+    QTest::newRow("info") << ":/images/button_info_small.png" << QSize(27, 27);
+    QTest::newRow("help") << ":/images/button_help_small.png" << QSize(27, 27);
+    for (const char* state : {"unchecked", "checked", "disabled_unchecked", "disabled_checked"}) {
+        QTest::newRow(qPrintable(QString("radio ") + state)) << QString(":/gui/radio/%1.png").arg(state) << QSize(13, 13);
+        QTest::newRow(qPrintable(QString("check box ") + state))
+            << QString(":/gui/checkbox/%1.png").arg(state) << QSize(13, 13);
+    }
+    QTest::newRow("check box alt checked") << ":/checkbox/checked_alt.png" << QSize(13, 13);
+    QTest::newRow("check box alt unchecked") << ":/checkbox/unchecked_alt.png" << QSize(13, 13);
+    QTest::newRow("graphics view") << ":/graphics_view/background.png" << any;
+    QTest::newRow("gui graphics view") << ":/gui/graphics_view/background.png" << any;
+    QTest::newRow("combo box arrow") << ":/gui/combobox/arrow.png" << any;
+    QTest::newRow("fold open") << ":/gui/fold_open.png" << any;
+    QTest::newRow("fold closed") << ":/gui/fold_closed.png" << any;
+    QTest::newRow("colour cone") << ":/gui/color_cone.png" << any;
+}
+
+void tst_application::compiled_in_resources()
+{
+    QFETCH(QString, path);
+    QFETCH(QSize, size);
+    const QImage image(path);
+    QVERIFY2(!image.isNull(), qPrintable(path));
+    if (size.isValid())
+        QCOMPARE(image.size(), size);
 }
 
 void tst_application::fatal_error_ends_with_dialog_and_exit_code_1_data()
