@@ -178,8 +178,13 @@ quint64 checksum(const table_data_model& model) {
     return fnv(hash, model.would_overwrite_data() ? QStringLiteral("over") : QStringLiteral("keep"));
 }
 
+struct timing {
+    double median;
+    double best;
+};
+
 template <typename Setup, typename Work>
-double median_ms(int reps, Setup setup, Work work) {
+timing time_ms(int reps, Setup setup, Work work) {
     std::vector<double> times;
     for (int i = 0; i < reps; ++i) {
         setup();
@@ -189,7 +194,7 @@ double median_ms(int reps, Setup setup, Work work) {
         times.push_back(timer.nsecsElapsed() / 1e6);
     }
     std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return {times[times.size() / 2], times.front()};
 }
 
 struct bench_case {
@@ -236,10 +241,12 @@ int main(int argc, char** argv) {
     fixed.lat_numerical = QStringLiteral("48.5");
     fixed.lon_numerical = QStringLiteral("11.5");
 
-    std::printf("time zone %s, time limit 60 min, median of the repetitions\n",
+    std::printf("time zone %s, time limit 60 min; times in ms, median and best of the repetitions;\n"
+                "sort starts from a shuffled table and includes its rebuild\n",
                 qgetenv("TZ").isEmpty() ? "(system)" : qgetenv("TZ").constData());
-    std::printf("%8s  %-28s %5s %14s %12s  %s\n", "photos", "case", "reps", "build_cache ms",
-                "sort ms", "checksum");
+    std::printf("%8s  %-28s %5s %9s %9s %9s %9s  %s\n", "photos", "case", "reps", "build", "build",
+                "sort", "sort", "checksum");
+    std::printf("%8s  %-28s %5s %9s %9s %9s %9s\n", "", "", "", "median", "best", "median", "best");
     std::fflush(stdout);
     for (const int count : sizes) {
         const int rounds = reps > 0 ? reps : std::max(1, std::min(21, 100000 / count));
@@ -264,15 +271,32 @@ int main(int argc, char** argv) {
                     for (const QString& path : paths)
                         model.add_cached_file(path, true);
                 };
-                const double sort_ms = median_ms(rounds, reload, [&] { model.sort(1, Qt::AscendingOrder); });
-                const double build_ms = median_ms(rounds, [] {}, [&] { model.build_cache(); });
+                const timing sort_ms = time_ms(rounds, reload, [&] { model.sort(1, Qt::AscendingOrder); });
+                const timing build_ms = time_ms(rounds, [] {}, [&] { model.build_cache(); });
                 const quint64 sum = checksum(model);
+                // BENCH_MODEL_DUMP=<file> writes every row of the first case,
+                // for comparing two builds row by row.
+                static bool dumped = false;
+                if (!dumped && !qEnvironmentVariableIsEmpty("BENCH_MODEL_DUMP")) {
+                    dumped = true;
+                    QFile dump(qEnvironmentVariable("BENCH_MODEL_DUMP"));
+                    if (dump.open(QIODevice::WriteOnly)) {
+                        for (int row = 0; row < model.rowCount(); ++row) {
+                            QStringList cells;
+                            for (int col = 0; col < 3; ++col)
+                                cells << model.data(model.index(row, col)).toString();
+                            cells << model.data(model.index(row, 1), Qt::UserRole).toDateTime().toString(Qt::ISODate);
+                            dump.write(cells.join('\t').toUtf8() + '\n');
+                        }
+                    }
+                }
                 std::cout.flush();
                 std::fflush(stdout);
                 dup2(saved_stdout, 1);
                 close(saved_stdout);
-                std::printf("%8d  %-28s %5d %14.2f %12.2f  %016llx\n", count, c.name, rounds, build_ms,
-                            sort_ms, static_cast<unsigned long long>(sum));
+                std::printf("%8d  %-28s %5d %9.2f %9.2f %9.2f %9.2f  %016llx\n", count, c.name, rounds,
+                            build_ms.median, build_ms.best, sort_ms.median, sort_ms.best,
+                            static_cast<unsigned long long>(sum));
                 std::fflush(stdout);
             }
         }
