@@ -15,8 +15,10 @@ application::~application() = default;
 
 bool application::event(QEvent* e)
 {
-    // The desktop hands files to the application object; the window loads them.
-    if (window.isVisible())
+    // The desktop hands files to the application object; the window loads
+    // them. Only those: the application's own events (queued calls, deferred
+    // deletion) must not run a second time on the window.
+    if (e->type() == QEvent::FileOpen && window.isVisible())
         window.event(e);
     return QApplication::event(e);
 }

@@ -44,6 +44,7 @@
 #include <QWebView>
 
 #include <cmath>
+#include <utility>
 
 namespace prop = ktk::qt::property;
 
@@ -428,7 +429,7 @@ QProgressDialog* MainWindow::make_progress_dialog(const QString& label)
                           "border: 2px solid rgb(55,63,61);    border-radius: 4px;    text-align: center;}"
                           "QProgressBar::chunk {    background-color: rgb(91,91,91);    width: 5px}");
     auto* bar = new QProgressBar;
-    bar->setFormat("%v of %m");
+    bar->setFormat(tr("%v of %m"));
     dialog->setBar(bar);
     // Stops the timer that would otherwise pop the dialog up on its own.
     dialog->reset();
@@ -547,20 +548,29 @@ void MainWindow::step_progress(QProgressDialog* progress, int value)
 
 void MainWindow::load_files(QStringList files)
 {
-    progress_load->setRange(0, files.size());
-    progress_load->setValue(0);
-    QCoreApplication::processEvents();
-
-    int count = 0;
-    for (const QString& file : files) {
-        const std::string suffix = QFileInfo(file).suffix().toLower().toStdString();
-        if (kal::exiftool_data::writable_file_extensions.count(suffix))
-            table_model->add_file(file, true);
-        step_progress(progress_load, ++count);
+    if (loading) {
+        queued_files += files;
+        return;
     }
+    loading = true;
+    do {
+        progress_load->setRange(0, files.size());
+        progress_load->setValue(0);
+        QCoreApplication::processEvents();
+
+        int count = 0;
+        for (const QString& file : files) {
+            const std::string suffix = QFileInfo(file).suffix().toLower().toStdString();
+            if (kal::exiftool_data::writable_file_extensions.count(suffix))
+                table_model->add_file(file, true);
+            step_progress(progress_load, ++count);
+        }
+        files = std::exchange(queued_files, QStringList());
+    } while (!files.isEmpty());
     // With nothing to load the value never passes its start, and the dialog
     // would stay up.
     progress_load->reset();
+    loading = false;
     table_model->resort();
 }
 
@@ -599,7 +609,7 @@ void MainWindow::on_button_load_gpx_clicked()
     } else {
         QStringList entries;
         for (const track_data& track : parser.tracks)
-            entries << track.name + " (" + QString::number(track.points.size()) + " Points)";
+            entries << tr("%1 (%2 Points)").arg(track.name).arg(track.points.size());
         bool ok = false;
         const QString entry = kal::input_dialog::get_item(
             this, tr("Select track"),
@@ -660,6 +670,8 @@ void MainWindow::on_button_help_clicked()
         html.replace("Ctrl", "Cmd").replace("Strg", "Cmd");
 
         help_window = new QWebView(nullptr);
+        // Closing the main window ends the program even while help is open.
+        help_window->setAttribute(Qt::WA_QuitOnClose, false);
         help_window->setHtml(html, QUrl());
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         help_window->resize(std::min(800, screen.width() - 20), std::min(760, screen.height() - 60));
@@ -706,12 +718,10 @@ void MainWindow::report_failed_writes(const QStringList& failed, const QString& 
 
 void MainWindow::on_button_sync_clicked()
 {
+    // Only a clear yes writes; closing the question any other way does not.
     auto ask = [this](const QString& text, const QString& yes_text, const QString& no_text) {
-        kal::message_box box(QMessageBox::Question, tr("Continue?"), text, QMessageBox::Yes | QMessageBox::No, this);
-        box.setButtonText(QMessageBox::Yes, yes_text);
-        box.setButtonText(QMessageBox::No, no_text);
-        box.setDefaultButton(QMessageBox::Yes);
-        return box.exec() != QMessageBox::No;
+        return kal::message_box::question(this, tr("Continue?"), text, yes_text, no_text, QMessageBox::Yes)
+               == QMessageBox::Yes;
     };
     if (!table_model->all_files_assigned()
         && !ask(tr("Could not assigne a GPS position to all files using the current assignment mode"),

@@ -125,5 +125,9 @@ private:
     QString last_image_load_path;
     QString last_gpx_load_path;
     int sync_order = 2;
+    // Files that arrive while a load runs (a file-open event delivered between
+    // two files) join that load instead of starting one inside it.
+    bool loading = false;
+    QStringList queued_files;
 
 };

@@ -42,7 +42,7 @@ public:
     static tag_map remove_nonwriteable_tags(const tag_map& tags);
 
     // Turns one argument-format response into a tag map; the marker line and
-    // lines without "=" are skipped, a value ends before a second "=".
+    // lines without "=" are skipped, the value is everything after the first "=" (trimmed).
     static tag_map parse_response(const QString& response, const QString& ready_marker);
 
 private:

@@ -128,6 +128,7 @@ private Q_SLOTS:
     void file_open_events_load_while_the_window_is_shown();
     void command_line_paths_load_like_dropped_ones();
     void file_dialog_remembers_the_folder_before_reading();
+    void load_arriving_during_a_load_joins_it();
     void reset_clears_table_and_metadata();
     void progress_advances_per_file_and_the_window_repaints();
     void help_toggles_and_shows_cmd_data();
@@ -398,6 +399,27 @@ void tst_mainwindow::file_dialog_remembers_the_folder_before_reading()
     when_modal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
     fresh.on_button_load_files_clicked();
     QCOMPARE(fresh.findChild<QTableView*>("table_view")->model()->rowCount(), 1);
+}
+
+void tst_mainwindow::load_arriving_during_a_load_joins_it()
+{
+    QDir d(dir->path());
+    const QString first = photo(d, "first.jpg", "2019:05:01 12:00:00");
+    const QString second = photo(d, "second.jpg", "2019:05:01 09:00:00");
+    bool nested = false;
+    const auto connection = QObject::connect(model(), &QAbstractItemModel::rowsInserted, this, [&] {
+        if (!nested) {
+            nested = true;
+            window().load_files({second});
+            // Queued: nothing was added inside the running load.
+            QCOMPARE(model()->rowCount(), 1);
+        }
+    });
+    window().load_files({first});
+    QObject::disconnect(connection);
+    QCOMPARE(model()->rowCount(), 2);
+    QCOMPARE(model()->index(0, 0).data().toString(), QString("second.jpg"));
+    QVERIFY(!window().findChild<QProgressDialog*>("progress_load")->isVisible());
 }
 
 void tst_mainwindow::reset_clears_table_and_metadata()
