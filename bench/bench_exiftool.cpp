@@ -38,7 +38,7 @@ QImage make_picture(int width, int height, quint32 seed)
         for (int x = 0; x < width; ++x) {
             const int noise = int(random.bounded(24u));
             line[x] = qRgb((x * 255 / width + noise) & 0xff, (y * 255 / height + noise) & 0xff,
-                           ((x + y) / 8 + int(seed)) & 0xff);
+                ((x + y) / 8 + int(seed)) & 0xff);
         }
     }
     return image;
@@ -58,133 +58,49 @@ bool run_exiftool(const QStringList& args, QByteArray* output = nullptr)
 // Tags a camera and a photo management program would leave behind.
 QStringList camera_tags(const QString& thumbnail)
 {
-    return {"-Make=Kestrel",
-            "-Model=K-7 Mark II",
-            "-LensModel=KX 24-70mm F2.8",
-            "-LensMake=Kestrel",
-            "-LensSerialNumber=0042317",
-            "-SerialNumber=7315520981",
-            "-BodySerialNumber=7315520981",
-            "-LensInfo=24 70 2.8 2.8",
-            "-FNumber=2.8",
-            "-ExposureTime=1/250",
-            "-ISO=400",
-            "-FocalLength=35",
-            "-FocalLengthIn35mmFormat=35",
-            "-ExposureProgram=Aperture-priority AE",
-            "-ExposureMode=Auto",
-            "-ExposureCompensation=-0.3",
-            "-MeteringMode=Multi-segment",
-            "-Flash=No Flash",
-            "-WhiteBalance=Auto",
-            "-LightSource=Daylight",
-            "-SceneCaptureType=Standard",
-            "-Contrast=Normal",
-            "-Saturation=Normal",
-            "-Sharpness=Normal",
-            "-DigitalZoomRatio=1",
-            "-SubjectDistanceRange=Unknown",
-            "-SensingMethod=One-chip color area",
-            "-CustomRendered=Normal",
-            "-GainControl=None",
-            "-MaxApertureValue=2.8",
-            "-ApertureValue=2.8",
-            "-ShutterSpeedValue=1/250",
-            "-BrightnessValue=7.2",
-            "-DateTimeOriginal=2019:05:01 10:00:00",
-            "-CreateDate=2019:05:01 10:00:00",
-            "-ModifyDate=2019:05:02 18:30:00",
-            "-SubSecTimeOriginal=42",
-            "-SubSecTimeDigitized=42",
-            "-OffsetTime=+02:00",
-            "-OffsetTimeOriginal=+02:00",
-            "-Orientation#=1",
-            "-XResolution=300",
-            "-YResolution=300",
-            "-ResolutionUnit=inches",
-            "-Software=Kestrel Firmware 1.12",
-            "-Artist=Jane Doe",
-            "-Copyright=(c) 2019 Jane Doe",
-            "-ImageDescription=Harbour at dawn",
-            "-ExifImageWidth=1600",
-            "-ExifImageHeight=1200",
-            "-ColorSpace=sRGB",
-            "-FocalPlaneXResolution=6000",
-            "-FocalPlaneYResolution=6000",
-            "-FocalPlaneResolutionUnit=inches",
-            "-GPSLatitude=48 8 12.34",
-            "-GPSLatitudeRef=N",
-            "-GPSLongitude=11 34 56.78",
-            "-GPSLongitudeRef=E",
-            "-GPSAltitude=519",
-            "-GPSAltitudeRef=Above Sea Level",
-            "-GPSTimeStamp=08:00:00",
-            "-GPSDateStamp=2019:05:01",
-            "-GPSMapDatum=WGS-84",
-            "-GPSSatellites=9",
-            "-GPSImgDirection=271.5",
-            "-GPSImgDirectionRef=True North",
-            "-IPTC:Keywords=harbour",
-            "-IPTC:Keywords+=dawn",
-            "-IPTC:Keywords+=boats",
-            "-IPTC:By-line=Jane Doe",
-            "-IPTC:City=Munich",
-            "-IPTC:Country-PrimaryLocationName=Germany",
-            "-IPTC:Caption-Abstract=Harbour at dawn",
-            "-IPTC:CopyrightNotice=(c) 2019 Jane Doe",
-            "-IPTC:ObjectName=Harbour",
-            "-IPTC:Credit=Jane Doe",
-            "-IPTC:Source=Own work",
-            "-XMP-dc:Title=Harbour",
-            "-XMP-dc:Description=Harbour at dawn",
-            "-XMP-dc:Creator=Jane Doe",
-            "-XMP-dc:Rights=(c) 2019 Jane Doe",
-            "-XMP-dc:Subject=harbour",
-            "-XMP-xmp:Rating=4",
-            "-XMP-xmp:Label=Green",
-            "-XMP-xmp:CreatorTool=Kestrel Firmware 1.12",
-            "-XMP-xmp:MetadataDate=2019:05:02 18:30:00",
-            "-XMP-photoshop:City=Munich",
-            "-XMP-photoshop:Country=Germany",
-            "-XMP-photoshop:State=Bavaria",
-            "-XMP-photoshop:Headline=Harbour",
-            "-XMP-photoshop:Credit=Jane Doe",
-            "-XMP-iptcCore:Location=Old harbour",
-            "-XMP-iptcCore:CountryCode=DE",
-            "-XMP-aux:Lens=KX 24-70mm F2.8",
-            "-XMP-aux:SerialNumber=7315520981",
-            "-XMP-aux:ImageNumber=4711",
-            "-XMP-xmpMM:DocumentID=xmp.did:7a2c",
-            "-XMP-xmpMM:InstanceID=xmp.iid:7a2c",
-            "-XMP-xmpMM:OriginalDocumentID=xmp.did:7a2c",
-            "-XMP-xmpRights:Marked=True",
-            "-XMP-xmpRights:UsageTerms=All rights reserved",
-            "-XMP-photoshop:AuthorsPosition=Photographer",
-            "-XMP-photoshop:CaptionWriter=Jane Doe",
-            "-XMP-photoshop:Instructions=None",
-            "-XMP-photoshop:TransmissionReference=JD-2019-0501",
-            "-XMP-photoshop:DateCreated=2019:05:01 10:00:00",
-            "-XMP-iptcCore:IntellectualGenre=Documentary",
-            "-XMP-iptcCore:CreatorWorkEmail=jane@example.org",
-            "-XMP-iptcCore:CreatorCity=Munich",
-            "-XMP-iptcExt:PersonInImage=Nobody",
-            "-XMP-iptcExt:Event=Harbour festival",
-            "-XMP-lr:HierarchicalSubject=places|harbour",
-            "-ImageUniqueID=0f7e3a9c5d2b4e61a8b9c0d1e2f3a4b5",
-            "-OwnerName=Jane Doe",
-            "-UserComment=Shot from the pier",
-            "-XPTitle=Harbour",
-            "-XPComment=Shot from the pier",
-            "-XPAuthor=Jane Doe",
-            "-XPKeywords=harbour;dawn",
-            "-XPSubject=Harbour",
-            "-InteropIndex=R98 - DCF basic file (sRGB)",
-            "-InteropVersion=0100",
-            "-CompositeImage=Not a Composite Image",
-            "-SensitivityType=Recommended Exposure Index",
-            "-RecommendedExposureIndex=400",
-            "-Comment=Shot from the pier",
-            "-ThumbnailImage<=" + thumbnail};
+    return { "-Make=Kestrel", "-Model=K-7 Mark II", "-LensModel=KX 24-70mm F2.8", "-LensMake=Kestrel",
+        "-LensSerialNumber=0042317", "-SerialNumber=7315520981", "-BodySerialNumber=7315520981",
+        "-LensInfo=24 70 2.8 2.8", "-FNumber=2.8", "-ExposureTime=1/250", "-ISO=400", "-FocalLength=35",
+        "-FocalLengthIn35mmFormat=35", "-ExposureProgram=Aperture-priority AE", "-ExposureMode=Auto",
+        "-ExposureCompensation=-0.3", "-MeteringMode=Multi-segment", "-Flash=No Flash", "-WhiteBalance=Auto",
+        "-LightSource=Daylight", "-SceneCaptureType=Standard", "-Contrast=Normal", "-Saturation=Normal",
+        "-Sharpness=Normal", "-DigitalZoomRatio=1", "-SubjectDistanceRange=Unknown",
+        "-SensingMethod=One-chip color area", "-CustomRendered=Normal", "-GainControl=None",
+        "-MaxApertureValue=2.8", "-ApertureValue=2.8", "-ShutterSpeedValue=1/250", "-BrightnessValue=7.2",
+        "-DateTimeOriginal=2019:05:01 10:00:00", "-CreateDate=2019:05:01 10:00:00",
+        "-ModifyDate=2019:05:02 18:30:00", "-SubSecTimeOriginal=42", "-SubSecTimeDigitized=42",
+        "-OffsetTime=+02:00", "-OffsetTimeOriginal=+02:00", "-Orientation#=1", "-XResolution=300",
+        "-YResolution=300", "-ResolutionUnit=inches", "-Software=Kestrel Firmware 1.12", "-Artist=Jane Doe",
+        "-Copyright=(c) 2019 Jane Doe", "-ImageDescription=Harbour at dawn", "-ExifImageWidth=1600",
+        "-ExifImageHeight=1200", "-ColorSpace=sRGB", "-FocalPlaneXResolution=6000",
+        "-FocalPlaneYResolution=6000", "-FocalPlaneResolutionUnit=inches", "-GPSLatitude=48 8 12.34",
+        "-GPSLatitudeRef=N", "-GPSLongitude=11 34 56.78", "-GPSLongitudeRef=E", "-GPSAltitude=519",
+        "-GPSAltitudeRef=Above Sea Level", "-GPSTimeStamp=08:00:00", "-GPSDateStamp=2019:05:01",
+        "-GPSMapDatum=WGS-84", "-GPSSatellites=9", "-GPSImgDirection=271.5", "-GPSImgDirectionRef=True North",
+        "-IPTC:Keywords=harbour", "-IPTC:Keywords+=dawn", "-IPTC:Keywords+=boats", "-IPTC:By-line=Jane Doe",
+        "-IPTC:City=Munich", "-IPTC:Country-PrimaryLocationName=Germany",
+        "-IPTC:Caption-Abstract=Harbour at dawn", "-IPTC:CopyrightNotice=(c) 2019 Jane Doe",
+        "-IPTC:ObjectName=Harbour", "-IPTC:Credit=Jane Doe", "-IPTC:Source=Own work", "-XMP-dc:Title=Harbour",
+        "-XMP-dc:Description=Harbour at dawn", "-XMP-dc:Creator=Jane Doe", "-XMP-dc:Rights=(c) 2019 Jane Doe",
+        "-XMP-dc:Subject=harbour", "-XMP-xmp:Rating=4", "-XMP-xmp:Label=Green",
+        "-XMP-xmp:CreatorTool=Kestrel Firmware 1.12", "-XMP-xmp:MetadataDate=2019:05:02 18:30:00",
+        "-XMP-photoshop:City=Munich", "-XMP-photoshop:Country=Germany", "-XMP-photoshop:State=Bavaria",
+        "-XMP-photoshop:Headline=Harbour", "-XMP-photoshop:Credit=Jane Doe",
+        "-XMP-iptcCore:Location=Old harbour", "-XMP-iptcCore:CountryCode=DE", "-XMP-aux:Lens=KX 24-70mm F2.8",
+        "-XMP-aux:SerialNumber=7315520981", "-XMP-aux:ImageNumber=4711", "-XMP-xmpMM:DocumentID=xmp.did:7a2c",
+        "-XMP-xmpMM:InstanceID=xmp.iid:7a2c", "-XMP-xmpMM:OriginalDocumentID=xmp.did:7a2c",
+        "-XMP-xmpRights:Marked=True", "-XMP-xmpRights:UsageTerms=All rights reserved",
+        "-XMP-photoshop:AuthorsPosition=Photographer", "-XMP-photoshop:CaptionWriter=Jane Doe",
+        "-XMP-photoshop:Instructions=None", "-XMP-photoshop:TransmissionReference=JD-2019-0501",
+        "-XMP-photoshop:DateCreated=2019:05:01 10:00:00", "-XMP-iptcCore:IntellectualGenre=Documentary",
+        "-XMP-iptcCore:CreatorWorkEmail=jane@example.org", "-XMP-iptcCore:CreatorCity=Munich",
+        "-XMP-iptcExt:PersonInImage=Nobody", "-XMP-iptcExt:Event=Harbour festival",
+        "-XMP-lr:HierarchicalSubject=places|harbour", "-ImageUniqueID=0f7e3a9c5d2b4e61a8b9c0d1e2f3a4b5",
+        "-OwnerName=Jane Doe", "-UserComment=Shot from the pier", "-XPTitle=Harbour",
+        "-XPComment=Shot from the pier", "-XPAuthor=Jane Doe", "-XPKeywords=harbour;dawn",
+        "-XPSubject=Harbour", "-InteropIndex=R98 - DCF basic file (sRGB)", "-InteropVersion=0100",
+        "-CompositeImage=Not a Composite Image", "-SensitivityType=Recommended Exposure Index",
+        "-RecommendedExposureIndex=400", "-Comment=Shot from the pier", "-ThumbnailImage<=" + thumbnail };
 }
 
 // Reads every file through the bridge; returns the number of tags seen.
@@ -201,16 +117,16 @@ qint64 read_through_bridge(const QStringList& files)
 qint64 read_in_one_process(const QStringList& files)
 {
     QByteArray output;
-    run_exiftool(QStringList{"-args", "-f", "-sort"} + files, &output);
+    run_exiftool(QStringList { "-args", "-f", "-sort" } + files, &output);
     return output.count("\n-");
 }
 
 double own_cpu_seconds()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 size_t heap_in_use()
@@ -237,7 +153,8 @@ int main(int argc, char** argv)
     QStringList files;
     const QImage picture = make_picture(1600, 1200, 7);
     for (int i = 0; i < count; ++i) {
-        const QString path = dir.filePath(QStringLiteral("photos/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0')));
+        const QString path
+            = dir.filePath(QStringLiteral("photos/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0')));
         QDir().mkpath(QFileInfo(path).absolutePath());
         // Vary the content a little so files differ.
         QImage copy = picture;
@@ -245,8 +162,8 @@ int main(int argc, char** argv)
         copy.save(path, "JPEG", 90);
         files << path;
     }
-    if (!run_exiftool(QStringList{"-q", "-m", "-overwrite_original"} + camera_tags(thumbnail) +
-                      QStringList{dir.filePath(QStringLiteral("photos"))})) {
+    if (!run_exiftool(QStringList { "-q", "-m", "-overwrite_original" } + camera_tags(thumbnail)
+            + QStringList { dir.filePath(QStringLiteral("photos")) })) {
         out << "bench_exiftool: tagging failed" << Qt::endl;
         return 1;
     }
@@ -275,16 +192,15 @@ int main(int argc, char** argv)
 
     const double bridge_rate = count / best_bridge;
     const double single_rate = count / best_single;
-    out << "tags per photo: " << tags_per_photo << " (bridge total " << bridge_tags
-        << ", one process total " << single_tags << ")" << Qt::endl;
-    out << QString::asprintf("bridge:      %8.1f photos/s (%.3f s for %d, best of %d)\n",
-                             bridge_rate, best_bridge, count, rounds);
-    out << QString::asprintf("  of which the bridge's own CPU: %.2f ms per photo\n",
-                             bridge_cpu * 1000.0 / count);
-    out << QString::asprintf("one process: %8.1f photos/s (%.3f s for %d, best of %d)\n",
-                             single_rate, best_single, count, rounds);
-    out << QString::asprintf("ratio bridge / one process: %.3f (goal >= 0.85)\n",
-                             bridge_rate / single_rate);
+    out << "tags per photo: " << tags_per_photo << " (bridge total " << bridge_tags << ", one process total "
+        << single_tags << ")" << Qt::endl;
+    out << QString::asprintf(
+        "bridge:      %8.1f photos/s (%.3f s for %d, best of %d)\n", bridge_rate, best_bridge, count, rounds);
+    out << QString::asprintf(
+        "  of which the bridge's own CPU: %.2f ms per photo\n", bridge_cpu * 1000.0 / count);
+    out << QString::asprintf(
+        "one process: %8.1f photos/s (%.3f s for %d, best of %d)\n", single_rate, best_single, count, rounds);
+    out << QString::asprintf("ratio bridge / one process: %.3f (goal >= 0.85)\n", bridge_rate / single_rate);
 
     // What the cache keeps per photo: its heap growth over all photos.
     exif_cache cache;
@@ -296,8 +212,7 @@ int main(int argc, char** argv)
     for (const auto& [file, tags] : cache.raw_tags)
         for (const auto& [name, value] : tags)
             payload += qint64(name.size() + value.size());
-    out << QString::asprintf(
-        "cache: %.1f KiB per photo (%zu tags, %.1f KiB of it tag text)\n",
+    out << QString::asprintf("cache: %.1f KiB per photo (%zu tags, %.1f KiB of it tag text)\n",
         double(after - before) / count / 1024.0, cache.raw_tags.begin()->second.size(),
         double(payload) / count / 1024.0);
     out.flush();

@@ -35,31 +35,55 @@ public:
 
 using tag_map = std::map<std::string, std::string>;
 
-std::string two_digits(int value) {
+std::string two_digits(int value)
+{
     char text[8];
     std::snprintf(text, sizeof text, "%02d", value);
     return text;
 }
 
-std::string decimal(double value) {
+std::string decimal(double value)
+{
     return std::to_string(value);
 }
 
 // About 200 tags of the kind exiftool reports for a camera JPEG.
-tag_map raw_tag_template() {
+tag_map raw_tag_template()
+{
     tag_map tags = {
-        {"ExifToolVersion", "12.57"}, {"FileSize", "6.2 MB"},
-        {"FileModifyDate", "2019:05:01 10:00:00+02:00"}, {"FilePermissions", "-rw-r--r--"},
-        {"FileType", "JPEG"}, {"MIMEType", "image/jpeg"}, {"ExifByteOrder", "Little-endian (Intel, II)"},
-        {"Make", "Cambrix"}, {"Model", "Cambrix Q7 Mark II"}, {"Orientation", "Horizontal (normal)"},
-        {"XResolution", "300"}, {"YResolution", "300"}, {"ResolutionUnit", "inches"},
-        {"Software", "Firmware Version 1.0.2"}, {"ExposureTime", "1/250"}, {"FNumber", "5.6"},
-        {"ExposureProgram", "Aperture-priority AE"}, {"ISO", "200"}, {"ExifVersion", "0231"},
-        {"ShutterSpeedValue", "1/250"}, {"ApertureValue", "5.6"}, {"FocalLength", "24.0 mm"},
-        {"LensModel", "24-70mm F2.8"}, {"ExifImageWidth", "6000"}, {"ExifImageHeight", "4000"},
-        {"ImageWidth", "6000"}, {"ImageHeight", "4000"}, {"ShutterSpeed", "1/250"},
-        {"Rating", "0"}, {"ColorSpace", "sRGB"}, {"WhiteBalance", "Auto"},
-        {"MeteringMode", "Multi-segment"}, {"Flash", "Off, Did not fire"},
+        { "ExifToolVersion", "12.57" },
+        { "FileSize", "6.2 MB" },
+        { "FileModifyDate", "2019:05:01 10:00:00+02:00" },
+        { "FilePermissions", "-rw-r--r--" },
+        { "FileType", "JPEG" },
+        { "MIMEType", "image/jpeg" },
+        { "ExifByteOrder", "Little-endian (Intel, II)" },
+        { "Make", "Cambrix" },
+        { "Model", "Cambrix Q7 Mark II" },
+        { "Orientation", "Horizontal (normal)" },
+        { "XResolution", "300" },
+        { "YResolution", "300" },
+        { "ResolutionUnit", "inches" },
+        { "Software", "Firmware Version 1.0.2" },
+        { "ExposureTime", "1/250" },
+        { "FNumber", "5.6" },
+        { "ExposureProgram", "Aperture-priority AE" },
+        { "ISO", "200" },
+        { "ExifVersion", "0231" },
+        { "ShutterSpeedValue", "1/250" },
+        { "ApertureValue", "5.6" },
+        { "FocalLength", "24.0 mm" },
+        { "LensModel", "24-70mm F2.8" },
+        { "ExifImageWidth", "6000" },
+        { "ExifImageHeight", "4000" },
+        { "ImageWidth", "6000" },
+        { "ImageHeight", "4000" },
+        { "ShutterSpeed", "1/250" },
+        { "Rating", "0" },
+        { "ColorSpace", "sRGB" },
+        { "WhiteBalance", "Auto" },
+        { "MeteringMode", "Multi-segment" },
+        { "Flash", "Off, Did not fire" },
     };
     for (int i = 0; tags.size() < 200; ++i) {
         char name[32];
@@ -71,7 +95,8 @@ tag_map raw_tag_template() {
 
 // Fills exif_cache with `count` photos and returns their paths in a shuffled
 // order, as a folder listing might hand them over.
-QStringList fill_cache(int count, bool with_gps, std::mt19937& random) {
+QStringList fill_cache(int count, bool with_gps, std::mt19937& random)
+{
     auto cache = exif_cache::instance();
     cache->derived_info.clear();
     cache->raw_tags.clear();
@@ -89,9 +114,9 @@ QStringList fill_cache(int count, bool with_gps, std::mt19937& random) {
         const QDateTime local = time.toLocalTime();
         const QDate d = local.date();
         const QTime t = local.time();
-        const std::string stamp = std::to_string(d.year()) + ":" + two_digits(d.month()) + ":" +
-                                  two_digits(d.day()) + " " + two_digits(t.hour()) + ":" +
-                                  two_digits(t.minute()) + ":" + two_digits(t.second());
+        const std::string stamp = std::to_string(d.year()) + ":" + two_digits(d.month()) + ":"
+            + two_digits(d.day()) + " " + two_digits(t.hour()) + ":" + two_digits(t.minute()) + ":"
+            + two_digits(t.second());
         // Distinct times keep the order, and so the checksum, independent
         // of how a sort treats ties.
         if (!taken.insert(stamp).second)
@@ -150,7 +175,8 @@ QStringList fill_cache(int count, bool with_gps, std::mt19937& random) {
     return paths;
 }
 
-quint64 fnv(quint64 hash, const QString& text) {
+quint64 fnv(quint64 hash, const QString& text)
+{
     const QByteArray bytes = text.toUtf8();
     for (const char c : bytes) {
         hash ^= quint8(c);
@@ -159,7 +185,8 @@ quint64 fnv(quint64 hash, const QString& text) {
     return hash ^ 0xff;
 }
 
-quint64 checksum(const table_data_model& model) {
+quint64 checksum(const table_data_model& model)
+{
     quint64 hash = 14695981039346656037ULL;
     for (int row = 0; row < model.rowCount(); ++row) {
         for (int column = 0; column < 3; ++column)
@@ -170,8 +197,8 @@ quint64 checksum(const table_data_model& model) {
             continue;
         }
         const gps_pos p = pos.value<gps_pos>();
-        for (const QString* field : {&p.lat, &p.lat_ref, &p.lon, &p.lon_ref, &p.lat_numerical,
-                                     &p.lon_numerical})
+        for (const QString* field :
+            { &p.lat, &p.lat_ref, &p.lon, &p.lon_ref, &p.lat_numerical, &p.lon_numerical })
             hash = fnv(hash, *field);
     }
     hash = fnv(hash, model.all_files_assigned() ? QStringLiteral("all") : QStringLiteral("some"));
@@ -183,8 +210,8 @@ struct timing {
     double best;
 };
 
-template <typename Setup, typename Work>
-timing time_ms(int reps, Setup setup, Work work) {
+template <typename Setup, typename Work> timing time_ms(int reps, Setup setup, Work work)
+{
     std::vector<double> times;
     for (int i = 0; i < reps; ++i) {
         setup();
@@ -194,7 +221,7 @@ timing time_ms(int reps, Setup setup, Work work) {
         times.push_back(timer.nsecsElapsed() / 1e6);
     }
     std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], times.front()};
+    return { times[times.size() / 2], times.front() };
 }
 
 struct bench_case {
@@ -205,11 +232,13 @@ struct bench_case {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // A zone with daylight saving, so recording times straddle its changes.
-    if (qEnvironmentVariableIsEmpty("TZ") && QFile::exists(QStringLiteral("/usr/share/zoneinfo/Europe/Berlin")))
+    if (qEnvironmentVariableIsEmpty("TZ")
+        && QFile::exists(QStringLiteral("/usr/share/zoneinfo/Europe/Berlin")))
         qputenv("TZ", "Europe/Berlin");
     QGuiApplication app(argc, argv);
 
@@ -223,14 +252,14 @@ int main(int argc, char** argv) {
             sizes.push_back(args[i].toInt());
     }
     if (sizes.empty())
-        sizes = {1000, 10000, 100000};
+        sizes = { 1000, 10000, 100000 };
 
     const bench_case cases[] = {
-        {"mode 0 previous", 0, true},
-        {"mode 1 next", 1, true},
-        {"mode 2 closest", 2, true},
-        {"mode 3 set position", 3, true},
-        {"mode 2, no photo with GPS", 2, false},
+        { "mode 0 previous", 0, true },
+        { "mode 1 next", 1, true },
+        { "mode 2 closest", 2, true },
+        { "mode 3 set position", 3, true },
+        { "mode 2, no photo with GPS", 2, false },
     };
 
     gps_pos fixed;
@@ -243,14 +272,14 @@ int main(int argc, char** argv) {
 
     std::printf("time zone %s, time limit 60 min; times in ms, median and best of the repetitions;\n"
                 "sort starts from a shuffled table and includes its rebuild\n",
-                qgetenv("TZ").isEmpty() ? "(system)" : qgetenv("TZ").constData());
-    std::printf("%8s  %-28s %5s %9s %9s %9s %9s  %s\n", "photos", "case", "reps", "build", "build",
-                "sort", "sort", "checksum");
+        qgetenv("TZ").isEmpty() ? "(system)" : qgetenv("TZ").constData());
+    std::printf("%8s  %-28s %5s %9s %9s %9s %9s  %s\n", "photos", "case", "reps", "build", "build", "sort",
+        "sort", "checksum");
     std::printf("%8s  %-28s %5s %9s %9s %9s %9s\n", "", "", "", "median", "best", "median", "best");
     std::fflush(stdout);
     for (const int count : sizes) {
         const int rounds = reps > 0 ? reps : std::max(1, std::min(21, 100000 / count));
-        for (const bool with_gps : {true, false}) {
+        for (const bool with_gps : { true, false }) {
             std::mt19937 random(20190501u + unsigned(count));
             const QStringList paths = fill_cache(count, with_gps, random);
             for (const bench_case& c : cases) {
@@ -272,7 +301,8 @@ int main(int argc, char** argv) {
                         model.add_cached_file(path, true);
                 };
                 const timing sort_ms = time_ms(rounds, reload, [&] { model.sort(1, Qt::AscendingOrder); });
-                const timing build_ms = time_ms(rounds, [] {}, [&] { model.build_cache(); });
+                const timing build_ms = time_ms(
+                    rounds, [] {}, [&] { model.build_cache(); });
                 const quint64 sum = checksum(model);
                 // BENCH_MODEL_DUMP=<file> writes every row of the first case,
                 // for comparing two builds row by row.
@@ -285,7 +315,9 @@ int main(int argc, char** argv) {
                             QStringList cells;
                             for (int col = 0; col < 3; ++col)
                                 cells << model.data(model.index(row, col)).toString();
-                            cells << model.data(model.index(row, 1), Qt::UserRole).toDateTime().toString(Qt::ISODate);
+                            cells << model.data(model.index(row, 1), Qt::UserRole)
+                                         .toDateTime()
+                                         .toString(Qt::ISODate);
                             dump.write(cells.join('\t').toUtf8() + '\n');
                         }
                     }
@@ -295,8 +327,8 @@ int main(int argc, char** argv) {
                 dup2(saved_stdout, 1);
                 close(saved_stdout);
                 std::printf("%8d  %-28s %5d %9.2f %9.2f %9.2f %9.2f  %016llx\n", count, c.name, rounds,
-                            build_ms.median, build_ms.best, sort_ms.median, sort_ms.best,
-                            static_cast<unsigned long long>(sum));
+                    build_ms.median, build_ms.best, sort_ms.median, sort_ms.best,
+                    static_cast<unsigned long long>(sum));
                 std::fflush(stdout);
             }
         }

@@ -47,7 +47,7 @@ int exec_guarded(QApplication& app)
         return app.exec();
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, QObject::tr("Fatal error detected"), fatal_error_text(e),
-                              QMessageBox::Ok, QMessageBox::NoButton);
+            QMessageBox::Ok, QMessageBox::NoButton);
         return 1;
     }
 }

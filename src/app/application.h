@@ -7,8 +7,7 @@
 #include <exception>
 
 // The Qt application object; owns the one main window.
-class application : public QApplication
-{
+class application : public QApplication {
 public:
     application(int& argc, char** argv);
     ~application() override;

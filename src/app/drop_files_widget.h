@@ -7,8 +7,7 @@ class QDragEnterEvent;
 class QDropEvent;
 
 // The drop area: takes files and folders dragged from the desktop.
-class drop_files_widget : public QWidget
-{
+class drop_files_widget : public QWidget {
     Q_OBJECT
 
 public:

@@ -62,14 +62,38 @@ const QString hint_style = "color: rgb(99,99,99);";
 const std::vector<std::string>& undo_tags()
 {
     static const std::vector<std::string> tags = {
-        "GPSAltitude",      "GPSAltitudeRef",     "GPSAreaInformation",  "GPSDOP",
-        "GPSDateStamp",     "GPSDestBearing",     "GPSDestBearingRef",   "GPSDestDistance",
-        "GPSDestDistanceRef", "GPSDestLatitude",  "GPSDestLatitudeRef",  "GPSDestLongitude",
-        "GPSDestLongitudeRef", "GPSDifferential", "GPSHPositioningError", "GPSImgDirection",
-        "GPSImgDirectionRef", "GPSLatitude",      "GPSLatitudeRef",      "GPSLongitude",
-        "GPSLongitudeRef",  "GPSMapDatum",        "GPSMeasureMode",      "GPSProcessingMethod",
-        "GPSSatellites",    "GPSSpeed",           "GPSSpeedRef",         "GPSStatus",
-        "GPSTimeStamp",     "GPSTrack",           "GPSTrackRef",         "GPSVersionID",
+        "GPSAltitude",
+        "GPSAltitudeRef",
+        "GPSAreaInformation",
+        "GPSDOP",
+        "GPSDateStamp",
+        "GPSDestBearing",
+        "GPSDestBearingRef",
+        "GPSDestDistance",
+        "GPSDestDistanceRef",
+        "GPSDestLatitude",
+        "GPSDestLatitudeRef",
+        "GPSDestLongitude",
+        "GPSDestLongitudeRef",
+        "GPSDifferential",
+        "GPSHPositioningError",
+        "GPSImgDirection",
+        "GPSImgDirectionRef",
+        "GPSLatitude",
+        "GPSLatitudeRef",
+        "GPSLongitude",
+        "GPSLongitudeRef",
+        "GPSMapDatum",
+        "GPSMeasureMode",
+        "GPSProcessingMethod",
+        "GPSSatellites",
+        "GPSSpeed",
+        "GPSSpeedRef",
+        "GPSStatus",
+        "GPSTimeStamp",
+        "GPSTrack",
+        "GPSTrackRef",
+        "GPSVersionID",
     };
     return tags;
 }
@@ -97,8 +121,7 @@ kal::button* make_image_button(const QString& tool_tip, const QString& image_rul
     return button;
 }
 
-template <typename W>
-W* with_tool_tip(W* widget, const QString& tool_tip)
+template <typename W> W* with_tool_tip(W* widget, const QString& tool_tip)
 {
     widget->setToolTip(tool_tip);
     widget->setStyleSheet(style_fix_tooltip + widget->styleSheet());
@@ -163,16 +186,29 @@ MainWindow::MainWindow(QWidget* parent)
 
     // Named after their members, so they can be found from outside.
     const std::pair<QObject*, const char*> named[] = {
-        {button_settings, "button_settings"}, {button_about, "button_about"}, {button_help, "button_help"},
-        {button_sync, "button_sync"}, {button_undo, "button_undo"}, {button_reset, "button_reset"},
-        {button_load_files, "button_load_files"}, {radio_gps_use_prev, "radio_gps_use_prev"},
-        {radio_gps_use_next, "radio_gps_use_next"}, {radio_gps_use_closest, "radio_gps_use_closest"},
-        {radio_gps_set, "radio_gps_set"}, {radio_gps_gpx, "radio_gps_gpx"}, {lineedit_lat, "lineedit_lat"},
-        {lineedit_lon, "lineedit_lon"}, {lineedit_max_timedelta, "lineedit_max_timedelta"},
-        {button_load_gpx, "button_load_gpx"}, {lineedit_gpx_file, "lineedit_gpx_file"},
-        {checkbox_use_gpx, "checkbox_use_gpx"}, {label_delete_gps, "label_delete_gps"},
-        {table_view, "table_view"}, {drop_widget, "drop_widget"}, {progress_load, "progress_load"},
-        {progress_sync, "progress_sync"},
+        { button_settings, "button_settings" },
+        { button_about, "button_about" },
+        { button_help, "button_help" },
+        { button_sync, "button_sync" },
+        { button_undo, "button_undo" },
+        { button_reset, "button_reset" },
+        { button_load_files, "button_load_files" },
+        { radio_gps_use_prev, "radio_gps_use_prev" },
+        { radio_gps_use_next, "radio_gps_use_next" },
+        { radio_gps_use_closest, "radio_gps_use_closest" },
+        { radio_gps_set, "radio_gps_set" },
+        { radio_gps_gpx, "radio_gps_gpx" },
+        { lineedit_lat, "lineedit_lat" },
+        { lineedit_lon, "lineedit_lon" },
+        { lineedit_max_timedelta, "lineedit_max_timedelta" },
+        { button_load_gpx, "button_load_gpx" },
+        { lineedit_gpx_file, "lineedit_gpx_file" },
+        { checkbox_use_gpx, "checkbox_use_gpx" },
+        { label_delete_gps, "label_delete_gps" },
+        { table_view, "table_view" },
+        { drop_widget, "drop_widget" },
+        { progress_load, "progress_load" },
+        { progress_sync, "progress_sync" },
     };
     for (const auto& [object, name] : named)
         object->setObjectName(name);
@@ -190,28 +226,25 @@ void MainWindow::build_top_bar()
 {
     layout_top = new ktk::qt::layout(3, false);
 
-    button_settings = make_image_button(
-        tr("Show settings dialog"),
+    button_settings = make_image_button(tr("Show settings dialog"),
         "QPushButton{background-image: url(:/images/button_settings_small.png);border:none;}");
     layout_top->add(button_settings, prop::size(27, 27), prop::margin_left(5), prop::margin_right(-1),
-                    prop::margin_top(5));
+        prop::margin_top(5));
 
-    button_about = make_image_button(
-        tr("Show information about this program"),
+    button_about = make_image_button(tr("Show information about this program"),
         "QPushButton{background-image: url(:/images/button_info_small.png);border:none;}");
-    layout_top->add(button_about, prop::size(27, 27), prop::margin_left(-1), prop::margin_right(5),
-                    prop::margin_top(5));
+    layout_top->add(
+        button_about, prop::size(27, 27), prop::margin_left(-1), prop::margin_right(5), prop::margin_top(5));
     set_column_width(layout_top, 32);
 
-    button_help = make_image_button(
-        tr("Display the help page for this program"),
+    button_help = make_image_button(tr("Display the help page for this program"),
         "QPushButton{background-image: url(:/images/button_help_small.png);border:none;}");
-    layout_top->add(button_help, prop::size(27, 27), prop::margin_left(-1), prop::margin_right(5),
-                    prop::margin_top(5));
+    layout_top->add(
+        button_help, prop::size(27, 27), prop::margin_left(-1), prop::margin_right(5), prop::margin_top(5));
     set_column_width(layout_top, 32);
 
     layout_main->add(layout_top, prop::column_span(3),
-                     prop::background_style_sheet("background-color: rgb(47,47,47);"), prop::height(32));
+        prop::background_style_sheet("background-color: rgb(47,47,47);"), prop::height(32));
     set_row_height(layout_main, 32);
 }
 
@@ -219,29 +252,30 @@ void MainWindow::build_header()
 {
     layout_header = new ktk::qt::layout(3, false);
 
-    button_sync = make_image_button(
-        tr("Change the GPS coordinates on all loaded images to their preview values"),
-        "QPushButton{background-image: url(:/images/button_sync.png);border:none;}");
+    button_sync
+        = make_image_button(tr("Change the GPS coordinates on all loaded images to their preview values"),
+            "QPushButton{background-image: url(:/images/button_sync.png);border:none;}");
     layout_header->add(button_sync, prop::size(119, 52), prop::margin_left(300), prop::background_disable);
     // Room for the sync button after its margin, so the undo button sits beside it.
     set_column_width(layout_header, 300 + 119);
 
     button_undo = make_image_button(tr("Undo the last edit of an images GPS coordinates"),
-                                    "QPushButton{background-image: url(:/images/button_undo.png);border:none;} "
-                                    "QPushButton:disabled{background-image: url(:/images/button_undo_disabled.png);}");
+        "QPushButton{background-image: url(:/images/button_undo.png);border:none;} "
+        "QPushButton:disabled{background-image: url(:/images/button_undo_disabled.png);}");
     button_undo->setEnabled(false);
     layout_header->add(button_undo, prop::size(52, 52), prop::margin_left(0), prop::margin_right(-1),
-                       prop::background_disable);
+        prop::background_disable);
     set_column_width(layout_header, 52);
 
     auto* logo = new QWidget;
-    layout_header->add(logo, prop::size(230, 70), prop::style_sheet("background-image: url(:/images/logo.png);"),
-                       prop::margin_right(20), prop::background_disable);
+    layout_header->add(logo, prop::size(230, 70),
+        prop::style_sheet("background-image: url(:/images/logo.png);"), prop::margin_right(20),
+        prop::background_disable);
 
     layout_main->add(layout_header, prop::column_span(3),
-                     prop::background_style_sheet(
-                         "background-color: rgb(47,47,47); background-image: url(:/images/Head.png);"),
-                     prop::style_sheet("background-color: none; background-image: none"), prop::height(97));
+        prop::background_style_sheet(
+            "background-color: rgb(47,47,47); background-image: url(:/images/Head.png);"),
+        prop::style_sheet("background-color: none; background-image: none"), prop::height(97));
     set_row_height(layout_main, 97);
 }
 
@@ -253,20 +287,20 @@ void MainWindow::build_drop_area()
     drop_widget->setLayout(layout_drop);
 
     button_reset = make_image_button(tr("Clear the list of loaded files"),
-                                     "QPushButton{background-image: url(:/images/button_reset.png);border:none;}");
+        "QPushButton{background-image: url(:/images/button_reset.png);border:none;}");
     layout_drop->add(button_reset, prop::size(43, 43), prop::margin_left(-1), prop::margin_right(0),
-                     prop::margin_top(20), prop::margin_bottom(-1));
+        prop::margin_top(20), prop::margin_bottom(-1));
 
     button_load_files = make_image_button(tr("Load file(s) from disk"),
-                                          "QPushButton{background-image: url(:/images/button_load.png);border:none;}");
+        "QPushButton{background-image: url(:/images/button_load.png);border:none;}");
     layout_drop->add(button_load_files, prop::size(43, 43), prop::margin_left(0), prop::margin_right(-1),
-                     prop::margin_top(20), prop::margin_bottom(-1));
+        prop::margin_top(20), prop::margin_bottom(-1));
 
     layout_main->add(drop_widget, prop::size(300, 300),
-                     prop::background_style_sheet(
-                         "background-color: rgb(0,0,0); background-image: url(:/images/drop_images_here.png); "
-                         "background-repeat: no-repeat; background-position: center center; "
-                         "background-origin: content;"));
+        prop::background_style_sheet(
+            "background-color: rgb(0,0,0); background-image: url(:/images/drop_images_here.png); "
+            "background-repeat: no-repeat; background-position: center center; "
+            "background-origin: content;"));
     // The drop area, the two mode panels and the header keep their size; the
     // table takes what is left.
     set_column_width(layout_main, 300);
@@ -275,17 +309,21 @@ void MainWindow::build_drop_area()
 
 void MainWindow::build_left_panel()
 {
-    radio_gps_use_next = with_tool_tip(new kal::radio(nullptr), tr("Obtain data from the following GPS-Tagged photo"));
-    radio_gps_use_prev = with_tool_tip(new kal::radio(nullptr), tr("Obtain data from the previous GPS-Tagged photo"));
-    radio_gps_use_closest = with_tool_tip(new kal::radio(nullptr), tr("Obtain data from the closest GPS-Tagged photo"));
+    radio_gps_use_next
+        = with_tool_tip(new kal::radio(nullptr), tr("Obtain data from the following GPS-Tagged photo"));
+    radio_gps_use_prev
+        = with_tool_tip(new kal::radio(nullptr), tr("Obtain data from the previous GPS-Tagged photo"));
+    radio_gps_use_closest
+        = with_tool_tip(new kal::radio(nullptr), tr("Obtain data from the closest GPS-Tagged photo"));
     radio_group = new QButtonGroup(this);
     radio_group->addButton(radio_gps_use_next);
     radio_group->addButton(radio_gps_use_prev);
     radio_group->addButton(radio_gps_use_closest);
     lineedit_max_timedelta = new kal::lineedit(nullptr);
     lineedit_max_timedelta->setValidator(new number_validator(lineedit_max_timedelta));
-    with_tool_tip(lineedit_max_timedelta, tr("If time difference in minutes between two images is greater than this "
-                                             "number no GPS position will be assigned"));
+    with_tool_tip(lineedit_max_timedelta,
+        tr("If time difference in minutes between two images is greater than this "
+           "number no GPS position will be assigned"));
     radio_gps_use_prev->setChecked(true);
 
     auto* modes = new ktk::qt::layout(2, false);
@@ -295,15 +333,16 @@ void MainWindow::build_left_panel()
     set_row_height(modes, 23 + 13);
     auto* picture = new QWidget;
     modes->add(picture, prop::row_span(3), prop::width(156),
-               prop::style_sheet("background-image: url(:/images/sync_kind.png); background-repeat: no-repeat; "
-                                 "background-position: left center;"));
+        prop::style_sheet("background-image: url(:/images/sync_kind.png); background-repeat: no-repeat; "
+                          "background-position: left center;"));
     modes->add(radio_gps_use_next, prop::size(13, 13), prop::margin_top(57), prop::margin_left(25));
     set_row_height(modes, 57 + 13);
     modes->add(radio_gps_use_closest, prop::size(13, 13), prop::margin_top(57), prop::margin_left(25));
 
     auto* time_row = new ktk::qt::layout(3, false);
     time_row->add(new QLabel(tr("Max. time diff.")), prop::margin_left(25));
-    set_column_width(time_row, 25 + QFontMetrics(QApplication::font()).horizontalAdvance(tr("Max. time diff.")) + 8);
+    set_column_width(
+        time_row, 25 + QFontMetrics(QApplication::font()).horizontalAdvance(tr("Max. time diff.")) + 8);
     time_row->add(lineedit_max_timedelta);
     set_column_width(time_row, 45);
     time_row->add(new QLabel(tr("min.")), prop::margin_left(7));
@@ -322,7 +361,8 @@ void MainWindow::build_right_panel()
     QFont underlined = font();
     underlined.setUnderline(true);
 
-    radio_gps_set = with_tool_tip(new kal::radio(nullptr), tr("Set GPS position of all photos to user specified value"));
+    radio_gps_set = with_tool_tip(
+        new kal::radio(nullptr), tr("Set GPS position of all photos to user specified value"));
     radio_group->addButton(radio_gps_set);
     lineedit_lat = new kal::lineedit(nullptr);
     lineedit_lon = new kal::lineedit(nullptr);
@@ -333,7 +373,8 @@ void MainWindow::build_right_panel()
     lineedit_gpx_file = new kal::lineedit(this);
     lineedit_gpx_file->setReadOnly(true);
     checkbox_use_gpx = new kal::checkbox(tr("Use .gpx instead of photo with geotag"), this, false);
-    for (QWidget* w : std::initializer_list<QWidget*>{radio_gps_gpx, button_load_gpx, lineedit_gpx_file, checkbox_use_gpx})
+    for (QWidget* w : std::initializer_list<QWidget*> {
+             radio_gps_gpx, button_load_gpx, lineedit_gpx_file, checkbox_use_gpx })
         w->hide();
     label_delete_gps = new kal::clickable_label(tr("Remove GPS data from all files"), true, nullptr);
     label_delete_gps->setFont(underlined);
@@ -354,9 +395,9 @@ void MainWindow::build_right_panel()
 
     layout_set_position->add(new QWidget);
     layout_set_position->add(new QLabel(tr("e.g. -19.178194\nor 19°10'41.5\"S")), prop::margin_left(20),
-                             prop::style_sheet(hint_style));
+        prop::style_sheet(hint_style));
     layout_set_position->add(new QLabel(tr("e.g. 46.501221\nor 46°30'4.4\"E")), prop::margin_left(20),
-                             prop::style_sheet(hint_style));
+        prop::style_sheet(hint_style));
     set_row_height(layout_set_position, 45);
 
     layout_gpx = new ktk::qt::layout(3, false);
@@ -367,9 +408,10 @@ void MainWindow::build_right_panel()
     set_row_height(layout_sync_right, 20 + 25 + 45);
     layout_sync_right->add(layout_gpx, prop::margin_left(20), prop::margin_right(20));
     // At least 220 wide, and never narrower than its text.
-    const int label_width = std::max(220, QFontMetrics(underlined).horizontalAdvance(label_delete_gps->text()) + 4);
-    layout_sync_right->add(label_delete_gps, prop::height(20), prop::width(label_width), prop::margin_bottom(50),
-                           prop::margin_top(-1), prop::margin_left(20));
+    const int label_width
+        = std::max(220, QFontMetrics(underlined).horizontalAdvance(label_delete_gps->text()) + 4);
+    layout_sync_right->add(label_delete_gps, prop::height(20), prop::width(label_width),
+        prop::margin_bottom(50), prop::margin_top(-1), prop::margin_left(20));
     set_row_height(layout_sync_right, 20 + 50);
 
     layout_main->add(layout_sync_right, prop::height(300), prop::background_style_sheet(panel_background));
@@ -392,8 +434,9 @@ void MainWindow::build_table()
     table_view->setCornerButtonEnabled(false);
     table_view->setSelectionMode(QAbstractItemView::NoSelection);
     table_view->verticalHeader()->hide();
-    table_view->setStyleSheet("*{  alternate-background-color: rgb(68, 68, 68);  background-color: rgb(38, 38, 38);}"
-                              "QTableView::item {  padding-left: 1em;  border: 0px;  border-right: 1px solid black;}");
+    table_view->setStyleSheet(
+        "*{  alternate-background-color: rgb(68, 68, 68);  background-color: rgb(38, 38, 38);}"
+        "QTableView::item {  padding-left: 1em;  border: 0px;  border-right: 1px solid black;}");
     table_view->resizeColumnsToContents();
     QHeaderView* header = table_view->horizontalHeader();
     header->setSortIndicator(1, Qt::AscendingOrder);
@@ -418,7 +461,8 @@ QProgressDialog* MainWindow::make_progress_dialog(const QString& label)
     QStyle* fusion = QStyleFactory::create("fusion");
     fusion->setParent(dialog);
     dialog->setStyle(fusion);
-    dialog->setWindowFlags(dialog->windowFlags() ^ Qt::WindowCloseButtonHint ^ Qt::WindowContextHelpButtonHint);
+    dialog->setWindowFlags(
+        dialog->windowFlags() ^ Qt::WindowCloseButtonHint ^ Qt::WindowContextHelpButtonHint);
     dialog->setLabelText(label);
     dialog->setCancelButton(nullptr);
     dialog->setMinimumDuration(0);
@@ -448,11 +492,14 @@ void MainWindow::connect_signals()
     connect(button_sync, &QAbstractButton::clicked, this, [this] { on_button_sync_clicked(); });
     connect(button_undo, &QAbstractButton::clicked, this, [this] { on_button_undo_clicked(); });
     connect(drop_widget, &drop_files_widget::files_dropped, this, &MainWindow::load_files);
-    connect(table_model, &table_data_model::sort_order_override, this,
-            [this](int column, Qt::SortOrder order) { table_view->horizontalHeader()->setSortIndicator(column, order); });
+    connect(
+        table_model, &table_data_model::sort_order_override, this, [this](int column, Qt::SortOrder order) {
+            table_view->horizontalHeader()->setSortIndicator(column, order);
+        });
     connect(radio_gps_use_prev, &QAbstractButton::clicked, this, &MainWindow::on_radio_gps_use_prev_clicked);
     connect(radio_gps_use_next, &QAbstractButton::clicked, this, &MainWindow::on_radio_gps_use_next_clicked);
-    connect(radio_gps_use_closest, &QAbstractButton::clicked, this, &MainWindow::on_radio_gps_use_closest_clicked);
+    connect(radio_gps_use_closest, &QAbstractButton::clicked, this,
+        &MainWindow::on_radio_gps_use_closest_clicked);
     connect(radio_gps_set, &QAbstractButton::clicked, this, &MainWindow::on_radio_gps_set);
     connect(radio_gps_gpx, &QAbstractButton::clicked, this, &MainWindow::on_radio_gps_gpx);
     connect(label_delete_gps, &kal::clickable_label::clicked, this, &MainWindow::on_label_delete_gps);
@@ -469,8 +516,9 @@ void MainWindow::create_shortcuts()
         connect(shortcut, &QShortcut::activated, this, action);
     };
     add(QKeySequence("Ctrl+Shift+G"), [this] {
-        kal::message_box::information(this, tr("Git Info"), QString::fromStdString(git_version::versions_formatted()),
-                                      QMessageBox::Ok, QMessageBox::NoButton);
+        kal::message_box::information(this, tr("Git Info"),
+            QString::fromStdString(git_version::versions_formatted()), QMessageBox::Ok,
+            QMessageBox::NoButton);
     });
     add(QKeySequence::Open, [this] { Q_EMIT button_load_files->clicked(false); });
     add(QKeySequence(Qt::Key_F1), [this] { Q_EMIT button_help->clicked(false); });
@@ -481,16 +529,18 @@ void MainWindow::create_shortcuts()
 void MainWindow::load_application_settings()
 {
     QSettings settings;
-    last_image_load_path
-        = settings.value("last_image_load_path", QStandardPaths::writableLocation(QStandardPaths::PicturesLocation))
-              .toString();
-    last_gpx_load_path
-        = settings.value("last_gpx_load_path", QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-              .toString();
+    last_image_load_path = settings
+                               .value("last_image_load_path",
+                                   QStandardPaths::writableLocation(QStandardPaths::PicturesLocation))
+                               .toString();
+    last_gpx_load_path = settings
+                             .value("last_gpx_load_path",
+                                 QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+                             .toString();
     sync_order = static_cast<int>(settings.value("sync_order", 2u).toUInt());
 
-    kal::radio* const radios[] = {radio_gps_use_prev, radio_gps_use_next, radio_gps_use_closest, radio_gps_set,
-                                  radio_gps_gpx};
+    kal::radio* const radios[]
+        = { radio_gps_use_prev, radio_gps_use_next, radio_gps_use_closest, radio_gps_set, radio_gps_gpx };
     if (sync_order >= 0 && sync_order <= 4) {
         radios[sync_order]->setChecked(true);
     } else {
@@ -576,9 +626,8 @@ void MainWindow::load_files(QStringList files)
 
 void MainWindow::on_button_load_files_clicked()
 {
-    const QStringList files
-        = QFileDialog::getOpenFileNames(this, tr("Select files"), last_image_load_path + "/__dummy.file",
-                                        tr("Image files (*.png *.jpg *.jpeg *.tiff *.tif)"));
+    const QStringList files = QFileDialog::getOpenFileNames(this, tr("Select files"),
+        last_image_load_path + "/__dummy.file", tr("Image files (*.png *.jpg *.jpeg *.tiff *.tif)"));
     if (files.isEmpty())
         return;
     last_image_load_path = QFileInfo(files.first()).absolutePath();
@@ -588,8 +637,8 @@ void MainWindow::on_button_load_files_clicked()
 
 void MainWindow::on_button_load_gpx_clicked()
 {
-    const QString file = QFileDialog::getOpenFileName(this, tr("Select gpx file"), last_gpx_load_path + "/__dummy.file",
-                                                      tr("GPX files (*.gpx)"));
+    const QString file = QFileDialog::getOpenFileName(
+        this, tr("Select gpx file"), last_gpx_load_path + "/__dummy.file", tr("GPX files (*.gpx)"));
     if (file.isEmpty())
         return;
     last_gpx_load_path = QFileInfo(file).absolutePath();
@@ -597,8 +646,7 @@ void MainWindow::on_button_load_gpx_clicked()
 
     const gpx_parser parser(file);
     if (parser.tracks.isEmpty()) {
-        kal::message_box::warning(
-            this, tr("Erro"),
+        kal::message_box::warning(this, tr("Erro"),
             tr("It looks like there are no tracks in the selected gpx file. Please select a different one."),
             QMessageBox::Ok, QMessageBox::NoButton);
         return;
@@ -611,9 +659,9 @@ void MainWindow::on_button_load_gpx_clicked()
         for (const track_data& track : parser.tracks)
             entries << tr("%1 (%2 Points)").arg(track.name).arg(track.points.size());
         bool ok = false;
-        const QString entry = kal::input_dialog::get_item(
-            this, tr("Select track"),
-            tr("There are multiple tracks inside the selected gpx file. Please select one."), entries, 0, false, &ok);
+        const QString entry = kal::input_dialog::get_item(this, tr("Select track"),
+            tr("There are multiple tracks inside the selected gpx file. Please select one."), entries, 0,
+            false, &ok);
         if (ok) {
             const int index = entries.indexOf(entry);
             if (index >= 0)
@@ -646,7 +694,7 @@ void MainWindow::on_button_about_clicked()
         kal::dialog_3rd_part_lib_info::info_item item;
         item.name = "Exiftool";
         item.description = QCoreApplication::applicationName() + tr(" uses Exiftool by Phil Harvey") + "\n"
-                           + "https://exiftool.org";
+            + "https://exiftool.org";
         info->items.push_back(item);
         info->exec();
     });
@@ -710,10 +758,10 @@ void MainWindow::report_failed_writes(const QStringList& failed, const QString& 
     if (failed.size() > 10)
         names << tr("and %1 more").arg(failed.size() - 10);
     kal::message_box::warning(this, tr("Files not changed"),
-                              tr("%1 of the files could not be changed while %2:\n\n%3")
-                                  .arg(failed.size())
-                                  .arg(what, names.join('\n')),
-                              QMessageBox::Ok, QMessageBox::NoButton);
+        tr("%1 of the files could not be changed while %2:\n\n%3")
+            .arg(failed.size())
+            .arg(what, names.join('\n')),
+        QMessageBox::Ok, QMessageBox::NoButton);
 }
 
 void MainWindow::on_button_sync_clicked()
@@ -721,15 +769,15 @@ void MainWindow::on_button_sync_clicked()
     // Only a clear yes writes; closing the question any other way does not.
     auto ask = [this](const QString& text, const QString& yes_text, const QString& no_text) {
         return kal::message_box::question(this, tr("Continue?"), text, yes_text, no_text, QMessageBox::Yes)
-               == QMessageBox::Yes;
+            == QMessageBox::Yes;
     };
     if (!table_model->all_files_assigned()
         && !ask(tr("Could not assigne a GPS position to all files using the current assignment mode"),
-                tr("Continue anyway"), tr("Select a different assignment mode")))
+            tr("Continue anyway"), tr("Select a different assignment mode")))
         return;
     if (table_model->would_overwrite_data()
         && !ask(tr("Some loaded images already had GPS data which would be overwritten"), tr("Continue"),
-                tr("Abort")))
+            tr("Abort")))
         return;
 
     undo_info.clear();
@@ -791,9 +839,9 @@ void MainWindow::on_label_delete_gps()
     const int n = table_model->rowCount();
     if (n == 0)
         return;
-    if (kal::message_box::question(
-            this, tr("Confirm"),
-            tr("Do you really want to delete all GPS information from all currently loaded (%1) images?").arg(n),
+    if (kal::message_box::question(this, tr("Confirm"),
+            tr("Do you really want to delete all GPS information from all currently loaded (%1) images?")
+                .arg(n),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton)
         != QMessageBox::Yes)
         return;
@@ -805,7 +853,7 @@ void MainWindow::on_label_delete_gps()
     QCoreApplication::processEvents();
 
     std::shared_ptr<kal::_exiftool2> exiftool = kal::_exiftool2::instance();
-    const tag_map remove_all = {{"GPS:all", std::string()}};
+    const tag_map remove_all = { { "GPS:all", std::string() } };
     QStringList failed;
     for (int row = 0; row < table_model->rowCount(); ++row) {
         const QString path = table_model->data(table_model->index(row, 0), Qt::UserRole).toString();
@@ -869,7 +917,8 @@ void MainWindow::on_lat_lon_text_changed(const QString&)
     const auto lon = parse_coordinate_text(lon_text);
     // Comparisons with a value that is not a number are false, so it fails here.
     if (std::fabs(lat.value) <= 90 && std::fabs(lon.value) <= 180)
-        table_model->gps_set_pos_changed(make_gps_pos(lat.value, lat.numerical_text, lon.value, lon.numerical_text));
+        table_model->gps_set_pos_changed(
+            make_gps_pos(lat.value, lat.numerical_text, lon.value, lon.numerical_text));
 }
 
 void MainWindow::on_max_timedelta_changed(const QString&)

@@ -28,8 +28,7 @@ class layout;
 }
 
 // The program's single top-level window.
-class MainWindow : public QMainWindow
-{
+class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
@@ -129,5 +128,4 @@ private:
     // two files) join that load instead of starting one inside it.
     bool loading = false;
     QStringList queued_files;
-
 };

@@ -42,8 +42,12 @@ void check_matching(radio* const (&buttons)[N], const QString (&formats)[N], con
 } // namespace
 
 const QString datetime_format_selector::date_formats[7] = {
-    QStringLiteral("dd/MM/yyyy"), QStringLiteral("dd.MM.yyyy"), QStringLiteral("dd-MM-yyyy"),
-    QStringLiteral("yyyy/MM/dd"), QStringLiteral("yyyy.MM.dd"), QStringLiteral("yyyy-MM-dd"),
+    QStringLiteral("dd/MM/yyyy"),
+    QStringLiteral("dd.MM.yyyy"),
+    QStringLiteral("dd-MM-yyyy"),
+    QStringLiteral("yyyy/MM/dd"),
+    QStringLiteral("yyyy.MM.dd"),
+    QStringLiteral("yyyy-MM-dd"),
     QStringLiteral("MM/dd/yyyy"),
 };
 
@@ -71,19 +75,22 @@ datetime_format_selector::datetime_format_selector(QWidget* parent)
     rb_hhmmss = new radio(QStringLiteral("hh:mm:ss"));
     rb_hhmm = new radio(QStringLiteral("hh:mm"));
 
-    connect(rb_ddmmyyyy_slash, &radio::clicked, this, &datetime_format_selector::on_rb_ddmmyyyy_slash_clicked);
+    connect(
+        rb_ddmmyyyy_slash, &radio::clicked, this, &datetime_format_selector::on_rb_ddmmyyyy_slash_clicked);
     connect(rb_ddmmyyyy_dot, &radio::clicked, this, &datetime_format_selector::on_rb_ddmmyyyy_dot_clicked);
     connect(rb_ddmmyyyy_dash, &radio::clicked, this, &datetime_format_selector::on_rb_ddmmyyyy_dash_clicked);
-    connect(rb_yyyymmdd_slash, &radio::clicked, this, &datetime_format_selector::on_rb_yyyymmdd_slash_clicked);
+    connect(
+        rb_yyyymmdd_slash, &radio::clicked, this, &datetime_format_selector::on_rb_yyyymmdd_slash_clicked);
     connect(rb_yyyymmdd_dot, &radio::clicked, this, &datetime_format_selector::on_rb_yyyymmdd_dot_clicked);
     connect(rb_yyyymmdd_dash, &radio::clicked, this, &datetime_format_selector::on_rb_yyyymmdd_dash_clicked);
-    connect(rb_mmddyyyy_slash, &radio::clicked, this, &datetime_format_selector::on_rb_mmddyyyy_slash_clicked);
+    connect(
+        rb_mmddyyyy_slash, &radio::clicked, this, &datetime_format_selector::on_rb_mmddyyyy_slash_clicked);
     connect(rb_hhmmss, &radio::clicked, this, &datetime_format_selector::on_rb_hhmmss_clicked);
     connect(rb_hhmm, &radio::clicked, this, &datetime_format_selector::on_rb_hhmm_clicked);
 
     auto* date_group = new QButtonGroup(this);
-    for (radio* rb : {rb_ddmmyyyy_slash, rb_ddmmyyyy_dot, rb_ddmmyyyy_dash, rb_yyyymmdd_slash,
-                      rb_yyyymmdd_dot, rb_yyyymmdd_dash, rb_mmddyyyy_slash})
+    for (radio* rb : { rb_ddmmyyyy_slash, rb_ddmmyyyy_dot, rb_ddmmyyyy_dash, rb_yyyymmdd_slash,
+             rb_yyyymmdd_dot, rb_yyyymmdd_dash, rb_mmddyyyy_slash })
         date_group->addButton(rb);
     auto* time_group = new QButtonGroup(this);
     time_group->addButton(rb_hhmmss);
@@ -94,9 +101,9 @@ datetime_format_selector::datetime_format_selector(QWidget* parent)
 
     auto* inner = new ktk::qt::layout(2, false);
     main_layout->add(inner,
-                     p::background_style_sheet(QStringLiteral(
-                         "border-style:solid;border-width:3px;border-image:url(:/images/border.png) 3 stretch;")),
-                     p::style_sheet(QStringLiteral("color: rgb(198,213,210);")));
+        p::background_style_sheet(QStringLiteral(
+            "border-style:solid;border-width:3px;border-image:url(:/images/border.png) 3 stretch;")),
+        p::style_sheet(QStringLiteral("color: rgb(198,213,210);")));
 
     auto* date_layout = new ktk::qt::layout(2, false);
     date_layout->columns.resize(2);
@@ -146,9 +153,9 @@ void datetime_format_selector::load_settings()
     date_format = settings.value(date_key, date_formats[1]).toString();
     time_format = settings.value(time_key, time_formats[0]).toString();
 
-    radio* const date_buttons[7] = {rb_ddmmyyyy_slash, rb_ddmmyyyy_dot,  rb_ddmmyyyy_dash, rb_yyyymmdd_slash,
-                                    rb_yyyymmdd_dot,   rb_yyyymmdd_dash, rb_mmddyyyy_slash};
-    radio* const time_buttons[2] = {rb_hhmmss, rb_hhmm};
+    radio* const date_buttons[7] = { rb_ddmmyyyy_slash, rb_ddmmyyyy_dot, rb_ddmmyyyy_dash, rb_yyyymmdd_slash,
+        rb_yyyymmdd_dot, rb_yyyymmdd_dash, rb_mmddyyyy_slash };
+    radio* const time_buttons[2] = { rb_hhmmss, rb_hhmm };
     check_matching(date_buttons, date_formats, date_format);
     check_matching(time_buttons, time_formats, time_format);
 }

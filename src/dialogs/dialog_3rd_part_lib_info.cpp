@@ -77,12 +77,11 @@ dialog_3rd_part_lib_info::dialog_3rd_part_lib_info(QWidget* parent)
     setLayout(main_layout);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
-    items.push_back({QStringLiteral("Qt ") + QString::fromLatin1(qVersion()),
-                     tr("This software is dynamically linked to Qt, which is licensed under the GNU LGPL.\n"
-                        "The source code of the Qt SDK can be found at https://download.qt.io/archive/qt/\n"
-                        "The full text of the LGPL was distributed with this software as a text file."),
-                     QString(),
-                     QSize()});
+    items.push_back({ QStringLiteral("Qt ") + QString::fromLatin1(qVersion()),
+        tr("This software is dynamically linked to Qt, which is licensed under the GNU LGPL.\n"
+           "The source code of the Qt SDK can be found at https://download.qt.io/archive/qt/\n"
+           "The full text of the LGPL was distributed with this software as a text file."),
+        QString(), QSize() });
 
     const QString title = tr("%1 uses the following open source and/or 3rd party libraries:")
                               .arg(QGuiApplication::applicationDisplayName());

@@ -45,27 +45,27 @@ dialog_about::dialog_about(QWidget* parent)
     auto* main_layout = new ktk::qt::layout(1, false);
     setLayout(main_layout);
 
-    const QString logo_path =
-        QString::fromStdString(ktk::global_storage::get("image_logo", ":/images/logo.png"));
+    const QString logo_path
+        = QString::fromStdString(ktk::global_storage::get("image_logo", ":/images/logo.png"));
     auto* logo = new QWidget;
-    logo->setStyleSheet(QStringLiteral("background-image:url(") + logo_path
-                        + QStringLiteral(");background-color:none;"));
+    logo->setStyleSheet(
+        QStringLiteral("background-image:url(") + logo_path + QStringLiteral(");background-color:none;"));
     auto* header_layout = new ktk::qt::layout(1, false);
     header_layout->add(logo, p::width(229), p::height(70), p::background_disable);
     main_layout->add(header_layout, p::height(97), p::background_disable,
-                     p::background_style_sheet(
-                         QStringLiteral("background-color:none;background-image:url(:/images/Head.png);")),
-                     p::style_sheet(QStringLiteral("background-color:none;background-image:none;")));
+        p::background_style_sheet(
+            QStringLiteral("background-color:none;background-image:url(:/images/Head.png);")),
+        p::style_sheet(QStringLiteral("background-color:none;background-image:none;")));
     main_layout->rows[main_layout->last_position.row].height = 97;
 
     auto* info_layout = new ktk::qt::layout(2, false);
     info_layout->add(new QLabel(tr("Version:")));
     info_layout->columns[info_layout->last_position.column].width = 100;
     info_layout->add(new QLabel(QCoreApplication::applicationVersion()
-                                + QStringLiteral(" - %1 Bit %2").arg(int(sizeof(void*) * 8)).arg(QString())));
+        + QStringLiteral(" - %1 Bit %2").arg(int(sizeof(void*) * 8)).arg(QString())));
     info_layout->add(new QLabel(tr("Website:")));
-    auto* website = new QLabel(QStringLiteral("<a style=\"color:#728a84;\" href=\"%1\">%2</a>")
-                                   .arg(website_address, website_text));
+    auto* website = new QLabel(
+        QStringLiteral("<a style=\"color:#728a84;\" href=\"%1\">%2</a>").arg(website_address, website_text));
     website->setTextFormat(Qt::RichText);
     website->setOpenExternalLinks(true);
     info_layout->add(website);
@@ -81,10 +81,10 @@ dialog_about::dialog_about(QWidget* parent)
     main_layout->rows[main_layout->last_position.row].height = 20;
 
     auto* copyright = new QLabel(copyright_text + QStringLiteral(" (")
-                                 + QString::fromStdString(git_version::version()) + QStringLiteral(")"));
+        + QString::fromStdString(git_version::version()) + QStringLiteral(")"));
     copyright->setAlignment(Qt::AlignCenter);
     main_layout->add(copyright, p::margin_bottom(5), p::height(11),
-                     p::style_sheet(QStringLiteral("font-size:11px \"FreeSans\";")));
+        p::style_sheet(QStringLiteral("font-size:11px \"FreeSans\";")));
     main_layout->rows[main_layout->last_position.row].height = 20;
 }
 

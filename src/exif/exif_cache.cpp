@@ -46,8 +46,7 @@ std::vector<ktk::string> colon_fields(const ktk::string& text)
 
 // Exiftool's "48 deg 8' 12.34\" N" as signed decimal degrees and the
 // hemisphere field; nothing when a field is missing.
-std::optional<std::pair<double, ktk::string>> parse_coordinate(ktk::string piece,
-                                                               const char* positive)
+std::optional<std::pair<double, ktk::string>> parse_coordinate(ktk::string piece, const char* positive)
 {
     while (piece.starts_with(" "))
         piece.erase(0, 1);
@@ -72,8 +71,8 @@ std::shared_ptr<exif_cache> exif_cache::instance()
 
 void exif_cache::add(const ktk::string& file)
 {
-    const tag_map tags = kal::_exiftool2::instance()->read_exif_data(
-        QString::fromUtf8(file.c_str()), false, false);
+    const tag_map tags
+        = kal::_exiftool2::instance()->read_exif_data(QString::fromUtf8(file.c_str()), false, false);
     raw_tags[file] = tags;
 
     const auto date = tags.find("DateTimeOriginal");
@@ -119,8 +118,7 @@ void exif_cache::cache_recording_date_time(const ktk::string& file, const ktk::s
     // Anything but year:month:day [hour:minute:second], such as a time with a
     // zone offset, is not guessed at.
     if (date.size() != 3 || (parts.size() > 1 && time.size() != 3)) {
-        std::cout << "Error[" << file << "]: Can't parse exif recording date/time... " << value
-                  << std::endl;
+        std::cout << "Error[" << file << "]: Can't parse exif recording date/time... " << value << std::endl;
         cache_file_date(file);
         cache_file_time(file);
         return;
@@ -162,9 +160,8 @@ void exif_cache::cache_file_time(const ktk::string& file)
 void exif_cache::cache_image_info(const ktk::string& file, const tag_map& tags)
 {
     derived_map& info = derived_info[file];
-    for (const char* key : {"fstop", "iso", "focal_length", "lens", "camera", "image_w", "image_h",
-                            "rating", "shutter_speed_decimal", "shutter_speed_fractional",
-                            "orientation"})
+    for (const char* key : { "fstop", "iso", "focal_length", "lens", "camera", "image_w", "image_h", "rating",
+             "shutter_speed_decimal", "shutter_speed_fractional", "orientation" })
         info[key] = ktk::string();
 
     ktk::string value;
@@ -219,7 +216,7 @@ void exif_cache::cache_gps_info(const ktk::string& file, const tag_map& tags)
 {
     derived_map& info = derived_info[file];
     for (const char* key :
-         {"gps_lat", "gps_lat_ref", "gps_lon", "gps_lon_ref", "has_gps_position", "gps_numerical"})
+        { "gps_lat", "gps_lat_ref", "gps_lon", "gps_lon_ref", "has_gps_position", "gps_numerical" })
         info[key] = ktk::string();
 
     const auto position = tags.find("GPSPosition");
@@ -234,8 +231,7 @@ void exif_cache::cache_gps_info(const ktk::string& file, const tag_map& tags)
     const auto latitude = parse_coordinate(pieces[0], "N");
     const auto longitude = parse_coordinate(pieces[1], "E");
     if (!latitude || !longitude) {
-        std::cout << "Error[" << file << "]: Can't parse GPS position... " << position->second
-                  << std::endl;
+        std::cout << "Error[" << file << "]: Can't parse GPS position... " << position->second << std::endl;
         return;
     }
 

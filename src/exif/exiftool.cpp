@@ -31,14 +31,14 @@ bool has_line_break(const std::string& text)
 
 QString exiftool_script()
 {
-    const QString bundled =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../Resources/exiftool/exiftool");
+    const QString bundled
+        = QCoreApplication::applicationDirPath() + QStringLiteral("/../Resources/exiftool/exiftool");
     if (QFileInfo::exists(bundled))
         return bundled;
     const QString found = QStandardPaths::findExecutable(QStringLiteral("exiftool"));
     if (found.isEmpty()) {
-        print(QStringLiteral("Error: Exiftool is neither at ") + bundled +
-              QStringLiteral(" nor on the search path..."));
+        print(QStringLiteral("Error: Exiftool is neither at ") + bundled
+            + QStringLiteral(" nor on the search path..."));
         return bundled;
     }
     return found;
@@ -49,9 +49,8 @@ QString exiftool_script()
 // must not end the response early.
 bool ends_with_marker(const char* data, int size, const QByteArray& marker)
 {
-    const auto is_space = [](char c) {
-        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-    };
+    const auto is_space
+        = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; };
     int end = size;
     while (end > 0 && is_space(data[end - 1]))
         --end;
@@ -79,28 +78,21 @@ _exiftool2::_exiftool2()
 
     // File names go out as UTF-8 whatever the locale; "-charset filename"
     // makes exiftool take them that way.
-    const QStringList args = {exiftool_script(),
-                              QStringLiteral("-stay_open"),
-                              QStringLiteral("True"),
-                              QStringLiteral("-@"),
-                              QStringLiteral("-"),
-                              QStringLiteral("-common_args"),
-                              QStringLiteral("-charset"),
-                              QStringLiteral("filename=utf8"),
-                              QStringLiteral("-args"),
-                              QStringLiteral("-f"),
-                              QStringLiteral("-sort")};
+    const QStringList args = { exiftool_script(), QStringLiteral("-stay_open"), QStringLiteral("True"),
+        QStringLiteral("-@"), QStringLiteral("-"), QStringLiteral("-common_args"), QStringLiteral("-charset"),
+        QStringLiteral("filename=utf8"), QStringLiteral("-args"), QStringLiteral("-f"),
+        QStringLiteral("-sort") };
 
     proc = new QProcess(this);
-    connect(proc, &QProcess::readyReadStandardError, this, &_exiftool2::on_error_output,
-            Qt::DirectConnection);
-    connect(proc, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
-            [this](int code, QProcess::ExitStatus status) { on_finished(code, int(status)); },
-            Qt::DirectConnection);
+    connect(
+        proc, &QProcess::readyReadStandardError, this, &_exiftool2::on_error_output, Qt::DirectConnection);
+    connect(
+        proc, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
+        [this](int code, QProcess::ExitStatus status) { on_finished(code, int(status)); },
+        Qt::DirectConnection);
 
     proc->setReadChannel(QProcess::StandardOutput);
-    proc->start(QStringLiteral("perl"), args,
-                QIODevice::ReadWrite | QIODevice::Text | QIODevice::Unbuffered);
+    proc->start(QStringLiteral("perl"), args, QIODevice::ReadWrite | QIODevice::Text | QIODevice::Unbuffered);
     if (proc->waitForStarted(2000))
         is_running = true;
     else
@@ -119,13 +111,13 @@ _exiftool2::~_exiftool2()
     // From here on an exit is expected; only record how it went.
     disconnect(proc, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this, nullptr);
     connect(proc, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
-            [this](int code, QProcess::ExitStatus status) {
-                exit_code = code;
-                exit_status = int(status);
-            });
+        [this](int code, QProcess::ExitStatus status) {
+            exit_code = code;
+            exit_status = int(status);
+        });
     connect(proc, &QProcess::readyRead, this, [this] {
-        print(QStringLiteral("[exiftool2] exit data: '") +
-              QString::fromUtf8(proc->readAllStandardOutput()) + QStringLiteral("'"));
+        print(QStringLiteral("[exiftool2] exit data: '") + QString::fromUtf8(proc->readAllStandardOutput())
+            + QStringLiteral("'"));
     });
     write_to_proc(QStringLiteral("-stay_open\nFalse\n"));
     if (!proc->waitForFinished(5000)) {
@@ -141,9 +133,7 @@ void _exiftool2::on_finished(int code, int status)
 {
     exit_code = code;
     exit_status = status;
-    print(QStringLiteral("Exiftool ended unexpectedly with code %1 and status %2")
-              .arg(code)
-              .arg(status));
+    print(QStringLiteral("Exiftool ended unexpectedly with code %1 and status %2").arg(code).arg(status));
 }
 
 void _exiftool2::on_error_output()
@@ -151,8 +141,7 @@ void _exiftool2::on_error_output()
     if (is_silent)
         return;
     const QByteArray error = proc->readAllStandardError();
-    print(QStringLiteral("[exiftool cerr] '") + QString::fromUtf8(error.constData()) +
-          QStringLiteral("'"));
+    print(QStringLiteral("[exiftool cerr] '") + QString::fromUtf8(error.constData()) + QStringLiteral("'"));
 }
 
 void _exiftool2::write_to_proc(const QString& command)
@@ -200,8 +189,7 @@ QString _exiftool2::read_proc_response(bool* complete)
     return QString::fromUtf8(buffer.constData());
 }
 
-_exiftool2::tag_map _exiftool2::parse_response(const QString& response,
-                                               const QString& ready_marker)
+_exiftool2::tag_map _exiftool2::parse_response(const QString& response, const QString& ready_marker)
 {
     tag_map tags;
     const QStringList lines = response.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -262,8 +250,8 @@ bool _exiftool2::write_exif_data(const QString& file, const tag_map& tags)
     for (const auto& [name, value] : tags) {
         if (has_line_break(name) || has_line_break(value)) {
             print(QStringLiteral("Error: Not writing a tag whose name or value holds a line "
-                                 "break into ") +
-                  file);
+                                 "break into ")
+                + file);
             return false;
         }
         lines += QStringLiteral("-%1=%2\n")
@@ -284,8 +272,8 @@ bool _exiftool2::execute_raw_command(const QString& file, const QString& args)
         return false;
     }
 
-    QString command = QStringLiteral("\n%1\n-overwrite_original_in_place\n-m\n")
-                          .arg(QFileInfo(file).absoluteFilePath());
+    QString command
+        = QStringLiteral("\n%1\n-overwrite_original_in_place\n-m\n").arg(QFileInfo(file).absoluteFilePath());
     command += args;
     command += QStringLiteral("-execute\n");
     write_to_proc(command);
@@ -296,10 +284,10 @@ bool _exiftool2::execute_raw_command(const QString& file, const QString& args)
 
 void _exiftool2::write_application_info_to_exif(tag_map& tags)
 {
-    const std::string info = QStringLiteral("%1 - %2")
-                                  .arg(QCoreApplication::organizationName(),
-                                       QCoreApplication::applicationName())
-                                  .toStdString();
+    const std::string info
+        = QStringLiteral("%1 - %2")
+              .arg(QCoreApplication::organizationName(), QCoreApplication::applicationName())
+              .toStdString();
     tags["Software"] = info;
     tags["CreatorTool"] = info;
 }

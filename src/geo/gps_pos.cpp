@@ -19,13 +19,13 @@ std::pair<std::string::size_type, std::string::size_type> find_degree_sign(const
         if (text[i] != degree_byte)
             continue;
         if (i == 0)
-            return {0, 1};
+            return { 0, 1 };
         if (text[i - 1] == utf8_degree_lead)
-            return {i - 1, 2};
+            return { i - 1, 2 };
         if (static_cast<unsigned char>(text[i - 1]) < 0x80)
-            return {i, 1};
+            return { i, 1 };
     }
-    return {std::string::npos, 0};
+    return { std::string::npos, 0 };
 }
 
 // Reads the number before the first separator into the running value and
@@ -51,9 +51,8 @@ QString whole_number_text(float v)
 
 bool gps_pos::operator==(const gps_pos& other) const
 {
-    return lat == other.lat && lat_ref == other.lat_ref && lon == other.lon
-        && lon_ref == other.lon_ref && lat_numerical == other.lat_numerical
-        && lon_numerical == other.lon_numerical;
+    return lat == other.lat && lat_ref == other.lat_ref && lon == other.lon && lon_ref == other.lon_ref
+        && lat_numerical == other.lat_numerical && lon_numerical == other.lon_numerical;
 }
 
 void register_gps_pos_meta_type()
@@ -97,7 +96,7 @@ coordinate_reading parse_coordinate_text(const QString& text)
     bool ok = false;
     float value = text.toFloat(&ok);
     if (ok)
-        return {value, text};
+        return { value, text };
 
     // Group separators are refused: "1,000.5" would otherwise read as 1000.5
     // while its numerical text became "1.000.5".
@@ -107,16 +106,16 @@ coordinate_reading parse_coordinate_text(const QString& text)
     QString replaced = text;
     replaced.replace(QLatin1Char(','), QLatin1Char('.'));
     if (ok)
-        return {value, replaced};
+        return { value, replaced };
 
     // UTF-8 rather than the local 8-bit encoding: under LANG=C the latter
     // cannot carry the degree sign.
     value = parse_lat_or_lon_str(ktk::string(replaced.toUtf8().toStdString()));
-    return {value, QString::number(static_cast<double>(value), 'f', 6)};
+    return { value, QString::number(static_cast<double>(value), 'f', 6) };
 }
 
-std::pair<QString, QString> format_dms(float value, const QString& positive_letter,
-                                       const QString& negative_letter)
+std::pair<QString, QString> format_dms(
+    float value, const QString& positive_letter, const QString& negative_letter)
 {
     const float degrees = std::trunc(value);
     const float fraction = value - degrees;
@@ -124,7 +123,7 @@ std::pair<QString, QString> format_dms(float value, const QString& positive_lett
     const float seconds = std::trunc((fraction * 60.0f - minutes) * 60.0f);
     const QString text = whole_number_text(degrees) + QChar(0x00B0) + whole_number_text(minutes)
         + QLatin1Char('\'') + whole_number_text(seconds) + QLatin1Char('"');
-    return {text, value > 0.0f ? positive_letter : negative_letter};
+    return { text, value > 0.0f ? positive_letter : negative_letter };
 }
 
 gps_pos make_gps_pos(float lat, const QString& lat_text, float lon, const QString& lon_text)

@@ -42,7 +42,7 @@ float parse_lat_or_lon_str(ktk::string text);
 coordinate_reading parse_coordinate_text(const QString& text);
 
 // Display text such as 48°30'0" and the hemisphere letter of one coordinate.
-std::pair<QString, QString> format_dms(float value, const QString& positive_letter,
-                                       const QString& negative_letter);
+std::pair<QString, QString> format_dms(
+    float value, const QString& positive_letter, const QString& negative_letter);
 
 gps_pos make_gps_pos(float lat, const QString& lat_text, float lon, const QString& lon_text);

@@ -61,13 +61,15 @@ gpx_parser::gpx_parser(const QString& path)
         const QDomNode node = children.at(i);
         if (!node.isElement()) {
             print_line(QStringLiteral("Unknown node type found: ") + QString::number(node.nodeType())
-                       + QStringLiteral(" node name is: ") + node.nodeName());
+                + QStringLiteral(" node name is: ") + node.nodeName());
             continue;
         }
         const QDomElement element = node.toElement();
         if (element.isNull()) {
-            print_line(QStringLiteral("Could not convert node to element. nodeType indicates this should be possible... ")
-                       + node.nodeName());
+            print_line(
+                QStringLiteral(
+                    "Could not convert node to element. nodeType indicates this should be possible... ")
+                + node.nodeName());
             continue;
         }
         const QString name = element.tagName();

@@ -13,29 +13,34 @@
 
 namespace {
 
-const QString& glyph_check() {
+const QString& glyph_check()
+{
     static const QString glyph(QChar(0x2190));
     return glyph;
 }
 
-const QString& glyph_up() {
+const QString& glyph_up()
+{
     static const QString glyph(QChar(0x2191));
     return glyph;
 }
 
-const QString& glyph_down() {
+const QString& glyph_down()
+{
     static const QString glyph(QChar(0x2193));
     return glyph;
 }
 
-ktk::string utf8(const QString& text) {
+ktk::string utf8(const QString& text)
+{
     return ktk::string(text.toUtf8().toStdString());
 }
 
 using derived_map = std::map<ktk::string, ktk::string>;
 
 // Paths are mostly ASCII, which is its own UTF-8; `key` is reused storage.
-void utf8_key(const QString& path, ktk::string& key) {
+void utf8_key(const QString& path, ktk::string& key)
+{
     key.clear();
     for (const QChar c : path) {
         if (c.unicode() >= 0x80) {
@@ -49,18 +54,21 @@ void utf8_key(const QString& path, ktk::string& key) {
 
 // The photo's derived values, read in place: copying the metadata cache
 // would copy every photo's raw tags as well.
-const derived_map* derived_entry(const exif_cache& meta, const ktk::string& key) {
+const derived_map* derived_entry(const exif_cache& meta, const ktk::string& key)
+{
     const auto it = meta.derived_info.find(key);
     return it == meta.derived_info.end() ? nullptr : &it->second;
 }
 
-QString text_of(const derived_map& entry, const char* key) {
+QString text_of(const derived_map& entry, const char* key)
+{
     const auto it = entry.find(key);
     return it == entry.end() ? QString() : QString::fromUtf8(it->second.data(), int(it->second.size()));
 }
 
 // What exif_cache::image_has_gps answers, without looking the path up again.
-bool has_gps(const derived_map* entry) {
+bool has_gps(const derived_map* entry)
+{
     if (!entry)
         return false;
     const auto it = entry->find("has_gps_position");
@@ -69,20 +77,21 @@ bool has_gps(const derived_map* entry) {
 
 // The six "rec_" keys lie next to each other in the ordered map: one search
 // and a short walk instead of six searches. A missing key counts as 0.
-QDateTime recording_time(const derived_map* entry) {
+QDateTime recording_time(const derived_map* entry)
+{
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     if (entry) {
         static const ktk::string prefix("rec_");
         for (auto it = entry->lower_bound(prefix);
              it != entry->end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
             const char* name = it->first.c_str() + prefix.size();
-            int* field = !std::strcmp(name, "year")     ? &year
-                         : !std::strcmp(name, "month")  ? &month
-                         : !std::strcmp(name, "day")    ? &day
-                         : !std::strcmp(name, "hour")   ? &hour
-                         : !std::strcmp(name, "minute") ? &minute
-                         : !std::strcmp(name, "second") ? &second
-                                                        : nullptr;
+            int* field = !std::strcmp(name, "year") ? &year
+                : !std::strcmp(name, "month")       ? &month
+                : !std::strcmp(name, "day")         ? &day
+                : !std::strcmp(name, "hour")        ? &hour
+                : !std::strcmp(name, "minute")      ? &minute
+                : !std::strcmp(name, "second")      ? &second
+                                                    : nullptr;
             if (field)
                 *field = it->second.to_int(0);
         }
@@ -95,10 +104,12 @@ QDateTime recording_time(const derived_map* entry) {
 struct time_key {
     time_key() = default;
     explicit time_key(const QDateTime& time)
-        : time(time),
-          valid(time.isValid()),
-          wall_clock(valid ? time.date().toJulianDay() * 86400000 + time.time().msecsSinceStartOfDay() : 0),
-          msecs(valid ? time.toMSecsSinceEpoch() : 0) {}
+        : time(time)
+        , valid(time.isValid())
+        , wall_clock(valid ? time.date().toJulianDay() * 86400000 + time.time().msecsSinceStartOfDay() : 0)
+        , msecs(valid ? time.toMSecsSinceEpoch() : 0)
+    {
+    }
 
     QDateTime time;
     bool valid = false;
@@ -110,7 +121,8 @@ struct time_key {
 // that is their order as instants everywhere except in the hour that repeats
 // when daylight saving ends, where the instant is a guess of the C library
 // that depends on its previous call, and so would not even be repeatable.
-bool earlier(const time_key& a, const time_key& b) {
+bool earlier(const time_key& a, const time_key& b)
+{
     if (a.valid && b.valid)
         return a.wall_clock < b.wall_clock;
     return a.time < b.time;
@@ -118,7 +130,8 @@ bool earlier(const time_key& a, const time_key& b) {
 
 // QDateTime::secsTo as an absolute value: whole seconds, 0 when either time
 // is invalid.
-qint64 distance(const time_key& a, const time_key& b) {
+qint64 distance(const time_key& a, const time_key& b)
+{
     if (!a.valid || !b.valid)
         return 0;
     return qAbs(b.msecs / 1000 - a.msecs / 1000);
@@ -126,7 +139,8 @@ qint64 distance(const time_key& a, const time_key& b) {
 
 // Row numbers ordered by time, ascending or descending; equal times keep
 // their row order so that repeated sorts give the same table.
-std::vector<int> time_order(const std::vector<time_key>& keys, Qt::SortOrder order) {
+std::vector<int> time_order(const std::vector<time_key>& keys, Qt::SortOrder order)
+{
     std::vector<int> rows(keys.size());
     for (std::size_t i = 0; i < rows.size(); ++i)
         rows[i] = int(i);
@@ -145,7 +159,9 @@ struct table_data_model::photo_list {
     std::vector<time_key> times;
 };
 
-table_data_model::table_data_model(QObject* parent) : QAbstractTableModel(parent) {
+table_data_model::table_data_model(QObject* parent)
+    : QAbstractTableModel(parent)
+{
     register_gps_pos_meta_type();
     qRegisterMetaType<Qt::SortOrder>("Qt::SortOrder");
     header_font = QFont(QStringLiteral("FreeSansBold"));
@@ -159,15 +175,18 @@ table_data_model::~table_data_model() = default;
 
 // Cells have no children: a valid parent has no rows or columns, or views
 // that walk the model as a tree would descend forever.
-int table_data_model::rowCount(const QModelIndex& parent) const {
+int table_data_model::rowCount(const QModelIndex& parent) const
+{
     return parent.isValid() ? 0 : files.size();
 }
 
-int table_data_model::columnCount(const QModelIndex& parent) const {
+int table_data_model::columnCount(const QModelIndex& parent) const
+{
     return parent.isValid() ? 0 : 3;
 }
 
-QVariant table_data_model::data(const QModelIndex& index, int role) const {
+QVariant table_data_model::data(const QModelIndex& index, int role) const
+{
     if (!index.isValid() || index.row() < 0 || index.row() >= files.size())
         return {};
     if (role == Qt::FontRole)
@@ -210,7 +229,8 @@ QVariant table_data_model::data(const QModelIndex& index, int role) const {
     return {};
 }
 
-QVariant table_data_model::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant table_data_model::headerData(int section, Qt::Orientation orientation, int role) const
+{
     if (orientation != Qt::Horizontal)
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (role) {
@@ -242,7 +262,8 @@ QVariant table_data_model::headerData(int section, Qt::Orientation orientation, 
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-void table_data_model::sort(int column, Qt::SortOrder order) {
+void table_data_model::sort(int column, Qt::SortOrder order)
+{
     if (column != 1) {
         emit sort_order_override(sort_column, Qt::SortOrder(sort_order));
         return;
@@ -281,15 +302,18 @@ void table_data_model::sort(int column, Qt::SortOrder order) {
     assign(reordered);
 }
 
-void table_data_model::add_file(const QString& path, bool notify) {
+void table_data_model::add_file(const QString& path, bool notify)
+{
     append_file(path, notify, true);
 }
 
-void table_data_model::add_cached_file(const QString& path, bool notify) {
+void table_data_model::add_cached_file(const QString& path, bool notify)
+{
     append_file(path, notify, false);
 }
 
-void table_data_model::append_file(const QString& path, bool notify, bool read) {
+void table_data_model::append_file(const QString& path, bool notify, bool read)
+{
     if (listed.contains(path))
         return;
     const int row = rowCount();
@@ -303,32 +327,37 @@ void table_data_model::append_file(const QString& path, bool notify, bool read) 
         endInsertRows();
 }
 
-void table_data_model::add_files(const QStringList& paths) {
+void table_data_model::add_files(const QStringList& paths)
+{
     for (const QString& path : paths)
         add_file(path, true);
     sort(sort_column, Qt::SortOrder(sort_order));
     gps_sync_order_changed(sync_order);
 }
 
-void table_data_model::resort() {
+void table_data_model::resort()
+{
     sort(sort_column, Qt::SortOrder(sort_order));
     gps_sync_order_changed(sync_order);
 }
 
-void table_data_model::clear() {
+void table_data_model::clear()
+{
     beginResetModel();
     files.clear();
     listed.clear();
     endResetModel();
 }
 
-QDateTime table_data_model::get_dt(const QString& path) const {
+QDateTime table_data_model::get_dt(const QString& path) const
+{
     ktk::string key;
     utf8_key(path, key);
     return recording_time(derived_entry(*exif_cache::instance(), key));
 }
 
-table_data_model::photo_list table_data_model::collect() const {
+table_data_model::photo_list table_data_model::collect() const
+{
     const exif_cache& meta = *exif_cache::instance();
     const int n = files.size();
     // All paths in UTF-8, back to back in one buffer.
@@ -337,7 +366,7 @@ table_data_model::photo_list table_data_model::collect() const {
     ktk::string key;
     for (int i = 0; i < n; ++i) {
         utf8_key(files.at(i), key);
-        spans[i] = {bytes.size(), key.size()};
+        spans[i] = { bytes.size(), key.size() };
         bytes += key;
     }
     const auto path_of = [&bytes, &spans](int i) {
@@ -378,12 +407,14 @@ table_data_model::photo_list table_data_model::collect() const {
     return photos;
 }
 
-void table_data_model::build_cache() {
+void table_data_model::build_cache()
+{
     photo_list photos = collect();
     assign(photos);
 }
 
-void table_data_model::assign(photo_list& photos) {
+void table_data_model::assign(photo_list& photos)
+{
     cache.clear();
     all_assigned = true;
     overwrites_data = false;
@@ -453,7 +484,8 @@ void table_data_model::assign(photo_list& photos) {
             }
             const int earlier = earlier_source >= 0 && within(earlier_source, i) ? earlier_source : -1;
             const int later = later_source[k] >= 0 && within(later_source[k], i) ? later_source[k] : -1;
-            if (earlier >= 0 && (later < 0 || distance(keys[earlier], keys[i]) < distance(keys[later], keys[i])))
+            if (earlier >= 0
+                && (later < 0 || distance(keys[earlier], keys[i]) < distance(keys[later], keys[i])))
                 propose(info, earlier, prev_marker);
             else if (later >= 0)
                 propose(info, later, next_marker);
@@ -464,8 +496,8 @@ void table_data_model::assign(photo_list& photos) {
     }
     case 3: {
         const QString label = fixed_pos.lat.isEmpty() && fixed_pos.lon.isEmpty()
-                                  ? tr("Clear GPS data")
-                                  : fixed_pos.lat_numerical + QStringLiteral(", ") + fixed_pos.lon_numerical;
+            ? tr("Clear GPS data")
+            : fixed_pos.lat_numerical + QStringLiteral(", ") + fixed_pos.lon_numerical;
         for (gps_info& info : list) {
             if (info.own_gps) {
                 info.own_gps = false;
@@ -495,19 +527,23 @@ void table_data_model::assign(photo_list& photos) {
         std::for_each(list.begin(), list.end(), insert);
 }
 
-bool table_data_model::all_files_assigned() const {
+bool table_data_model::all_files_assigned() const
+{
     return all_assigned;
 }
 
-bool table_data_model::would_overwrite_data() const {
+bool table_data_model::would_overwrite_data() const
+{
     return overwrites_data;
 }
 
-bool table_data_model::remove_gps_except_position() const {
+bool table_data_model::remove_gps_except_position() const
+{
     return sync_order == 3;
 }
 
-void table_data_model::gps_sync_order_changed(int order) {
+void table_data_model::gps_sync_order_changed(int order)
+{
     std::cout << "Sync order changed to " << order << std::endl;
     emit layoutAboutToBeChanged();
     sync_order = order;
@@ -515,20 +551,23 @@ void table_data_model::gps_sync_order_changed(int order) {
     emit layoutChanged();
 }
 
-void table_data_model::gps_set_pos_changed(gps_pos set_pos) {
+void table_data_model::gps_set_pos_changed(gps_pos set_pos)
+{
     fixed_pos = set_pos;
     build_cache();
     emit layoutChanged();
 }
 
-void table_data_model::gps_max_time_difference(int minutes) {
+void table_data_model::gps_max_time_difference(int minutes)
+{
     max_time_difference_enabled = minutes > 0;
     max_time_difference = minutes;
     build_cache();
     emit layoutChanged();
 }
 
-void table_data_model::gps_datetime_format_changed(const QString& format) {
+void table_data_model::gps_datetime_format_changed(const QString& format)
+{
     datetime_format = format;
     emit layoutChanged();
 }

@@ -9,7 +9,10 @@ namespace ktk {
 
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 } // namespace
 
@@ -112,8 +115,8 @@ std::vector<string> split(const std::string& text, char separator, int split_lim
     return pieces;
 }
 
-std::vector<string> split(const std::string& text, const std::string& separator,
-                          int split_limit, bool respect_quotes, bool keep_empty)
+std::vector<string> split(const std::string& text, const std::string& separator, int split_limit,
+    bool respect_quotes, bool keep_empty)
 {
     std::vector<string> pieces;
     if (separator.empty()) {
@@ -147,14 +150,13 @@ std::vector<string> split(const std::string& text, const std::string& separator,
     return pieces;
 }
 
-void split(const std::string& text, char separator, const split_callback& callback,
-           int split_limit)
+void split(const std::string& text, char separator, const split_callback& callback, int split_limit)
 {
     split(text.data(), text.size(), separator, callback, split_limit);
 }
 
-void split(const char* text, std::size_t length, char separator,
-           const split_callback& callback, int split_limit)
+void split(
+    const char* text, std::size_t length, char separator, const split_callback& callback, int split_limit)
 {
     if (!callback)
         throw std::bad_function_call();

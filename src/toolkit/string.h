@@ -10,21 +10,32 @@ namespace ktk {
 
 // A run of elements. Views handed out by the splitters never own their
 // storage; an owning array frees it with delete[] when destroyed.
-template <typename T>
-class array {
+template <typename T> class array {
 public:
     array() = default;
     array(T* data, std::size_t size, bool owns_storage = false)
-        : data_(data), size_(size), owns_(owns_storage) {}
+        : data_(data)
+        , size_(size)
+        , owns_(owns_storage)
+    {
+    }
     // A copy is always a plain view: the storage keeps exactly one owner.
-    array(const array& other) : data_(other.data_), size_(other.size_) {}
+    array(const array& other)
+        : data_(other.data_)
+        , size_(other.size_)
+    {
+    }
     array(array&& other) noexcept
-        : data_(other.data_), size_(other.size_), owns_(other.owns_) {
+        : data_(other.data_)
+        , size_(other.size_)
+        , owns_(other.owns_)
+    {
         other.owns_ = false;
     }
     array& operator=(const array&) = delete;
     array& operator=(array&&) = delete;
-    ~array() {
+    ~array()
+    {
         if (owns_)
             delete[] data_;
     }
@@ -47,13 +58,22 @@ private:
 // respect (value semantics, byte-wise ordering, usable as a map key).
 class string : public std::string {
 public:
-    using std::string::string;
     using std::string::append;
+    using std::string::string;
 
     string() = default;
-    string(const std::string& s) : std::string(s) {}
-    string(std::string&& s) noexcept : std::string(std::move(s)) {}
-    explicit string(const array<char>& a) : std::string(a.data(), a.size()) {}
+    string(const std::string& s)
+        : std::string(s)
+    {
+    }
+    string(std::string&& s) noexcept
+        : std::string(std::move(s))
+    {
+    }
+    explicit string(const array<char>& a)
+        : std::string(a.data(), a.size())
+    {
+    }
 
     bool starts_with(const std::string& prefix) const;
 
@@ -78,15 +98,13 @@ using split_callback = std::function<void(const array<char>&)>;
 // The rest after the last split is always the last piece.
 std::vector<string> split(const std::string& text, char separator, int split_limit = 0);
 
-std::vector<string> split(const std::string& text, const std::string& separator,
-                          int split_limit = 0, bool respect_quotes = false,
-                          bool keep_empty = true);
+std::vector<string> split(const std::string& text, const std::string& separator, int split_limit = 0,
+    bool respect_quotes = false, bool keep_empty = true);
 
 // Hands every piece to the callback as a view into text; empty text makes no
 // call. An empty callback throws std::bad_function_call.
-void split(const std::string& text, char separator, const split_callback& callback,
-           int split_limit = 0);
-void split(const char* text, std::size_t length, char separator,
-           const split_callback& callback, int split_limit = 0);
+void split(const std::string& text, char separator, const split_callback& callback, int split_limit = 0);
+void split(const char* text, std::size_t length, char separator, const split_callback& callback,
+    int split_limit = 0);
 
 } // namespace ktk

@@ -13,8 +13,7 @@
 namespace {
 
 // Closes the next modal message box and remembers its title and text.
-struct message_box_catcher
-{
+struct message_box_catcher {
     QString title;
     QString text;
 
@@ -33,15 +32,13 @@ struct message_box_catcher
     }
 };
 
-struct empty_what : std::exception
-{
+struct empty_what : std::exception {
     const char* what() const noexcept override { return ""; }
 };
 
 } // namespace
 
-class tst_application : public QObject
-{
+class tst_application : public QObject {
     Q_OBJECT
 
 public:
@@ -121,8 +118,9 @@ void tst_application::compiled_in_resources_data()
     QTest::newRow("settings") << ":/images/button_settings_small.png" << QSize(27, 27);
     QTest::newRow("info") << ":/images/button_info_small.png" << QSize(27, 27);
     QTest::newRow("help") << ":/images/button_help_small.png" << QSize(27, 27);
-    for (const char* state : {"unchecked", "checked", "disabled_unchecked", "disabled_checked"}) {
-        QTest::newRow(qPrintable(QString("radio ") + state)) << QString(":/gui/radio/%1.png").arg(state) << QSize(13, 13);
+    for (const char* state : { "unchecked", "checked", "disabled_unchecked", "disabled_checked" }) {
+        QTest::newRow(qPrintable(QString("radio ") + state))
+            << QString(":/gui/radio/%1.png").arg(state) << QSize(13, 13);
         QTest::newRow(qPrintable(QString("check box ") + state))
             << QString(":/gui/checkbox/%1.png").arg(state) << QSize(13, 13);
     }
@@ -171,7 +169,7 @@ void tst_application::fatal_error_ends_with_dialog_and_exit_code_1()
     QVERIFY2(catcher.text.startsWith("A fatal error has been detected!\nAll unsaved work has been lost.\n"
                                      "Please report what you did to cause this error to the developers.\n"
                                      "Sorry for the inconvenience.\n\n"),
-             qPrintable(catcher.text));
+        qPrintable(catcher.text));
     QVERIFY2(catcher.text.endsWith(tail), qPrintable(catcher.text));
 }
 

@@ -43,18 +43,18 @@ void write_jpeg(const QString& path)
 void exiftool(const QStringList& args)
 {
     QProcess p;
-    p.start("exiftool", QStringList{"-overwrite_original", "-q"} + args);
+    p.start("exiftool", QStringList { "-overwrite_original", "-q" } + args);
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 0);
 }
 
 // A photo taken at `time` ("2019:05:01 10:00:00"), with a position when lat/lon are given.
 QString photo(const QDir& dir, const QString& name, const QString& time, const QString& lat = QString(),
-              const QString& lon = QString())
+    const QString& lon = QString())
 {
     const QString path = dir.filePath(name);
     write_jpeg(path);
-    QStringList args{"-DateTimeOriginal=" + time};
+    QStringList args { "-DateTimeOriginal=" + time };
     if (!lat.isEmpty())
         args << "-GPSLatitude=" + lat << "-GPSLatitudeRef=" + lat << "-GPSLongitude=" + lon
              << "-GPSLongitudeRef=" + lon;
@@ -101,8 +101,7 @@ void click_button_with_text(QWidget* dialog, const QString& text)
 
 } // namespace
 
-class tst_mainwindow : public QObject
-{
+class tst_mainwindow : public QObject {
     Q_OBJECT
 
 public:
@@ -166,9 +165,9 @@ void tst_mainwindow::first_start_defaults()
     window().findChild<QRadioButton*>("radio_gps_use_closest")->click();
     QSettings settings;
     QCOMPARE(settings.value("last_image_load_path").toString(),
-             QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+        QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
     QCOMPARE(settings.value("last_gpx_load_path").toString(),
-             QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     QCOMPARE(settings.value("sync_order").toInt(), 2);
 }
 
@@ -206,7 +205,7 @@ void tst_mainwindow::loading_keeps_writable_files_directly_inside_a_folder()
     QDir d(dir->path());
     photo(d, "a.jpg", "2019:05:01 10:00:00");
     photo(d, "b.JPG", "2019:05:01 11:00:00");
-    for (const char* name : {"c.heic", "archive.tar.gz", "notes.txt", "noextension"}) {
+    for (const char* name : { "c.heic", "archive.tar.gz", "notes.txt", "noextension" }) {
         QFile f(d.filePath(name));
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
@@ -219,7 +218,7 @@ void tst_mainwindow::loading_keeps_writable_files_directly_inside_a_folder()
     QCOMPARE(model()->index(1, 0).data().toString(), QString("b.JPG"));
 
     // Loading again adds nothing.
-    window().load_files({d.filePath("a.jpg"), d.filePath("b.JPG")});
+    window().load_files({ d.filePath("a.jpg"), d.filePath("b.JPG") });
     QCOMPARE(model()->rowCount(), 2);
 }
 
@@ -234,7 +233,7 @@ void tst_mainwindow::unreadable_files_still_load_with_their_file_dates()
     QVERIFY(empty.open(QIODevice::WriteOnly));
     empty.close();
 
-    window().load_files({text.fileName(), empty.fileName()});
+    window().load_files({ text.fileName(), empty.fileName() });
     QCOMPARE(model()->rowCount(), 2);
     for (int row = 0; row < 2; ++row) {
         const QDateTime when = model()->index(row, 1).data(Qt::UserRole).toDateTime();
@@ -255,7 +254,7 @@ void tst_mainwindow::drop_area_accepts_only_uri_lists()
     QVERIFY(!refused.isAccepted());
 
     QMimeData uris;
-    uris.setUrls({QUrl::fromLocalFile(dir->path())});
+    uris.setUrls({ QUrl::fromLocalFile(dir->path()) });
     QDragEnterEvent accepted(QPoint(5, 5), Qt::CopyAction, &uris, Qt::LeftButton, Qt::NoModifier);
     accepted.setAccepted(false);
     QApplication::sendEvent(drop, &accepted);
@@ -285,13 +284,13 @@ void tst_mainwindow::dropped_web_link_emits_empty_list()
     auto* drop = window().findChild<drop_files_widget*>("drop_widget");
     QSignalSpy dropped(drop, &drop_files_widget::files_dropped);
 
-    drag_and_drop(drop, {QUrl("https://www.kaltrin.example/photo.jpg")});
+    drag_and_drop(drop, { QUrl("https://www.kaltrin.example/photo.jpg") });
     QCOMPARE(dropped.count(), 1);
     QCOMPARE(dropped.at(0).at(0).toStringList(), QStringList());
 
-    drag_and_drop(drop, {QUrl::fromLocalFile(d.path()), QUrl::fromLocalFile(d.filePath("missing.jpg"))});
+    drag_and_drop(drop, { QUrl::fromLocalFile(d.path()), QUrl::fromLocalFile(d.filePath("missing.jpg")) });
     QCOMPARE(dropped.count(), 2);
-    QCOMPARE(dropped.at(1).at(0).toStringList(), QStringList{path});
+    QCOMPARE(dropped.at(1).at(0).toStringList(), QStringList { path });
     QCOMPARE(model()->rowCount(), 1);
 }
 
@@ -305,7 +304,7 @@ QString tst_mainwindow::lat_lon_label(const QString& lat, const QString& lon)
 void tst_mainwindow::typed_position_reaches_the_model()
 {
     photo(QDir(dir->path()), "p.jpg", "2019:05:01 10:00:00");
-    window().load_files({QDir(dir->path()).filePath("p.jpg")});
+    window().load_files({ QDir(dir->path()).filePath("p.jpg") });
     window().findChild<QRadioButton*>("radio_gps_set")->click();
 
     QCOMPARE(lat_lon_label("48°30'N", "11.5"), QString("=  48.500000, 11.5"));
@@ -322,10 +321,14 @@ void tst_mainwindow::time_limit_field_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("marker");
-    QTest::newRow("empty: no limit") << "" << "↑";
-    QTest::newRow("0: no limit") << "0" << "↑";
-    QTest::newRow("60 min: source within") << "60" << "↑";
-    QTest::newRow("5 min: source too far") << "5" << "?";
+    QTest::newRow("empty: no limit") << ""
+                                     << "↑";
+    QTest::newRow("0: no limit") << "0"
+                                 << "↑";
+    QTest::newRow("60 min: source within") << "60"
+                                           << "↑";
+    QTest::newRow("5 min: source too far") << "5"
+                                           << "?";
 }
 
 void tst_mainwindow::time_limit_field()
@@ -333,8 +336,8 @@ void tst_mainwindow::time_limit_field()
     QFETCH(QString, typed);
     QFETCH(QString, marker);
     QDir d(dir->path());
-    window().load_files({photo(d, "source.jpg", "2019:05:01 10:00:00", "48.5", "11.5"),
-                         photo(d, "target.jpg", "2019:05:01 10:30:00")});
+    window().load_files({ photo(d, "source.jpg", "2019:05:01 10:00:00", "48.5", "11.5"),
+        photo(d, "target.jpg", "2019:05:01 10:30:00") });
     window().findChild<QRadioButton*>("radio_gps_use_prev")->click();
     auto* field = window().findChild<QLineEdit*>("lineedit_max_timedelta");
     field->setText("1");
@@ -368,7 +371,7 @@ void tst_mainwindow::command_line_paths_load_like_dropped_ones()
     QVERIFY(d.mkdir("folder"));
     photo(QDir(d.filePath("folder")), "inside.jpg", "2019:05:01 10:05:00");
 
-    app.post_file_open_events({single, d.filePath("folder"), "--not-a-path", d.filePath("missing.jpg")});
+    app.post_file_open_events({ single, d.filePath("folder"), "--not-a-path", d.filePath("missing.jpg") });
     QTRY_COMPARE(model()->rowCount(), 2);
     QCOMPARE(model()->index(1, 0).data().toString(), QString("inside.jpg"));
 }
@@ -378,11 +381,12 @@ void tst_mainwindow::file_dialog_remembers_the_folder_before_reading()
     QDir d(dir->path());
     const QString path = photo(d, "chosen.jpg", "2019:05:01 10:00:00");
     QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
-    QSettings().setValue("last_image_load_path", QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+    QSettings().setValue(
+        "last_image_load_path", QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
     MainWindow fresh;
     QString stored_while_loading;
-    QObject::connect(fresh.findChild<QTableView*>("table_view")->model(), &QAbstractItemModel::rowsInserted, this,
-                     [&] { stored_while_loading = QSettings().value("last_image_load_path").toString(); });
+    QObject::connect(fresh.findChild<QTableView*>("table_view")->model(), &QAbstractItemModel::rowsInserted,
+        this, [&] { stored_while_loading = QSettings().value("last_image_load_path").toString(); });
     QString opened_in;
     when_modal([path, &opened_in](QWidget* modal) {
         if (auto* dialog = qobject_cast<QFileDialog*>(modal))
@@ -410,12 +414,12 @@ void tst_mainwindow::load_arriving_during_a_load_joins_it()
     const auto connection = QObject::connect(model(), &QAbstractItemModel::rowsInserted, this, [&] {
         if (!nested) {
             nested = true;
-            window().load_files({second});
+            window().load_files({ second });
             // Queued: nothing was added inside the running load.
             QCOMPARE(model()->rowCount(), 1);
         }
     });
-    window().load_files({first});
+    window().load_files({ first });
     QObject::disconnect(connection);
     QCOMPARE(model()->rowCount(), 2);
     QCOMPARE(model()->index(0, 0).data().toString(), QString("second.jpg"));
@@ -424,7 +428,7 @@ void tst_mainwindow::load_arriving_during_a_load_joins_it()
 
 void tst_mainwindow::reset_clears_table_and_metadata()
 {
-    window().load_files({photo(QDir(dir->path()), "r.jpg", "2019:05:01 10:00:00")});
+    window().load_files({ photo(QDir(dir->path()), "r.jpg", "2019:05:01 10:00:00") });
     QCOMPARE(model()->rowCount(), 1);
     QVERIFY(!exif_cache::instance()->raw_tags.empty());
     window().findChild<QAbstractButton*>("button_reset")->click();
@@ -446,8 +450,7 @@ void tst_mainwindow::progress_advances_per_file_and_the_window_repaints()
     auto* bar = progress->findChild<QProgressBar*>();
     QSignalSpy steps(bar, &QProgressBar::valueChanged);
     int paints = 0;
-    struct paint_counter : QObject
-    {
+    struct paint_counter : QObject {
         int& count;
         explicit paint_counter(int& c)
             : count(c)
@@ -475,9 +478,12 @@ void tst_mainwindow::help_toggles_and_shows_cmd_data()
     QTest::addColumn<QLocale::Language>("language");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("quit_keys");
-    QTest::newRow("english") << QLocale::English << "Help - Vestra" << "Cmd + Q or Alt + F4";
-    QTest::newRow("german") << QLocale::German << "Hilfe - Vestra" << "Cmd + Q oder Alt + F4";
-    QTest::newRow("french gets english") << QLocale::French << "Help - Vestra" << "Cmd + Q or Alt + F4";
+    QTest::newRow("english") << QLocale::English << "Help - Vestra"
+                             << "Cmd + Q or Alt + F4";
+    QTest::newRow("german") << QLocale::German << "Hilfe - Vestra"
+                            << "Cmd + Q oder Alt + F4";
+    QTest::newRow("french gets english") << QLocale::French << "Help - Vestra"
+                                         << "Cmd + Q or Alt + F4";
 }
 
 void tst_mainwindow::help_toggles_and_shows_cmd()
@@ -565,7 +571,7 @@ void tst_mainwindow::gpx_with_several_tracks_offers_them()
         });
     });
     window().on_button_load_gpx_clicked();
-    QCOMPARE(offered, QStringList({"A (10 Points)", "B (3 Points)"}));
+    QCOMPARE(offered, QStringList({ "A (10 Points)", "B (3 Points)" }));
 }
 
 int main(int argc, char** argv)

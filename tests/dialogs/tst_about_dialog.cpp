@@ -39,7 +39,7 @@ void run_and_inspect(QDialog& dialog, std::function<void(QDialog&)> inspect)
         struct closer {
             QDialog& d;
             ~closer() { d.reject(); }
-        } close{dialog};
+        } close { dialog };
         inspected = true;
         inspect(dialog);
     };
@@ -56,8 +56,7 @@ QString qt_description()
 
 } // namespace
 
-class tst_about_dialog : public QObject
-{
+class tst_about_dialog : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -101,7 +100,8 @@ void tst_about_dialog::about_is_fixed_and_titled()
     for (QLabel* label : about.findChildren<QLabel*>())
         texts << label->text();
     QVERIFY(texts.contains("1.0.2 - 64 Bit "));
-    QVERIFY(texts.contains(QString::fromUtf8("© 2026 Kaltrin (") + QString::fromStdString(git_version::version()) + ")"));
+    QVERIFY(texts.contains(
+        QString::fromUtf8("© 2026 Kaltrin (") + QString::fromStdString(git_version::version()) + ")"));
 }
 
 void tst_about_dialog::header_logo_data()
@@ -109,7 +109,8 @@ void tst_about_dialog::header_logo_data()
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("shown");
     QTest::newRow("nothing stored") << QString() << ":/images/logo.png";
-    QTest::newRow("stored path") << ":/images/other_logo.png" << ":/images/other_logo.png";
+    QTest::newRow("stored path") << ":/images/other_logo.png"
+                                 << ":/images/other_logo.png";
 }
 
 void tst_about_dialog::header_logo()
@@ -127,7 +128,8 @@ void tst_about_dialog::header_logo()
     QVERIFY(QTest::qWaitForWindowExposed(&about));
     const QString sheet = "background-image:url(" + shown + ");background-color:none;";
     const auto widgets = about.findChildren<QWidget*>();
-    QVERIFY(std::any_of(widgets.begin(), widgets.end(), [&](QWidget* w) { return w->styleSheet() == sheet; }));
+    QVERIFY(
+        std::any_of(widgets.begin(), widgets.end(), [&](QWidget* w) { return w->styleSheet() == sheet; }));
 }
 
 void tst_about_dialog::library_line_runs_the_callback_with_the_dialog()
@@ -147,7 +149,7 @@ void tst_about_dialog::library_line_runs_the_callback_with_the_dialog()
     QTest::mouseClick(lines.at(0), Qt::RightButton);
     QVERIFY(calls.isEmpty());
     QTest::mouseClick(lines.at(0), Qt::LeftButton);
-    QCOMPARE(calls, QList<QWidget*>{&about});
+    QCOMPARE(calls, QList<QWidget*> { &about });
 }
 
 void tst_about_dialog::versions_formatted_lists_every_component_in_name_order()
@@ -158,21 +160,22 @@ void tst_about_dialog::versions_formatted_lists_every_component_in_name_order()
 
     const QString text = QString::fromStdString(git_version::versions_formatted());
     QVERIFY(text.endsWith('\n'));
-    QCOMPARE(text.split('\n', Qt::SkipEmptyParts), (QStringList{
-                                                       "Component: ''\tVersion: 'v1.0.2-8-g65bef80'",
-                                                       "Component: 'kal_infrastructure'\tVersion: '5e76e38'",
-                                                       "Component: 'kal_toolkit'\tVersion: 'e40d1b2'",
-                                                       "Component: 'ktk'\tVersion: 'e5c1b8f'",
-                                                   }));
+    QCOMPARE(text.split('\n', Qt::SkipEmptyParts),
+        (QStringList {
+            "Component: ''\tVersion: 'v1.0.2-8-g65bef80'",
+            "Component: 'kal_infrastructure'\tVersion: '5e76e38'",
+            "Component: 'kal_toolkit'\tVersion: 'e40d1b2'",
+            "Component: 'ktk'\tVersion: 'e5c1b8f'",
+        }));
 }
 
 void tst_about_dialog::library_dialog_fits_its_widest_text_data()
 {
     QTest::addColumn<QString>("exiftool_description");
     QTest::newRow("title widest") << "Vestra uses Exiftool.\nhttps://exiftool.org/";
-    QTest::newRow("Exiftool description widest")
-        << "Vestra uses Exiftool, read and written through one long-lived process for every photo that is loaded.\n"
-           "https://exiftool.org/";
+    QTest::newRow("Exiftool description widest") << "Vestra uses Exiftool, read and written through one "
+                                                    "long-lived process for every photo that is loaded.\n"
+                                                    "https://exiftool.org/";
 }
 
 void tst_about_dialog::library_dialog_fits_its_widest_text()
@@ -181,15 +184,15 @@ void tst_about_dialog::library_dialog_fits_its_widest_text()
 
     kal::dialog_about about;
     auto* info = new kal::dialog_3rd_part_lib_info(&about);
-    info->items.push_back({"Exiftool", exiftool_description, QString(), QSize()});
+    info->items.push_back({ "Exiftool", exiftool_description, QString(), QSize() });
 
     const QString title = "Vestra uses the following open source and/or 3rd party libraries:";
     const QSize title_size = measured(title, 20);
     const QSize qt_size = measured(qt_description(), 12);
     const QSize exiftool_size = measured(exiftool_description, 12);
-    const int widest = std::max({title_size.width() + 10, qt_size.width(), exiftool_size.width()});
+    const int widest = std::max({ title_size.width() + 10, qt_size.width(), exiftool_size.width() });
     const int height = title_size.height() + 10 + measured(info->items.at(0).name, 14, true).height()
-                       + qt_size.height() + 10 + measured("Exiftool", 14, true).height() + exiftool_size.height() + 10;
+        + qt_size.height() + 10 + measured("Exiftool", 14, true).height() + exiftool_size.height() + 10;
 
     run_and_inspect(*info, [&](QDialog& dialog) {
         QCOMPARE(dialog.size(), QSize(widest + 10, height));
@@ -229,7 +232,7 @@ void tst_about_dialog::license_text_box()
     }
 
     kal::dialog_3rd_part_lib_info info;
-    info.items.push_back({"Some library", "Licensed under the LGPL.", path, QSize()});
+    info.items.push_back({ "Some library", "Licensed under the LGPL.", path, QSize() });
 
     QString text;
     run_and_inspect(info, [&](QDialog& dialog) {

@@ -32,8 +32,7 @@ QStringList checked_labels(QWidget* root)
 
 } // namespace
 
-class tst_settings_dialog : public QObject
-{
+class tst_settings_dialog : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -79,7 +78,7 @@ void tst_settings_dialog::defaults_with_empty_settings()
 {
     auto selector = shown_selector();
     QCOMPARE(selector->findChildren<kal::radio*>().size(), 9);
-    QCOMPARE(checked_labels(selector.get()), (QStringList{"DD.MM.YYYY", "hh:mm:ss"}));
+    QCOMPARE(checked_labels(selector.get()), (QStringList { "DD.MM.YYYY", "hh:mm:ss" }));
     QCOMPARE(selector->get_date_format(), QString("dd.MM.yyyy"));
     QCOMPARE(selector->get_time_format(), QString("HH:mm:ss"));
     QCOMPARE(selector->get_datetime_format(), QString("dd.MM.yyyy - HH:mm:ss"));
@@ -93,15 +92,33 @@ void tst_settings_dialog::click_is_stored_and_announced_data()
     QTest::addColumn<QString>("date_format");
     QTest::addColumn<QString>("time_format");
 
-    QTest::newRow("DD/MM/YYYY") << "DD/MM/YYYY" << "dd/MM/yyyy" << "HH:mm:ss";
-    QTest::newRow("DD.MM.YYYY") << "DD.MM.YYYY" << "dd.MM.yyyy" << "HH:mm:ss";
-    QTest::newRow("DD-MM-YYYY") << "DD-MM-YYYY" << "dd-MM-yyyy" << "HH:mm:ss";
-    QTest::newRow("YYYY/MM/DD") << "YYYY/MM/DD" << "yyyy/MM/dd" << "HH:mm:ss";
-    QTest::newRow("YYYY.MM.DD") << "YYYY.MM.DD" << "yyyy.MM.dd" << "HH:mm:ss";
-    QTest::newRow("YYYY-MM-DD") << "YYYY-MM-DD" << "yyyy-MM-dd" << "HH:mm:ss";
-    QTest::newRow("MM/DD/YYYY") << "MM/DD/YYYY" << "MM/dd/yyyy" << "HH:mm:ss";
-    QTest::newRow("hh:mm:ss") << "hh:mm:ss" << "dd.MM.yyyy" << "HH:mm:ss";
-    QTest::newRow("hh:mm") << "hh:mm" << "dd.MM.yyyy" << "HH:mm";
+    QTest::newRow("DD/MM/YYYY") << "DD/MM/YYYY"
+                                << "dd/MM/yyyy"
+                                << "HH:mm:ss";
+    QTest::newRow("DD.MM.YYYY") << "DD.MM.YYYY"
+                                << "dd.MM.yyyy"
+                                << "HH:mm:ss";
+    QTest::newRow("DD-MM-YYYY") << "DD-MM-YYYY"
+                                << "dd-MM-yyyy"
+                                << "HH:mm:ss";
+    QTest::newRow("YYYY/MM/DD") << "YYYY/MM/DD"
+                                << "yyyy/MM/dd"
+                                << "HH:mm:ss";
+    QTest::newRow("YYYY.MM.DD") << "YYYY.MM.DD"
+                                << "yyyy.MM.dd"
+                                << "HH:mm:ss";
+    QTest::newRow("YYYY-MM-DD") << "YYYY-MM-DD"
+                                << "yyyy-MM-dd"
+                                << "HH:mm:ss";
+    QTest::newRow("MM/DD/YYYY") << "MM/DD/YYYY"
+                                << "MM/dd/yyyy"
+                                << "HH:mm:ss";
+    QTest::newRow("hh:mm:ss") << "hh:mm:ss"
+                              << "dd.MM.yyyy"
+                              << "HH:mm:ss";
+    QTest::newRow("hh:mm") << "hh:mm"
+                           << "dd.MM.yyyy"
+                           << "HH:mm";
 }
 
 void tst_settings_dialog::click_is_stored_and_announced()
@@ -128,7 +145,7 @@ void tst_settings_dialog::click_is_stored_and_announced()
 
     // One button per group stays checked.
     const bool is_date = label.startsWith('D') || label.startsWith('Y') || label.startsWith('M');
-    QStringList expected_checked{is_date ? label : "DD.MM.YYYY", is_date ? "hh:mm:ss" : label};
+    QStringList expected_checked { is_date ? label : "DD.MM.YYYY", is_date ? "hh:mm:ss" : label };
     expected_checked.sort();
     QCOMPARE(checked_labels(selector.get()), expected_checked);
 }
@@ -156,10 +173,14 @@ void tst_settings_dialog::stored_value_is_read_back_data()
     QTest::addColumn<QString>("stored_time");
     QTest::addColumn<QStringList>("checked");
 
-    QTest::newRow("known values") << "yyyy.MM.dd" << "HH:mm" << QStringList{"YYYY.MM.DD", "hh:mm"};
-    QTest::newRow("hand-edited date") << "d.M.yy" << "HH:mm" << QStringList{"hh:mm"};
-    QTest::newRow("hand-edited time") << "MM/dd/yyyy" << "h:mm ap" << QStringList{"MM/DD/YYYY"};
-    QTest::newRow("values differ in case only") << "DD.MM.YYYY" << "hh:mm:ss" << QStringList{};
+    QTest::newRow("known values") << "yyyy.MM.dd"
+                                  << "HH:mm" << QStringList { "YYYY.MM.DD", "hh:mm" };
+    QTest::newRow("hand-edited date") << "d.M.yy"
+                                      << "HH:mm" << QStringList { "hh:mm" };
+    QTest::newRow("hand-edited time") << "MM/dd/yyyy"
+                                      << "h:mm ap" << QStringList { "MM/DD/YYYY" };
+    QTest::newRow("values differ in case only") << "DD.MM.YYYY"
+                                                << "hh:mm:ss" << QStringList {};
 }
 
 void tst_settings_dialog::stored_value_is_read_back()
@@ -182,7 +203,7 @@ void tst_settings_dialog::stored_value_is_read_back()
     QTest::mouseClick(radio_labelled(selector.get(), "DD-MM-YYYY"), Qt::LeftButton);
     QTest::mouseClick(radio_labelled(selector.get(), "YYYY/MM/DD"), Qt::LeftButton);
     QTest::mouseClick(radio_labelled(selector.get(), "hh:mm:ss"), Qt::LeftButton);
-    QCOMPARE(checked_labels(selector.get()), (QStringList{"YYYY/MM/DD", "hh:mm:ss"}));
+    QCOMPARE(checked_labels(selector.get()), (QStringList { "YYYY/MM/DD", "hh:mm:ss" }));
 
     // Reloading follows the store, unchecking what was picked meanwhile.
     {

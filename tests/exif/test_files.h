@@ -34,17 +34,16 @@ inline QString exiftool(const QStringList& args, int* exit_code = nullptr)
 inline bool tag(const QString& path, const QStringList& assignments)
 {
     int code = -1;
-    exiftool(QStringList{QStringLiteral("-q"), QStringLiteral("-m"),
-                         QStringLiteral("-overwrite_original")} +
-                 assignments + QStringList{path},
-             &code);
+    exiftool(QStringList { QStringLiteral("-q"), QStringLiteral("-m"), QStringLiteral("-overwrite_original") }
+            + assignments + QStringList { path },
+        &code);
     return code == 0;
 }
 
 // One tag as exiftool prints it; numeric gives the plain number.
 inline QString value(const QString& path, const QString& tag_name, bool numeric = false)
 {
-    QStringList args{QStringLiteral("-s3"), QStringLiteral("-") + tag_name, path};
+    QStringList args { QStringLiteral("-s3"), QStringLiteral("-") + tag_name, path };
     if (numeric)
         args.prepend(QStringLiteral("-n"));
     return exiftool(args).trimmed();

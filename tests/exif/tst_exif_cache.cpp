@@ -12,8 +12,8 @@ Q_DECLARE_METATYPE(tag_map)
 
 namespace {
 
-const QStringList recording_keys{"rec_year",   "rec_month",  "rec_day",
-                                 "rec_hour",   "rec_minute", "rec_second"};
+const QStringList recording_keys { "rec_year", "rec_month", "rec_day", "rec_hour", "rec_minute",
+    "rec_second" };
 
 ktk::string utf8(const QString& text)
 {
@@ -34,9 +34,8 @@ QStringList file_fields(const QString& path)
     if (!created.isValid())
         created = info.metadataChangeTime();
     const auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
-    return {QString::number(created.date().year()), two(created.date().month()),
-            two(created.date().day()), two(created.time().hour()),
-            two(created.time().minute()), two(created.time().second())};
+    return { QString::number(created.date().year()), two(created.date().month()), two(created.date().day()),
+        two(created.time().hour()), two(created.time().minute()), two(created.time().second()) };
 }
 
 QStringList recording(const exif_cache::derived_map& info)
@@ -100,19 +99,16 @@ void tst_exif_cache::recording_from_photo_data()
     QTest::addColumn<QStringList>("assignments");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("full DateTimeOriginal")
-        << QStringList{"-DateTimeOriginal=2019:05:01 10:00:00"}
-        << QStringList{"2019", "05", "01", "10", "00", "00"};
-    QTest::newRow("date without time") << QStringList{"-XMP-exif:DateTimeOriginal=2019:05:01"}
-                                       << QStringList{"2019", "05", "01", "file", "file", "file"};
-    QTest::newRow("no date") << QStringList{"-Model=X100"}
-                             << QStringList{"file", "file", "file", "file", "file", "file"};
-    QTest::newRow("zone offset")
-        << QStringList{"-XMP-exif:DateTimeOriginal=2019:05:01 10:00:00+02:00"}
-        << QStringList{"file", "file", "file", "file", "file", "file"};
-    QTest::newRow("other date tags ignored")
-        << QStringList{"-CreateDate=2018:01:02 03:04:05", "-ModifyDate=2018:01:02 03:04:05"}
-        << QStringList{"file", "file", "file", "file", "file", "file"};
+    QTest::newRow("full DateTimeOriginal") << QStringList { "-DateTimeOriginal=2019:05:01 10:00:00" }
+                                           << QStringList { "2019", "05", "01", "10", "00", "00" };
+    QTest::newRow("date without time") << QStringList { "-XMP-exif:DateTimeOriginal=2019:05:01" }
+                                       << QStringList { "2019", "05", "01", "file", "file", "file" };
+    QTest::newRow("no date") << QStringList { "-Model=X100" }
+                             << QStringList { "file", "file", "file", "file", "file", "file" };
+    QTest::newRow("zone offset") << QStringList { "-XMP-exif:DateTimeOriginal=2019:05:01 10:00:00+02:00" }
+                                 << QStringList { "file", "file", "file", "file", "file", "file" };
+    QTest::newRow("other date tags ignored") << QStringList { "-CreateDate=2018:01:02 03:04:05",
+        "-ModifyDate=2018:01:02 03:04:05" } << QStringList { "file", "file", "file", "file", "file", "file" };
 }
 
 void tst_exif_cache::recording_from_photo()
@@ -137,9 +133,9 @@ void tst_exif_cache::recording_odd_values_data()
 {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QStringList>("expected");
-    const QStringList file{"file", "file", "file", "file", "file", "file"};
-    QTest::newRow("fields kept unpadded") << "2019:5:1 7:3:9"
-                                          << QStringList{"2019", "5", "1", "7", "3", "9"};
+    const QStringList file { "file", "file", "file", "file", "file", "file" };
+    QTest::newRow("fields kept unpadded")
+        << "2019:5:1 7:3:9" << QStringList { "2019", "5", "1", "7", "3", "9" };
     QTest::newRow("two date fields") << "2019:05 10:00:00" << file;
     QTest::newRow("four time fields") << "2019:05:01 10:00:00:00" << file;
     QTest::newRow("trailing space") << "2019:05:01 " << file;
@@ -169,19 +165,15 @@ void tst_exif_cache::gps_from_photo_data()
     QTest::addColumn<QStringList>("assignments");
     QTest::addColumn<QStringList>("expected"); // has, lat, lat_ref, lon, lon_ref, numerical
 
-    QTest::newRow("north east")
-        << QStringList{"-GPSLatitude=48 8 12.34", "-GPSLatitudeRef=N", "-GPSLongitude=11 34 56.78",
-                       "-GPSLongitudeRef=E"}
-        << QStringList{"true", "48.136761", "N", "11.582439", "E", "48.136761, 11.582439"};
-    QTest::newRow("south west")
-        << QStringList{"-GPSLatitude=48 8 12.34", "-GPSLatitudeRef=S", "-GPSLongitude=11 34 56.78",
-                       "-GPSLongitudeRef=W"}
-        << QStringList{"true", "-48.136761", "S", "-11.582439", "W", "-48.136761, -11.582439"};
-    QTest::newRow("no hemisphere letters")
-        << QStringList{"-GPSLatitude=48 8 12.34", "-GPSLongitude=11 34 56.78"}
-        << QStringList{"true", "", "", "", "", ""};
-    QTest::newRow("no position") << QStringList{"-Model=X100"}
-                                 << QStringList{"", "", "", "", "", ""};
+    QTest::newRow("north east") << QStringList {
+        "-GPSLatitude=48 8 12.34", "-GPSLatitudeRef=N", "-GPSLongitude=11 34 56.78", "-GPSLongitudeRef=E"
+    } << QStringList { "true", "48.136761", "N", "11.582439", "E", "48.136761, 11.582439" };
+    QTest::newRow("south west") << QStringList {
+        "-GPSLatitude=48 8 12.34", "-GPSLatitudeRef=S", "-GPSLongitude=11 34 56.78", "-GPSLongitudeRef=W"
+    } << QStringList { "true", "-48.136761", "S", "-11.582439", "W", "-48.136761, -11.582439" };
+    QTest::newRow("no hemisphere letters") << QStringList { "-GPSLatitude=48 8 12.34",
+        "-GPSLongitude=11 34 56.78" } << QStringList { "true", "", "", "", "", "" };
+    QTest::newRow("no position") << QStringList { "-Model=X100" } << QStringList { "", "", "", "", "", "" };
 }
 
 void tst_exif_cache::gps_from_photo()
@@ -194,9 +186,8 @@ void tst_exif_cache::gps_from_photo()
     exif_cache cache;
     cache.add(utf8(path));
     const auto info = cache[path];
-    const QStringList actual{get(info, "has_gps_position"), get(info, "gps_lat"),
-                             get(info, "gps_lat_ref"),      get(info, "gps_lon"),
-                             get(info, "gps_lon_ref"),      get(info, "gps_numerical")};
+    const QStringList actual { get(info, "has_gps_position"), get(info, "gps_lat"), get(info, "gps_lat_ref"),
+        get(info, "gps_lon"), get(info, "gps_lon_ref"), get(info, "gps_numerical") };
     QCOMPARE(actual, expected);
     QCOMPARE(cache.image_has_gps(path), expected[0] == QLatin1String("true"));
     if (!expected[1].isEmpty()) {
@@ -209,10 +200,14 @@ void tst_exif_cache::gps_odd_values_data()
 {
     QTest::addColumn<QString>("position");
     QTest::addColumn<QString>("has");
-    QTest::newRow("no comma") << R"(48 deg 8' 12.34" N)" << "true";
-    QTest::newRow("dash") << "-" << "";
-    QTest::newRow("short latitude") << R"(48 deg, 11 deg 34' 56.78" E)" << "true";
-    QTest::newRow("empty") << "" << "true";
+    QTest::newRow("no comma") << R"(48 deg 8' 12.34" N)"
+                              << "true";
+    QTest::newRow("dash") << "-"
+                          << "";
+    QTest::newRow("short latitude") << R"(48 deg, 11 deg 34' 56.78" E)"
+                                    << "true";
+    QTest::newRow("empty") << ""
+                           << "true";
 }
 
 void tst_exif_cache::gps_odd_values()
@@ -221,20 +216,19 @@ void tst_exif_cache::gps_odd_values()
     QFETCH(QString, has);
     exif_cache cache;
     const ktk::string file = "/nowhere/odd.jpg";
-    cache.cache_gps_info(file, {{"GPSPosition", utf8(position)}});
+    cache.cache_gps_info(file, { { "GPSPosition", utf8(position) } });
     const auto& info = cache.derived_info[file];
     QCOMPARE(get(info, "has_gps_position"), has);
-    for (const char* key : {"gps_lat", "gps_lat_ref", "gps_lon", "gps_lon_ref", "gps_numerical"})
+    for (const char* key : { "gps_lat", "gps_lat_ref", "gps_lon", "gps_lon_ref", "gps_numerical" })
         QCOMPARE(get(info, key), QString());
 }
 
 void tst_exif_cache::camera_from_photo()
 {
-    const QString path =
-        photo(QStringLiteral("camera.jpg"),
-              {"-FNumber=2.8", "-FocalLength=24", "-ExposureTime=1/250", "-ISO=200",
-               "-Model=X100", "-LensModel=XF 23mm F2", "-Rating=3", "-Orientation#=6",
-               "-ExifImageWidth=4000", "-ExifImageHeight=3000"});
+    const QString path = photo(QStringLiteral("camera.jpg"),
+        { "-FNumber=2.8", "-FocalLength=24", "-ExposureTime=1/250", "-ISO=200", "-Model=X100",
+            "-LensModel=XF 23mm F2", "-Rating=3", "-Orientation#=6", "-ExifImageWidth=4000",
+            "-ExifImageHeight=3000" });
     QVERIFY(!path.isEmpty());
     exif_cache cache;
     cache.add(utf8(path));
@@ -252,7 +246,7 @@ void tst_exif_cache::camera_from_photo()
     QCOMPARE(get(info, "image_h"), QStringLiteral("3000"));
 
     // Re-adding after a change replaces every key.
-    QVERIFY(test_files::tag(path, {"-FNumber=", "-ExposureTime=2", "-LensModel="}));
+    QVERIFY(test_files::tag(path, { "-FNumber=", "-ExposureTime=2", "-LensModel=" }));
     cache.add(utf8(path));
     QCOMPARE(get(cache[path], "fstop"), QString());
     QCOMPARE(get(cache[path], "shutter_speed_fractional"), QStringLiteral("2"));
@@ -266,35 +260,49 @@ void tst_exif_cache::camera_rules_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("f/2.8") << tag_map{{"FNumber", "f/2.8"}} << "fstop" << "2.8";
-    QTest::newRow("F 4") << tag_map{{"FNumber", "F 4"}} << "fstop" << "4";
-    QTest::newRow("24.0 mm") << tag_map{{"FocalLength", "24.0 mm"}} << "focal_length" << "24.0";
-    QTest::newRow("1/250 decimal") << tag_map{{"ShutterSpeed", "1/250"}}
-                                   << "shutter_speed_decimal" << "0.004000";
-    QTest::newRow("2 decimal") << tag_map{{"ShutterSpeed", "2"}} << "shutter_speed_decimal" << "";
-    QTest::newRow("2 fractional") << tag_map{{"ShutterSpeed", "2"}}
-                                  << "shutter_speed_fractional" << "2";
-    QTest::newRow("1/0 no crash") << tag_map{{"ShutterSpeed", "1/0"}}
-                                  << "shutter_speed_decimal" << "inf";
+    QTest::newRow("f/2.8") << tag_map { { "FNumber", "f/2.8" } } << "fstop"
+                           << "2.8";
+    QTest::newRow("F 4") << tag_map { { "FNumber", "F 4" } } << "fstop"
+                         << "4";
+    QTest::newRow("24.0 mm") << tag_map { { "FocalLength", "24.0 mm" } } << "focal_length"
+                             << "24.0";
+    QTest::newRow("1/250 decimal") << tag_map { { "ShutterSpeed", "1/250" } } << "shutter_speed_decimal"
+                                   << "0.004000";
+    QTest::newRow("2 decimal") << tag_map { { "ShutterSpeed", "2" } } << "shutter_speed_decimal"
+                               << "";
+    QTest::newRow("2 fractional") << tag_map { { "ShutterSpeed", "2" } } << "shutter_speed_fractional"
+                                  << "2";
+    QTest::newRow("1/0 no crash") << tag_map { { "ShutterSpeed", "1/0" } } << "shutter_speed_decimal"
+                                  << "inf";
 
-    const tag_map exif_and_plain{{"ExifImageWidth", "4000"}, {"ExifImageHeight", "3000"},
-                                 {"ImageWidth", "160"}, {"ImageHeight", "120"}};
-    QTest::newRow("exif width wins") << exif_and_plain << "image_w" << "4000";
-    QTest::newRow("exif height wins") << exif_and_plain << "image_h" << "3000";
-    const tag_map plain{{"ImageWidth", "160"}, {"ImageHeight", "120"}};
-    QTest::newRow("plain width") << plain << "image_w" << "160";
-    QTest::newRow("plain height") << plain << "image_h" << "120";
-    const tag_map exif_height_only{{"ExifImageHeight", "3000"}, {"ImageWidth", "160"}};
-    QTest::newRow("exif height alone: h") << exif_height_only << "image_h" << "3000";
-    QTest::newRow("exif height alone: w") << exif_height_only << "image_w" << "";
-    const tag_map exif_width_only{{"ExifImageWidth", "4000"}, {"ImageHeight", "120"}};
-    QTest::newRow("exif width alone: h") << exif_width_only << "image_h" << "";
-    const tag_map empty_exif{{"ExifImageWidth", ""}, {"ImageWidth", "160"}};
-    QTest::newRow("empty exif width") << empty_exif << "image_w" << "160";
+    const tag_map exif_and_plain { { "ExifImageWidth", "4000" }, { "ExifImageHeight", "3000" },
+        { "ImageWidth", "160" }, { "ImageHeight", "120" } };
+    QTest::newRow("exif width wins") << exif_and_plain << "image_w"
+                                     << "4000";
+    QTest::newRow("exif height wins") << exif_and_plain << "image_h"
+                                      << "3000";
+    const tag_map plain { { "ImageWidth", "160" }, { "ImageHeight", "120" } };
+    QTest::newRow("plain width") << plain << "image_w"
+                                 << "160";
+    QTest::newRow("plain height") << plain << "image_h"
+                                  << "120";
+    const tag_map exif_height_only { { "ExifImageHeight", "3000" }, { "ImageWidth", "160" } };
+    QTest::newRow("exif height alone: h") << exif_height_only << "image_h"
+                                          << "3000";
+    QTest::newRow("exif height alone: w") << exif_height_only << "image_w"
+                                          << "";
+    const tag_map exif_width_only { { "ExifImageWidth", "4000" }, { "ImageHeight", "120" } };
+    QTest::newRow("exif width alone: h") << exif_width_only << "image_h"
+                                         << "";
+    const tag_map empty_exif { { "ExifImageWidth", "" }, { "ImageWidth", "160" } };
+    QTest::newRow("empty exif width") << empty_exif << "image_w"
+                                      << "160";
 
     QTest::newRow("empty LensModel beats Lens")
-        << tag_map{{"LensModel", ""}, {"Lens", "50mm"}} << "lens" << "";
-    QTest::newRow("Lens alone") << tag_map{{"Lens", "50mm"}} << "lens" << "50mm";
+        << tag_map { { "LensModel", "" }, { "Lens", "50mm" } } << "lens"
+        << "";
+    QTest::newRow("Lens alone") << tag_map { { "Lens", "50mm" } } << "lens"
+                                << "50mm";
 }
 
 void tst_exif_cache::camera_rules()
@@ -332,7 +340,7 @@ void tst_exif_cache::unreadable_file()
     const auto info = cache[path];
     QCOMPARE(get(info, "has_data"), QStringLiteral("true"));
     QCOMPARE(recording(info), file_fields(path));
-    for (const char* key : {"camera", "fstop", "image_w", "has_gps_position", "gps_lat"})
+    for (const char* key : { "camera", "fstop", "image_w", "has_gps_position", "gps_lat" })
         QCOMPARE(get(info, key), QString());
 }
 

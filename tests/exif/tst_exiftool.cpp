@@ -60,7 +60,10 @@ QString at(const tag_map& tags, const char* name)
 // Collects what the bridge prints while it lives.
 class captured_output {
 public:
-    captured_output() : old(std::cout.rdbuf(text.rdbuf())) {}
+    captured_output()
+        : old(std::cout.rdbuf(text.rdbuf()))
+    {
+    }
     ~captured_output() { std::cout.rdbuf(old); }
     QString str() const { return QString::fromStdString(text.str()); }
 
@@ -122,17 +125,18 @@ void tst_exiftool::parse_response_data()
     QTest::addColumn<QString>("response");
     QTest::addColumn<tag_map>("expected");
 
-    QTest::newRow("marker and plain lines")
-        << "-FileType=JPEG\n-Model=X100\n{ready}\n" << tag_map{{"FileType", "JPEG"}, {"Model", "X100"}};
-    QTest::newRow("only the marker") << "{ready}\n" << tag_map{};
+    QTest::newRow("marker and plain lines") << "-FileType=JPEG\n-Model=X100\n{ready}\n"
+                                            << tag_map { { "FileType", "JPEG" }, { "Model", "X100" } };
+    QTest::newRow("only the marker") << "{ready}\n" << tag_map {};
     QTest::newRow("lines without = skipped")
-        << "    1 directories scanned\n-Make=Foo\n\n{ready}" << tag_map{{"Make", "Foo"}};
-    QTest::newRow("value keeps its own =") << "-Comment=a=b\n" << tag_map{{"Comment", "a=b"}};
-    QTest::newRow("empty value kept") << "-Make=\n" << tag_map{{"Make", ""}};
-    QTest::newRow("later name wins") << "-Rating=1\n-Rating=5\n" << tag_map{{"Rating", "5"}};
-    QTest::newRow("white space trimmed") << "- Artist = Jane Doe \r\n" << tag_map{{"Artist", "Jane Doe"}};
-    QTest::newRow("group prefix kept") << "-IFD0:Model=X\n" << tag_map{{"IFD0:Model", "X"}};
-    QTest::newRow("UTF-8 value") << "-Artist=Zoë Ünal\n" << tag_map{{"Artist", "Zoë Ünal"}};
+        << "    1 directories scanned\n-Make=Foo\n\n{ready}" << tag_map { { "Make", "Foo" } };
+    QTest::newRow("value keeps its own =") << "-Comment=a=b\n" << tag_map { { "Comment", "a=b" } };
+    QTest::newRow("empty value kept") << "-Make=\n" << tag_map { { "Make", "" } };
+    QTest::newRow("later name wins") << "-Rating=1\n-Rating=5\n" << tag_map { { "Rating", "5" } };
+    QTest::newRow("white space trimmed") << "- Artist = Jane Doe \r\n"
+                                         << tag_map { { "Artist", "Jane Doe" } };
+    QTest::newRow("group prefix kept") << "-IFD0:Model=X\n" << tag_map { { "IFD0:Model", "X" } };
+    QTest::newRow("UTF-8 value") << "-Artist=Zoë Ünal\n" << tag_map { { "Artist", "Zoë Ünal" } };
 }
 
 void tst_exiftool::parse_response()
@@ -146,9 +150,12 @@ void tst_exiftool::read_tags_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("file_type");
-    QTest::newRow("jpeg") << "read.jpg" << "JPEG";
-    QTest::newRow("png") << "read.png" << "PNG";
-    QTest::newRow("tiff") << "read.tif" << "TIFF";
+    QTest::newRow("jpeg") << "read.jpg"
+                          << "JPEG";
+    QTest::newRow("png") << "read.png"
+                         << "PNG";
+    QTest::newRow("tiff") << "read.tif"
+                          << "TIFF";
 }
 
 void tst_exiftool::read_tags()
@@ -157,8 +164,8 @@ void tst_exiftool::read_tags()
     QFETCH(QString, file_type);
     const QString path = file(name);
     QVERIFY(test_files::make_image(path, 64, 48));
-    QVERIFY(test_files::tag(path, {"-Artist=Jane Doe", "-UserComment=a=b", "-Make^=",
-                                   "-DateTimeOriginal=2019:05:01 10:00:00"}));
+    QVERIFY(test_files::tag(path,
+        { "-Artist=Jane Doe", "-UserComment=a=b", "-Make^=", "-DateTimeOriginal=2019:05:01 10:00:00" }));
 
     const tag_map tags = bridge->read_exif_data(path, false, false);
     QCOMPARE(at(tags, "FileType"), file_type);
@@ -179,7 +186,7 @@ void tst_exiftool::read_group_names()
 {
     const QString path = file("groups.jpg");
     QVERIFY(test_files::make_image(path));
-    QVERIFY(test_files::tag(path, {"-Model=X100"}));
+    QVERIFY(test_files::tag(path, { "-Model=X100" }));
     const tag_map tags = bridge->read_exif_data(path, true, false);
     QCOMPARE(at(tags, "IFD0:Model"), u("X100"));
     QVERIFY(!tags.count("Model"));
@@ -201,11 +208,8 @@ void tst_exiftool::write_tags()
     const QString path = file(name);
     QVERIFY(test_files::make_image(path));
 
-    const tag_map position{{"GPSLatitude#", "-33.868800"},
-                           {"GPSLatitudeRef", "S"},
-                           {"GPSLongitude#", "-151.209300"},
-                           {"GPSLongitudeRef", "W"},
-                           {"Artist", "Jane Doe"}};
+    const tag_map position { { "GPSLatitude#", "-33.868800" }, { "GPSLatitudeRef", "S" },
+        { "GPSLongitude#", "-151.209300" }, { "GPSLongitudeRef", "W" }, { "Artist", "Jane Doe" } };
     QVERIFY(bridge->write_exif_data(path, position));
     QCOMPARE(test_files::value(path, "GPSLatitude", true).toDouble(), -33.8688);
     QCOMPARE(test_files::value(path, "GPSLongitude", true).toDouble(), -151.2093);
@@ -216,7 +220,7 @@ void tst_exiftool::write_tags()
     QCOMPARE(at(tags, "Artist"), u("Jane Doe"));
 
     // Removing the whole group, as "remove GPS data" does.
-    QVERIFY(bridge->write_exif_data(path, {{"GPS:all", ""}}));
+    QVERIFY(bridge->write_exif_data(path, { { "GPS:all", "" } }));
     const tag_map cleared = bridge->read_exif_data(path, false, false);
     QVERIFY(!cleared.count("GPSLatitude"));
     QVERIFY(!cleared.count("GPSPosition"));
@@ -227,9 +231,9 @@ void tst_exiftool::write_deletes_empty_values()
 {
     const QString path = file("delete.jpg");
     QVERIFY(test_files::make_image(path));
-    QVERIFY(test_files::tag(path, {"-Artist=Jane Doe", "-Model=X100"}));
+    QVERIFY(test_files::tag(path, { "-Artist=Jane Doe", "-Model=X100" }));
 
-    QVERIFY(bridge->write_exif_data(path, {{"Artist", ""}}));
+    QVERIFY(bridge->write_exif_data(path, { { "Artist", "" } }));
     const tag_map tags = bridge->read_exif_data(path, false, false);
     QVERIFY(!tags.count("Artist"));
     QCOMPARE(at(tags, "Model"), u("X100"));
@@ -248,21 +252,21 @@ void tst_exiftool::write_refused_by_exiftool()
         QVERIFY(text.open(QIODevice::WriteOnly));
         text.write("just some text\n");
     }
-    QVERIFY(!bridge->write_exif_data(path, {{"Artist", "Jane Doe"}}));
+    QVERIFY(!bridge->write_exif_data(path, { { "Artist", "Jane Doe" } }));
     QFile text(path);
     QVERIFY(text.open(QIODevice::ReadOnly));
     QCOMPARE(text.readAll(), QByteArray("just some text\n"));
 
-    QVERIFY(!bridge->write_exif_data(file("missing.jpg"), {{"Artist", "Jane Doe"}}));
+    QVERIFY(!bridge->write_exif_data(file("missing.jpg"), { { "Artist", "Jane Doe" } }));
 }
 
 void tst_exiftool::application_info()
 {
-    tag_map tags{{"Software", "old"}, {"Model", "X100"}};
+    tag_map tags { { "Software", "old" }, { "Model", "X100" } };
     bridge->write_application_info_to_exif(tags);
-    QCOMPARE(tags, (tag_map{{"CreatorTool", "Kaltrin - Vestra"},
-                            {"Model", "X100"},
-                            {"Software", "Kaltrin - Vestra"}}));
+    QCOMPARE(tags,
+        (tag_map { { "CreatorTool", "Kaltrin - Vestra" }, { "Model", "X100" },
+            { "Software", "Kaltrin - Vestra" } }));
 
     const QString path = file("info.jpg");
     QVERIFY(test_files::make_image(path));
@@ -292,7 +296,7 @@ void tst_exiftool::unusual_path()
         env.insert(QString::fromLatin1(child_marker), QStringLiteral("1"));
         child.setProcessEnvironment(env);
         child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("unusual_path")});
+        child.start(QCoreApplication::applicationFilePath(), { QStringLiteral("unusual_path") });
         QVERIFY(child.waitForFinished(120000));
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QCOMPARE(child.exitCode(), 0);
@@ -305,7 +309,7 @@ void tst_exiftool::unusual_path()
     tag_map tags;
     {
         captured_output output;
-        QVERIFY(bridge->write_exif_data(path, {{"Artist", "Zoë"}, {"Model", "X100"}}));
+        QVERIFY(bridge->write_exif_data(path, { { "Artist", "Zoë" }, { "Model", "X100" } }));
         tags = bridge->read_exif_data(path, false, false);
         // Byte counts, not character counts, are compared.
         QVERIFY2(!output.str().contains("[write_to_proc]"), qPrintable(output.str()));
@@ -319,7 +323,7 @@ void tst_exiftool::unusual_path()
     QDir::setCurrent(QFileInfo(path).absolutePath());
     QVERIFY(test_files::make_image(QStringLiteral("-ver.jpg")));
     const tag_map relative = bridge->read_exif_data(QStringLiteral("-ver.jpg"), false, false);
-    QVERIFY(bridge->write_exif_data(QStringLiteral("-ver.jpg"), {{"Model", "Y"}}));
+    QVERIFY(bridge->write_exif_data(QStringLiteral("-ver.jpg"), { { "Model", "Y" } }));
     QDir::setCurrent(cwd);
     QCOMPARE(at(relative, "FileName"), u("-ver.jpg"));
     const QString absolute = QFileInfo(path).absolutePath() + QStringLiteral("/-ver.jpg");
@@ -335,16 +339,16 @@ void tst_exiftool::line_breaks_never_sent()
         QVERIFY(bridge->read_exif_data(odd, false, false).empty());
         QVERIFY(output.str().contains(QStringLiteral("line break")));
     }
-    QVERIFY(!bridge->write_exif_data(odd, {{"Artist", "x"}}));
+    QVERIFY(!bridge->write_exif_data(odd, { { "Artist", "x" } }));
     QVERIFY(!bridge->read_exif_data(file(QStringLiteral("cr\rname.jpg"))).size());
 
     const QString path = file("plain.jpg");
     QVERIFY(test_files::make_image(path));
-    QVERIFY(!bridge->write_exif_data(path, {{"Artist", "one\ntwo"}}));
-    QVERIFY(!bridge->write_exif_data(path, {{"Artist", "one\rtwo"}}));
-    QVERIFY(!bridge->write_exif_data(path, {{"Artist\n-Model", "x"}}));
+    QVERIFY(!bridge->write_exif_data(path, { { "Artist", "one\ntwo" } }));
+    QVERIFY(!bridge->write_exif_data(path, { { "Artist", "one\rtwo" } }));
+    QVERIFY(!bridge->write_exif_data(path, { { "Artist\n-Model", "x" } }));
     // Nothing of a refused map reaches the file, not even its clean entries.
-    QVERIFY(!bridge->write_exif_data(path, {{"Artist", "a\nb"}, {"Model", "X100"}}));
+    QVERIFY(!bridge->write_exif_data(path, { { "Artist", "a\nb" }, { "Model", "X100" } }));
     const tag_map tags = bridge->read_exif_data(path, false, false);
     QVERIFY(!tags.count("Artist"));
     QVERIFY(!tags.count("Model"));
@@ -369,7 +373,7 @@ void tst_exiftool::killed_child_does_not_hang()
     QElapsedTimer timer;
     timer.start();
     QVERIFY(own_bridge->read_exif_data(path).empty());
-    QVERIFY(!own_bridge->write_exif_data(path, {{"Artist", "x"}}));
+    QVERIFY(!own_bridge->write_exif_data(path, { { "Artist", "x" } }));
     QVERIFY(!own_bridge->execute_raw_command(path, QString()));
     // A hang guard, far above the few milliseconds this takes.
     QVERIFY2(timer.elapsed() < 20000, "requests to a dead exiftool must not wait");
@@ -380,7 +384,7 @@ void tst_exiftool::killed_child_does_not_hang()
     QVERIFY2(output.str().contains(QStringLiteral("It exited with code %1 and status is %2")
                                        .arg(SIGKILL)
                                        .arg(int(QProcess::CrashExit))),
-             qPrintable(output.str()));
+        qPrintable(output.str()));
 
     // The shared bridge has its own child and goes on working.
     QVERIFY(!bridge->read_exif_data(path).empty());

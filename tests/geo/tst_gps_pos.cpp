@@ -51,20 +51,40 @@ void tst_gps_pos::parse_lat_or_lon_str_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<float>("expected");
 
-    QTest::newRow("north with seconds") << QByteArray("48\xC2\xB0" "30'0\"N") << 48.5f;
-    QTest::newRow("south without seconds") << QByteArray("48\xC2\xB0" "30'S") << -48.5f;
-    QTest::newRow("lower-case letter") << QByteArray("48\xC2\xB0" "30's") << -48.5f;
-    QTest::newRow("minus and south cancel") << QByteArray("-48\xC2\xB0" "30'S") << 48.5f;
-    QTest::newRow("west") << QByteArray("11\xC2\xB0" "34'56.78\"W") << -(11.0f + 34.0f / 60 + 56.78f / 3600);
-    QTest::newRow("nothing after seconds") << QByteArray("48\xC2\xB0" "30'0\"") << 48.5f;
+    QTest::newRow("north with seconds") << QByteArray("48\xC2\xB0"
+                                                      "30'0\"N")
+                                        << 48.5f;
+    QTest::newRow("south without seconds") << QByteArray("48\xC2\xB0"
+                                                         "30'S")
+                                           << -48.5f;
+    QTest::newRow("lower-case letter") << QByteArray("48\xC2\xB0"
+                                                     "30's")
+                                       << -48.5f;
+    QTest::newRow("minus and south cancel") << QByteArray("-48\xC2\xB0"
+                                                          "30'S")
+                                            << 48.5f;
+    QTest::newRow("west") << QByteArray("11\xC2\xB0"
+                                        "34'56.78\"W")
+                          << -(11.0f + 34.0f / 60 + 56.78f / 3600);
+    QTest::newRow("nothing after seconds") << QByteArray("48\xC2\xB0"
+                                                         "30'0\"")
+                                           << 48.5f;
     QTest::newRow("degrees only") << QByteArray("12\xC2\xB0") << 12.0f;
     QTest::newRow("minutes only") << QByteArray("30'") << 0.5f;
     QTest::newRow("no separator") << QByteArray("48.5N") << 0.0f;
     QTest::newRow("decimal comma in degrees") << QByteArray("48,5\xC2\xB0") << 48.5f;
-    QTest::newRow("unknown rest keeps sign") << QByteArray("12\xC2\xB0" "X") << 12.0f;
-    QTest::newRow("Latin-1 degree byte") << QByteArray("48\xB0" "30'0\"N") << 48.5f;
-    QTest::newRow("Latin-1 degree first") << QByteArray("\xB0" "30'") << 0.5f;
-    QTest::newRow("Cyrillic a is no degree sign") << QByteArray("48\xD0\xB0" "30'") << 0.8f;
+    QTest::newRow("unknown rest keeps sign") << QByteArray("12\xC2\xB0"
+                                                           "X")
+                                             << 12.0f;
+    QTest::newRow("Latin-1 degree byte") << QByteArray("48\xB0"
+                                                       "30'0\"N")
+                                         << 48.5f;
+    QTest::newRow("Latin-1 degree first") << QByteArray("\xB0"
+                                                        "30'")
+                                          << 0.5f;
+    QTest::newRow("Cyrillic a is no degree sign") << QByteArray("48\xD0\xB0"
+                                                                "30'")
+                                                  << 0.8f;
     QTest::newRow("truncated UTF-8 degree") << QByteArray("48\xC2") << 0.0f;
     QTest::newRow("separators without numbers") << QByteArray("\xC2\xB0'\"") << 0.0f;
 }
@@ -167,12 +187,18 @@ void tst_gps_pos::format_dms_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("letter");
 
-    QTest::newRow("48.5 north") << 48.5f << true << "48" + degree + "30'0\"" << "N";
-    QTest::newRow("-0.25 west") << -0.25f << false << "0" + degree + "-15'0\"" << "W";
-    QTest::newRow("0 is south") << 0.0f << true << "0" + degree + "0'0\"" << "S";
-    QTest::newRow("-48.5 south") << -48.5f << true << "-48" + degree + "-30'0\"" << "S";
-    QTest::newRow("seconds") << 10.5125f + 1e-5f << true << "10" + degree + "30'45\"" << "N";
-    QTest::newRow("seconds truncated, not rounded") << 10.5125f << true << "10" + degree + "30'44\"" << "N";
+    QTest::newRow("48.5 north") << 48.5f << true << "48" + degree + "30'0\""
+                                << "N";
+    QTest::newRow("-0.25 west") << -0.25f << false << "0" + degree + "-15'0\""
+                                << "W";
+    QTest::newRow("0 is south") << 0.0f << true << "0" + degree + "0'0\""
+                                << "S";
+    QTest::newRow("-48.5 south") << -48.5f << true << "-48" + degree + "-30'0\""
+                                 << "S";
+    QTest::newRow("seconds") << 10.5125f + 1e-5f << true << "10" + degree + "30'45\""
+                             << "N";
+    QTest::newRow("seconds truncated, not rounded") << 10.5125f << true << "10" + degree + "30'44\""
+                                                    << "N";
 }
 
 void tst_gps_pos::format_dms()
@@ -278,7 +304,7 @@ void tst_gps_pos::fuzz()
         QVERIFY2(ok, qPrintable(typed));
         if (!std::isnan(reading.value))
             QVERIFY2(std::fabs(written - reading.value) <= 1e-6f * std::max(1.0f, std::fabs(reading.value)),
-                     qPrintable(typed + " -> " + reading.numerical_text));
+                qPrintable(typed + " -> " + reading.numerical_text));
     }
 }
 

@@ -11,7 +11,10 @@ namespace {
 // Captures what the reader prints to standard output.
 class stdout_capture {
 public:
-    stdout_capture() : previous_(std::cout.rdbuf(buffer_.rdbuf())) {}
+    stdout_capture()
+        : previous_(std::cout.rdbuf(buffer_.rdbuf()))
+    {
+    }
     ~stdout_capture() { std::cout.rdbuf(previous_); }
     QStringList lines() const
     {
@@ -38,7 +41,7 @@ QByteArray gpx(const QString& body)
 {
     return ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<gpx version=\"1.1\" creator=\"test\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
-            + body + "\n</gpx>\n")
+        + body + "\n</gpx>\n")
         .toUtf8();
 }
 
@@ -88,35 +91,34 @@ void tst_gpx_parser::tracks_and_messages_data()
     const QString seg = "<trkseg>" + point("1", "2") + point("3", "4") + "</trkseg>";
     QTest::newRow("unnamed then named")
         << "<trk>" + seg + "</trk><trk><name>Evening walk</name>" + seg + "</trk>"
-        << QStringList{"Track 1", "Evening walk"} << QList<int>{2, 2}
-        << QStringList{"Track is named Track 1", "Track is named Evening walk"};
+        << QStringList { "Track 1", "Evening walk" } << QList<int> { 2, 2 }
+        << QStringList { "Track is named Track 1", "Track is named Evening walk" };
     QTest::newRow("named then unnamed counts both")
-        << "<trk><name>Morning</name></trk><trk></trk>"
-        << QStringList{"Morning", "Track 2"} << QList<int>{0, 0}
-        << QStringList{"Track is named Morning", "Track is named Track 2"};
+        << "<trk><name>Morning</name></trk><trk></trk>" << QStringList { "Morning", "Track 2" }
+        << QList<int> { 0, 0 } << QStringList { "Track is named Morning", "Track is named Track 2" };
     QTest::newRow("two segments joined")
-        << "<trk><name>T</name>" + seg + "<extensions/>" + seg + "</trk>"
-        << QStringList{"T"} << QList<int>{4} << QStringList{"Track is named T"};
+        << "<trk><name>T</name>" + seg + "<extensions/>" + seg + "</trk>" << QStringList { "T" }
+        << QList<int> { 4 } << QStringList { "Track is named T" };
     QTest::newRow("comment reported, reading goes on")
-        << "<!-- recorded by hand --><trk><name>T</name>" + seg + "</trk>"
-        << QStringList{"T"} << QList<int>{2}
-        << QStringList{"Unknown node type found: 8 node name is: #comment", "Track is named T"};
+        << "<!-- recorded by hand --><trk><name>T</name>" + seg + "</trk>" << QStringList { "T" }
+        << QList<int> { 2 }
+        << QStringList { "Unknown node type found: 8 node name is: #comment", "Track is named T" };
     QTest::newRow("waypoints and metadata silent")
         << "<metadata><name>M</name></metadata><wpt lat=\"1\" lon=\"2\"/><trk><name>T</name></trk>"
-        << QStringList{"T"} << QList<int>{0} << QStringList{"Track is named T"};
-    QTest::newRow("routes only")
-        << "<rte><rtept lat=\"1\" lon=\"2\"/></rte><rte/>"
-        << QStringList{} << QList<int>{}
-        << QStringList{"Unknown element found: rte", "Unknown element found: rte"};
+        << QStringList { "T" } << QList<int> { 0 } << QStringList { "Track is named T" };
+    QTest::newRow("routes only") << "<rte><rtept lat=\"1\" lon=\"2\"/></rte><rte/>" << QStringList {}
+                                 << QList<int> {}
+                                 << QStringList { "Unknown element found: rte",
+                                        "Unknown element found: rte" };
     QTest::newRow("nested track not found")
-        << "<extensions><trk><name>Hidden</name></trk></extensions>"
-        << QStringList{} << QList<int>{} << QStringList{"Unknown element found: extensions"};
+        << "<extensions><trk><name>Hidden</name></trk></extensions>" << QStringList {} << QList<int> {}
+        << QStringList { "Unknown element found: extensions" };
     QTest::newRow("prefixed name is another element")
-        << "<gpx:trk xmlns:gpx=\"urn:x\"><name>P</name></gpx:trk>"
-        << QStringList{} << QList<int>{} << QStringList{"Unknown element found: gpx:trk"};
+        << "<gpx:trk xmlns:gpx=\"urn:x\"><name>P</name></gpx:trk>" << QStringList {} << QList<int> {}
+        << QStringList { "Unknown element found: gpx:trk" };
     QTest::newRow("points outside segments ignored")
-        << "<trk><name>T</name>" + point("1", "2") + "</trk>"
-        << QStringList{"T"} << QList<int>{0} << QStringList{"Track is named T"};
+        << "<trk><name>T</name>" + point("1", "2") + "</trk>" << QStringList { "T" } << QList<int> { 0 }
+        << QStringList { "Track is named T" };
 }
 
 void tst_gpx_parser::tracks_and_messages()
@@ -170,19 +172,22 @@ void tst_gpx_parser::point_fields_data()
     QTest::addColumn<int>("time_spec");
 
     const QDateTime utc(QDate(2019, 5, 1), QTime(10, 0), Qt::UTC);
-    QTest::newRow("UTC time") << point("48.1", "11.5", "2019-05-01T10:00:00Z") << "48.1" << "11.5"
-                              << utc << int(Qt::UTC);
+    QTest::newRow("UTC time") << point("48.1", "11.5", "2019-05-01T10:00:00Z") << "48.1"
+                              << "11.5" << utc << int(Qt::UTC);
     QTest::newRow("offset time") << point("48.1", "11.5", "2019-05-01T12:00:00+02:00") << "48.1"
                                  << "11.5" << utc << int(Qt::OffsetFromUTC);
-    QTest::newRow("local time") << point("1", "2", "2019-05-01T10:00:00") << "1" << "2"
-                                << QDateTime(QDate(2019, 5, 1), QTime(10, 0), Qt::LocalTime)
+    QTest::newRow("local time") << point("1", "2", "2019-05-01T10:00:00") << "1"
+                                << "2" << QDateTime(QDate(2019, 5, 1), QTime(10, 0), Qt::LocalTime)
                                 << int(Qt::LocalTime);
-    QTest::newRow("no time") << point("1", "2") << "1" << "2" << QDateTime() << -1;
-    QTest::newRow("time not ISO") << point("1", "2", "May 1st 2019") << "1" << "2" << QDateTime() << -1;
-    QTest::newRow("coordinates kept as text") << point(" 48.10 ", "east", "2019-05-01T10:00:00Z")
-                                              << " 48.10 " << "east" << utc << int(Qt::UTC);
+    QTest::newRow("no time") << point("1", "2") << "1"
+                             << "2" << QDateTime() << -1;
+    QTest::newRow("time not ISO") << point("1", "2", "May 1st 2019") << "1"
+                                  << "2" << QDateTime() << -1;
+    QTest::newRow("coordinates kept as text") << point(" 48.10 ", "east", "2019-05-01T10:00:00Z") << " 48.10 "
+                                              << "east" << utc << int(Qt::UTC);
     QTest::newRow("missing attributes") << "<trkpt><time>2019-05-01T10:00:00Z</time></trkpt>"
-                                        << "" << "" << utc << int(Qt::UTC);
+                                        << ""
+                                        << "" << utc << int(Qt::UTC);
 }
 
 void tst_gpx_parser::point_fields()

@@ -21,24 +21,28 @@ public:
     using table_data_model::add_cached_file;
 };
 
-inline ktk::string utf8_key(const QString& path) {
+inline ktk::string utf8_key(const QString& path)
+{
     return ktk::string(path.toUtf8().toStdString());
 }
 
-inline void clear_metadata() {
+inline void clear_metadata()
+{
     exif_cache::instance()->derived_info.clear();
     exif_cache::instance()->raw_tags.clear();
 }
 
-inline std::string two_digits(int value) {
+inline std::string two_digits(int value)
+{
     return (value < 10 ? "0" : "") + std::to_string(value);
 }
 
 // Puts a photo's derived values into exif_cache as the cache itself would.
 // An invalid time leaves out the recording keys; an empty `lat` means the
 // photo has no GPS position of its own.
-inline void put_photo(const QString& path, const QDateTime& time, const QString& lat = {},
-                      const QString& lon = {}) {
+inline void put_photo(
+    const QString& path, const QDateTime& time, const QString& lat = {}, const QString& lon = {})
+{
     auto& entry = exif_cache::instance()->derived_info[utf8_key(path)];
     entry.clear();
     entry["has_data"] = "true";
@@ -50,8 +54,8 @@ inline void put_photo(const QString& path, const QDateTime& time, const QString&
         entry["rec_minute"] = two_digits(time.time().minute());
         entry["rec_second"] = two_digits(time.time().second());
     }
-    for (const char* key : {"has_gps_position", "gps_lat", "gps_lat_ref", "gps_lon", "gps_lon_ref",
-                            "gps_numerical"})
+    for (const char* key :
+        { "has_gps_position", "gps_lat", "gps_lat_ref", "gps_lon", "gps_lon_ref", "gps_numerical" })
         entry[key] = "";
     if (lat.isEmpty())
         return;
@@ -67,7 +71,9 @@ inline void put_photo(const QString& path, const QDateTime& time, const QString&
 // while the capture lives.
 class stream_capture {
 public:
-    explicit stream_capture(int fd) : fd(fd) {
+    explicit stream_capture(int fd)
+        : fd(fd)
+    {
         file.open();
         flush();
         saved = dup(fd);
@@ -75,20 +81,23 @@ public:
     }
     ~stream_capture() { release(); }
 
-    QString text() {
+    QString text()
+    {
         release();
         file.seek(0);
         return QString::fromUtf8(file.readAll());
     }
 
 private:
-    void flush() {
+    void flush()
+    {
         std::cout.flush();
         std::cerr.flush();
         std::fflush(stdout);
         std::fflush(stderr);
     }
-    void release() {
+    void release()
+    {
         if (saved < 0)
             return;
         flush();

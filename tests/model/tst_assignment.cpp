@@ -10,11 +10,13 @@ namespace {
 
 const QDate day(2019, 5, 1);
 
-QString source_lat(int id) {
+QString source_lat(int id)
+{
     return QString::number(id) + QStringLiteral(".000000");
 }
 
-QString source_lon(int id) {
+QString source_lon(int id)
+{
     return QString::number(10 + id) + QStringLiteral(".000000");
 }
 
@@ -22,7 +24,8 @@ QString source_lon(int id) {
 // days after (or before) the first of May ("-" for no time at all), and "@k"
 // for a photo carrying GPS position k of its own. Returns the paths in the
 // order given.
-QStringList put_photos(const QString& photos) {
+QStringList put_photos(const QString& photos)
+{
     QStringList paths;
     const QStringList items = photos.split(';', Qt::SkipEmptyParts);
     for (const QString& item : items) {
@@ -45,7 +48,8 @@ QStringList put_photos(const QString& photos) {
     return paths;
 }
 
-int row_of(const table_data_model& model, const QString& path) {
+int row_of(const table_data_model& model, const QString& path)
+{
     for (int row = 0; row < model.rowCount(); ++row)
         if (model.data(model.index(row, 0), Qt::UserRole).toString() == path)
             return row;
@@ -54,7 +58,8 @@ int row_of(const table_data_model& model, const QString& path) {
 
 // "<1" own GPS 1, "^1" and "v1" proposals of source 1 with the up or down
 // arrow, "?" none; checks on the way that the user role of column 2 agrees.
-QString outcome(const table_data_model& model, const QString& path) {
+QString outcome(const table_data_model& model, const QString& path)
+{
     const int row = row_of(model, path);
     const QString text = model.data(model.index(row, 2)).toString();
     const QVariant pos = model.data(model.index(row, 2), Qt::UserRole);
@@ -73,8 +78,8 @@ QString outcome(const table_data_model& model, const QString& path) {
     if (marker == QString(QChar(0x2190)))
         return pos.isValid() ? QStringLiteral("bad own: ") + text : QStringLiteral("<") + id;
     const gps_pos p = pos.value<gps_pos>();
-    if (p.lat_numerical != source_lat(id.toInt()) || p.lon_numerical != source_lon(id.toInt()) ||
-        p.lat != p.lat_numerical || p.lat_ref != QLatin1String("N") || p.lon_ref != QLatin1String("E"))
+    if (p.lat_numerical != source_lat(id.toInt()) || p.lon_numerical != source_lon(id.toInt())
+        || p.lat != p.lat_numerical || p.lat_ref != QLatin1String("N") || p.lon_ref != QLatin1String("E"))
         return QStringLiteral("bad position: ") + text;
     if (marker == QString(QChar(0x2191)))
         return QStringLiteral("^") + id;
@@ -83,7 +88,8 @@ QString outcome(const table_data_model& model, const QString& path) {
     return QStringLiteral("bad marker: ") + text;
 }
 
-QString swap_arrows(QString expected) {
+QString swap_arrows(QString expected)
+{
     expected.replace('^', '#').replace('v', '^').replace('#', 'v');
     return expected;
 }
@@ -123,20 +129,23 @@ private:
     QStringList paths;
 };
 
-void tst_assignment::init() {
+void tst_assignment::init()
+{
     clear_metadata();
     model = std::make_unique<probe_model>();
-    tester = std::make_unique<QAbstractItemModelTester>(model.get(),
-                                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+    tester = std::make_unique<QAbstractItemModelTester>(
+        model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     paths.clear();
 }
 
-void tst_assignment::cleanup() {
+void tst_assignment::cleanup()
+{
     tester.reset();
     model.reset();
 }
 
-void tst_assignment::run(const QString& photos, int mode, int limit, Qt::SortOrder order) {
+void tst_assignment::run(const QString& photos, int mode, int limit, Qt::SortOrder order)
+{
     paths = put_photos(photos);
     for (const QString& path : paths)
         model->add_cached_file(path, true);
@@ -146,61 +155,83 @@ void tst_assignment::run(const QString& photos, int mode, int limit, Qt::SortOrd
     model->sort(1, order);
 }
 
-void tst_assignment::assignment_data() {
+void tst_assignment::assignment_data()
+{
     QTest::addColumn<int>("mode");
     QTest::addColumn<int>("limit");
     QTest::addColumn<QString>("photos");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("no photos") << 0 << -1 << "" << "";
+    QTest::newRow("no photos") << 0 << -1 << ""
+                               << "";
     // P1 (GPS, 10:00), P2 (none, 10:05), P3 (GPS, 10:06).
     const QString three = QStringLiteral("10:00:00 @1; 10:05:00; 10:06:00 @2");
     QTest::newRow("previous, both sides") << 0 << -1 << three << "<1 ^1 <2";
     QTest::newRow("next, both sides") << 1 << -1 << three << "<1 v2 <2";
     QTest::newRow("closest, later nearer") << 2 << -1 << three << "<1 v2 <2";
-    QTest::newRow("closest, earlier nearer") << 2 << -1 << "10:00:00 @1; 10:01:00; 10:06:00 @2" << "<1 ^1 <2";
+    QTest::newRow("closest, earlier nearer") << 2 << -1 << "10:00:00 @1; 10:01:00; 10:06:00 @2"
+                                             << "<1 ^1 <2";
     QTest::newRow("closest, equal distance takes the later")
-        << 2 << -1 << "10:00:00 @1; 10:05:00; 10:10:00 @2" << "<1 v2 <2";
+        << 2 << -1 << "10:00:00 @1; 10:05:00; 10:10:00 @2"
+        << "<1 v2 <2";
 
-    QTest::newRow("previous, source before only") << 0 << -1 << "10:00:00 @1; 10:05:00" << "<1 ^1";
-    QTest::newRow("previous, source after only") << 0 << -1 << "10:00:00; 10:05:00 @1" << "? <1";
-    QTest::newRow("next, source after only") << 1 << -1 << "10:00:00; 10:05:00 @1" << "v1 <1";
-    QTest::newRow("next, source before only") << 1 << -1 << "10:00:00 @1; 10:05:00" << "<1 ?";
-    QTest::newRow("closest, source before only") << 2 << -1 << "10:00:00 @1; 10:05:00" << "<1 ^1";
-    QTest::newRow("closest, source after only") << 2 << -1 << "10:00:00; 10:05:00 @1" << "v1 <1";
-    for (int mode : {0, 1, 2})
-        QTest::addRow("mode %d, no source", mode) << mode << -1 << "10:00:00; 10:05:00" << "? ?";
+    QTest::newRow("previous, source before only") << 0 << -1 << "10:00:00 @1; 10:05:00"
+                                                  << "<1 ^1";
+    QTest::newRow("previous, source after only") << 0 << -1 << "10:00:00; 10:05:00 @1"
+                                                 << "? <1";
+    QTest::newRow("next, source after only") << 1 << -1 << "10:00:00; 10:05:00 @1"
+                                             << "v1 <1";
+    QTest::newRow("next, source before only") << 1 << -1 << "10:00:00 @1; 10:05:00"
+                                              << "<1 ?";
+    QTest::newRow("closest, source before only") << 2 << -1 << "10:00:00 @1; 10:05:00"
+                                                 << "<1 ^1";
+    QTest::newRow("closest, source after only") << 2 << -1 << "10:00:00; 10:05:00 @1"
+                                                << "v1 <1";
+    for (int mode : { 0, 1, 2 })
+        QTest::addRow("mode %d, no source", mode) << mode << -1 << "10:00:00; 10:05:00"
+                                                  << "? ?";
 
     QTest::newRow("nearest source wins in a run")
-        << 0 << -1 << "10:00:00 @1; 10:01:00 @2; 10:02:00; 10:03:00 @3; 10:04:00" << "<1 <2 ^2 <3 ^3";
-    QTest::newRow("input order does not matter")
-        << 1 << -1 << "10:06:00 @2; 10:05:00; 10:00:00 @1" << "<2 v2 <1";
+        << 0 << -1 << "10:00:00 @1; 10:01:00 @2; 10:02:00; 10:03:00 @3; 10:04:00"
+        << "<1 <2 ^2 <3 ^3";
+    QTest::newRow("input order does not matter") << 1 << -1 << "10:06:00 @2; 10:05:00; 10:00:00 @1"
+                                                 << "<2 v2 <1";
 
-    QTest::newRow("previous, 300 s accepted") << 0 << 5 << "10:00:00 @1; 10:05:00" << "<1 ^1";
-    QTest::newRow("previous, 301 s refused") << 0 << 5 << "10:00:00 @1; 10:05:01" << "<1 ?";
-    QTest::newRow("next, 300 s accepted") << 1 << 5 << "10:00:00; 10:05:00 @1" << "v1 <1";
-    QTest::newRow("next, 301 s refused") << 1 << 5 << "09:59:59; 10:05:00 @1" << "? <1";
-    QTest::newRow("closest, 300 s accepted") << 2 << 5 << "10:00:00 @1; 10:05:00; 10:10:01 @2" << "<1 ^1 <2";
-    QTest::newRow("closest, 301 s refused on both sides")
-        << 2 << 5 << "10:00:00 @1; 10:05:01; 10:10:02 @2" << "<1 ? <2";
-    QTest::newRow("one day accepted") << 0 << 1440 << "10:00:00 @1; +1/10:00:00" << "<1 ^1";
-    QTest::newRow("one day and 1 s refused") << 0 << 1440 << "10:00:00 @1; +1/10:00:01" << "<1 ?";
-    QTest::newRow("limit 0 disabled") << 0 << 0 << "00:00:00 @1; 23:59:59" << "<1 ^1";
-    QTest::newRow("limit -1 disabled") << 2 << -1 << "-1/00:00:00 @1; 23:59:59" << "<1 ^1";
+    QTest::newRow("previous, 300 s accepted") << 0 << 5 << "10:00:00 @1; 10:05:00"
+                                              << "<1 ^1";
+    QTest::newRow("previous, 301 s refused") << 0 << 5 << "10:00:00 @1; 10:05:01"
+                                             << "<1 ?";
+    QTest::newRow("next, 300 s accepted") << 1 << 5 << "10:00:00; 10:05:00 @1"
+                                          << "v1 <1";
+    QTest::newRow("next, 301 s refused") << 1 << 5 << "09:59:59; 10:05:00 @1"
+                                         << "? <1";
+    QTest::newRow("closest, 300 s accepted") << 2 << 5 << "10:00:00 @1; 10:05:00; 10:10:01 @2"
+                                             << "<1 ^1 <2";
+    QTest::newRow("closest, 301 s refused on both sides") << 2 << 5 << "10:00:00 @1; 10:05:01; 10:10:02 @2"
+                                                          << "<1 ? <2";
+    QTest::newRow("one day accepted") << 0 << 1440 << "10:00:00 @1; +1/10:00:00"
+                                      << "<1 ^1";
+    QTest::newRow("one day and 1 s refused") << 0 << 1440 << "10:00:00 @1; +1/10:00:01"
+                                             << "<1 ?";
+    QTest::newRow("limit 0 disabled") << 0 << 0 << "00:00:00 @1; 23:59:59"
+                                      << "<1 ^1";
+    QTest::newRow("limit -1 disabled") << 2 << -1 << "-1/00:00:00 @1; 23:59:59"
+                                       << "<1 ^1";
 
-    QTest::newRow("previous, near source on the wrong side")
-        << 0 << 5 << "10:00:00 @1; 10:30:00; 10:31:00 @2" << "<1 ? <2";
-    QTest::newRow("next, near source on the wrong side")
-        << 1 << 5 << "10:00:00 @1; 10:01:00; 10:31:00 @2" << "<1 ? <2";
-    QTest::newRow("closest, earlier too far, later near")
-        << 2 << 5 << "10:00:00 @1; 10:30:00; 10:34:00 @2" << "<1 v2 <2";
-    QTest::newRow("closest, earlier near, later too far")
-        << 2 << 5 << "10:00:00 @1; 10:04:00; 10:34:00 @2" << "<1 ^1 <2";
-    QTest::newRow("proposals are not passed on")
-        << 0 << 5 << "10:00:00 @1; 10:04:00; 10:08:00" << "<1 ^1 ?";
+    QTest::newRow("previous, near source on the wrong side") << 0 << 5 << "10:00:00 @1; 10:30:00; 10:31:00 @2"
+                                                             << "<1 ? <2";
+    QTest::newRow("next, near source on the wrong side") << 1 << 5 << "10:00:00 @1; 10:01:00; 10:31:00 @2"
+                                                         << "<1 ? <2";
+    QTest::newRow("closest, earlier too far, later near") << 2 << 5 << "10:00:00 @1; 10:30:00; 10:34:00 @2"
+                                                          << "<1 v2 <2";
+    QTest::newRow("closest, earlier near, later too far") << 2 << 5 << "10:00:00 @1; 10:04:00; 10:34:00 @2"
+                                                          << "<1 ^1 <2";
+    QTest::newRow("proposals are not passed on") << 0 << 5 << "10:00:00 @1; 10:04:00; 10:08:00"
+                                                 << "<1 ^1 ?";
 }
 
-void tst_assignment::assignment() {
+void tst_assignment::assignment()
+{
     QFETCH(int, mode);
     QFETCH(int, limit);
     QFETCH(QString, photos);
@@ -216,7 +247,8 @@ void tst_assignment::assignment() {
     QVERIFY(!model->remove_gps_except_position());
 }
 
-void tst_assignment::assignment_descending() {
+void tst_assignment::assignment_descending()
+{
     QFETCH(int, mode);
     QFETCH(int, limit);
     QFETCH(QString, photos);
@@ -228,7 +260,8 @@ void tst_assignment::assignment_descending() {
     QCOMPARE(outcomes.join(' '), swap_arrows(expected));
 }
 
-void tst_assignment::invalid_time_is_within_every_limit_data() {
+void tst_assignment::invalid_time_is_within_every_limit_data()
+{
     QTest::addColumn<QString>("photos");
     QTest::addColumn<int>("photo");
     QTest::addColumn<QString>("source");
@@ -237,7 +270,8 @@ void tst_assignment::invalid_time_is_within_every_limit_data() {
     QTest::newRow("source without a time") << "- @1; 08:00:00" << 1 << "1";
 }
 
-void tst_assignment::invalid_time_is_within_every_limit() {
+void tst_assignment::invalid_time_is_within_every_limit()
+{
     QFETCH(QString, photos);
     QFETCH(int, photo);
     QFETCH(QString, source);
@@ -246,11 +280,13 @@ void tst_assignment::invalid_time_is_within_every_limit() {
     // looks both ways, so the one source must be taken whatever the order.
     run(photos, 2, 1, Qt::AscendingOrder);
     const QString result = outcome(*model, paths[photo]);
-    QVERIFY2(result == QLatin1String("^") + source || result == QLatin1String("v") + source, qPrintable(result));
+    QVERIFY2(
+        result == QLatin1String("^") + source || result == QLatin1String("v") + source, qPrintable(result));
     QVERIFY(model->all_files_assigned());
 }
 
-void tst_assignment::set_position_data() {
+void tst_assignment::set_position_data()
+{
     QTest::addColumn<QString>("photos");
     QTest::addColumn<bool>("typed");
     QTest::addColumn<QString>("label");
@@ -263,7 +299,8 @@ void tst_assignment::set_position_data() {
     QTest::newRow("no photos") << "" << true << "" << false;
 }
 
-void tst_assignment::set_position() {
+void tst_assignment::set_position()
+{
     QFETCH(QString, photos);
     QFETCH(bool, typed);
     QFETCH(QString, label);
@@ -298,14 +335,16 @@ void tst_assignment::set_position() {
     QVERIFY(!model->remove_gps_except_position());
 }
 
-void tst_assignment::unknown_mode_data() {
+void tst_assignment::unknown_mode_data()
+{
     QTest::addColumn<int>("mode");
     QTest::newRow("track mode 4") << 4;
     QTest::newRow("mode 7") << 7;
     QTest::newRow("mode -1") << -1;
 }
 
-void tst_assignment::unknown_mode() {
+void tst_assignment::unknown_mode()
+{
     QFETCH(int, mode);
 
     paths = put_photos(QStringLiteral("10:00:00 @1; 10:05:00"));
@@ -332,7 +371,8 @@ void tst_assignment::unknown_mode() {
     QVERIFY(!model->remove_gps_except_position());
 }
 
-void tst_assignment::slots_rebuild_in_every_mode() {
+void tst_assignment::slots_rebuild_in_every_mode()
+{
     // 10:00 source, 10:08 photo: eight minutes away.
     run(QStringLiteral("10:00:00 @1; 10:08:00"), 0, -1, Qt::AscendingOrder);
     QCOMPARE(outcome(*model, paths[1]), QStringLiteral("^1"));
@@ -350,21 +390,22 @@ void tst_assignment::slots_rebuild_in_every_mode() {
     QCOMPARE(outcome(*model, paths[1]), QStringLiteral("^2"));
 }
 
-void tst_assignment::slot_signals() {
+void tst_assignment::slot_signals()
+{
     run(QStringLiteral("10:00:00 @1; 10:08:00"), 0, -1, Qt::AscendingOrder);
     QStringList seen;
     connect(model.get(), &QAbstractItemModel::layoutAboutToBeChanged, this,
-            [&](const QList<QPersistentModelIndex>& parents, QAbstractItemModel::LayoutChangeHint hint) {
-                seen << QStringLiteral("about");
-                QVERIFY(parents.isEmpty());
-                QCOMPARE(hint, QAbstractItemModel::NoLayoutChangeHint);
-            });
+        [&](const QList<QPersistentModelIndex>& parents, QAbstractItemModel::LayoutChangeHint hint) {
+            seen << QStringLiteral("about");
+            QVERIFY(parents.isEmpty());
+            QCOMPARE(hint, QAbstractItemModel::NoLayoutChangeHint);
+        });
     connect(model.get(), &QAbstractItemModel::layoutChanged, this,
-            [&](const QList<QPersistentModelIndex>& parents, QAbstractItemModel::LayoutChangeHint hint) {
-                seen << QStringLiteral("changed");
-                QVERIFY(parents.isEmpty());
-                QCOMPARE(hint, QAbstractItemModel::NoLayoutChangeHint);
-            });
+        [&](const QList<QPersistentModelIndex>& parents, QAbstractItemModel::LayoutChangeHint hint) {
+            seen << QStringLiteral("changed");
+            QVERIFY(parents.isEmpty());
+            QCOMPARE(hint, QAbstractItemModel::NoLayoutChangeHint);
+        });
 
     QString out_text;
     {
@@ -373,12 +414,12 @@ void tst_assignment::slot_signals() {
         out_text = out.text();
     }
     QCOMPARE(out_text, QStringLiteral("Sync order changed to 2\n"));
-    QCOMPARE(seen, QStringList({"about", "changed"}));
+    QCOMPARE(seen, QStringList({ "about", "changed" }));
 
     seen.clear();
     model->gps_set_pos_changed(gps_pos());
     model->gps_max_time_difference(3);
-    QCOMPARE(seen, QStringList({"changed", "changed"}));
+    QCOMPARE(seen, QStringList({ "changed", "changed" }));
 }
 
 QTEST_MAIN(tst_assignment)

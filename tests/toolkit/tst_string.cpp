@@ -4,8 +4,8 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <clocale>
 #include <climits>
+#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -14,8 +14,7 @@
 
 namespace {
 
-template <typename T>
-QStringList to_list(const std::vector<T>& pieces)
+template <typename T> QStringList to_list(const std::vector<T>& pieces)
 {
     QStringList list;
     for (const auto& piece : pieces)
@@ -26,11 +25,14 @@ QStringList to_list(const std::vector<T>& pieces)
 std::vector<std::string> split_by_callback(const std::string& text, char separator, int limit)
 {
     std::vector<std::string> list;
-    ktk::split(text, separator, [&](const ktk::array<char>& piece) {
-        QVERIFY(!piece.owns_storage());
-        QVERIFY(piece.data() >= text.data() && piece.data() + piece.size() <= text.data() + text.size());
-        list.push_back(ktk::string(piece));
-    }, limit);
+    ktk::split(
+        text, separator,
+        [&](const ktk::array<char>& piece) {
+            QVERIFY(!piece.owns_storage());
+            QVERIFY(piece.data() >= text.data() && piece.data() + piece.size() <= text.data() + text.size());
+            list.push_back(ktk::string(piece));
+        },
+        limit);
     return list;
 }
 
@@ -128,8 +130,9 @@ void tst_string::to_double_ignores_c_locale()
     QTemporaryDir locale_dir;
     bool switched = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
     if (!switched && locale_dir.isValid()
-        && QProcess::execute("localedef", {"-i", "de_DE", "-f", "UTF-8",
-                                           locale_dir.filePath("de_DE.UTF-8")}) == 0) {
+        && QProcess::execute(
+               "localedef", { "-i", "de_DE", "-f", "UTF-8", locale_dir.filePath("de_DE.UTF-8") })
+            == 0) {
         qputenv("LOCPATH", QFile::encodeName(locale_dir.path()));
         switched = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
         qunsetenv("LOCPATH");
@@ -201,7 +204,8 @@ void tst_string::strip_data()
     QTest::newRow("f-number") << QByteArray("f/2.8") << QByteArray("f") << QByteArray("/2.8");
     QTest::newRow("empty part") << QByteArray("abc") << QByteArray() << QByteArray("abc");
     QTest::newRow("all of it") << QByteArray("xxxx") << QByteArray("xx") << QByteArray();
-    QTest::newRow("joined text not searched back") << QByteArray("aabb") << QByteArray("ab") << QByteArray("ab");
+    QTest::newRow("joined text not searched back")
+        << QByteArray("aabb") << QByteArray("ab") << QByteArray("ab");
 }
 
 void tst_string::strip()
@@ -240,7 +244,7 @@ void tst_string::append_int()
 
 void tst_string::behaves_as_std_string()
 {
-    std::map<ktk::string, int> map{{"b", 2}, {std::string("a"), 1}};
+    std::map<ktk::string, int> map { { "b", 2 }, { std::string("a"), 1 } };
     QCOMPARE(map.begin()->first, ktk::string("a"));
     QVERIFY(ktk::string("a\xB0") > ktk::string("a\x7F")); // byte-wise, unsigned
 
@@ -259,17 +263,16 @@ void tst_string::split_char_data()
     QTest::addColumn<int>("limit");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("date") << QByteArray("2015:06:30") << ':' << 0 << QStringList{"2015", "06", "30"};
-    QTest::newRow("empty text") << QByteArray() << ':' << 0 << QStringList{""};
-    QTest::newRow("limit 2") << QByteArray("a:b:c") << ':' << 2 << QStringList{"a", "b", "c"};
-    QTest::newRow("limit above splits") << QByteArray("a:b") << ':' << 5 << QStringList{"a", "b"};
-    QTest::newRow("negative limit") << QByteArray("a:b:c") << ':' << -1 << QStringList{"a", "b", "c"};
-    QTest::newRow("empty middle") << QByteArray("a::b") << ':' << 0 << QStringList{"a", "", "b"};
-    QTest::newRow("trailing separator") << QByteArray("a:") << ':' << 0 << QStringList{"a", ""};
-    QTest::newRow("only separator") << QByteArray(":") << ':' << 0 << QStringList{"", ""};
-    QTest::newRow("date and time at first space")
-        << QByteArray("2015:06:30 12:00:01+02:00") << ' ' << 1
-        << QStringList{"2015:06:30", "12:00:01+02:00"};
+    QTest::newRow("date") << QByteArray("2015:06:30") << ':' << 0 << QStringList { "2015", "06", "30" };
+    QTest::newRow("empty text") << QByteArray() << ':' << 0 << QStringList { "" };
+    QTest::newRow("limit 2") << QByteArray("a:b:c") << ':' << 2 << QStringList { "a", "b", "c" };
+    QTest::newRow("limit above splits") << QByteArray("a:b") << ':' << 5 << QStringList { "a", "b" };
+    QTest::newRow("negative limit") << QByteArray("a:b:c") << ':' << -1 << QStringList { "a", "b", "c" };
+    QTest::newRow("empty middle") << QByteArray("a::b") << ':' << 0 << QStringList { "a", "", "b" };
+    QTest::newRow("trailing separator") << QByteArray("a:") << ':' << 0 << QStringList { "a", "" };
+    QTest::newRow("only separator") << QByteArray(":") << ':' << 0 << QStringList { "", "" };
+    QTest::newRow("date and time at first space") << QByteArray("2015:06:30 12:00:01+02:00") << ' ' << 1
+                                                  << QStringList { "2015:06:30", "12:00:01+02:00" };
 }
 
 void tst_string::split_char()
@@ -294,20 +297,19 @@ void tst_string::split_callback()
 
 void tst_string::split_callback_raw_pointer_respects_length()
 {
-    const char buffer[] = {'a', ':', 'b', ':', 'c'}; // no terminating zero
+    const char buffer[] = { 'a', ':', 'b', ':', 'c' }; // no terminating zero
     QStringList pieces;
     ktk::split(buffer, 3, ':', [&](const ktk::array<char>& piece) {
         pieces << QString::fromLatin1(piece.data(), static_cast<int>(piece.size()));
     });
-    QCOMPARE(pieces, (QStringList{"a", "b"}));
+    QCOMPARE(pieces, (QStringList { "a", "b" }));
 }
 
 void tst_string::split_callback_edge_cases()
 {
-    QVERIFY_EXCEPTION_THROWN(ktk::split(std::string("a:b"), ':', ktk::split_callback()),
-                             std::bad_function_call);
-    QVERIFY_EXCEPTION_THROWN(ktk::split(std::string(), ':', ktk::split_callback()),
-                             std::bad_function_call);
+    QVERIFY_EXCEPTION_THROWN(
+        ktk::split(std::string("a:b"), ':', ktk::split_callback()), std::bad_function_call);
+    QVERIFY_EXCEPTION_THROWN(ktk::split(std::string(), ':', ktk::split_callback()), std::bad_function_call);
     int calls = 0;
     ktk::split(nullptr, 0, ':', [&](const ktk::array<char>&) { ++calls; });
     QCOMPARE(calls, 0);
@@ -323,37 +325,32 @@ void tst_string::split_string_data()
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("plain") << QByteArray("a:b:c") << QByteArray(":") << 0 << false << true
-                           << QStringList{"a", "b", "c"};
+                           << QStringList { "a", "b", "c" };
     QTest::newRow("empty text") << QByteArray() << QByteArray(":") << 0 << false << false
-                                << QStringList{""};
-    QTest::newRow("single quotes kept together")
-        << QByteArray("a:'b:c':d") << QByteArray(":") << 0 << true << true
-        << QStringList{"a", "'b:c'", "d"};
-    QTest::newRow("mixed quotes share one state")
-        << QByteArray("a:\"b:'c:d") << QByteArray(":") << 0 << true << true
-        << QStringList{"a", "\"b:'c", "d"};
+                                << QStringList { "" };
+    QTest::newRow("single quotes kept together") << QByteArray("a:'b:c':d") << QByteArray(":") << 0 << true
+                                                 << true << QStringList { "a", "'b:c'", "d" };
+    QTest::newRow("mixed quotes share one state") << QByteArray("a:\"b:'c:d") << QByteArray(":") << 0 << true
+                                                  << true << QStringList { "a", "\"b:'c", "d" };
     QTest::newRow("quotes ignored without flag")
-        << QByteArray("a:'b:c'") << QByteArray(":") << 0 << false << true
-        << QStringList{"a", "'b", "c'"};
+        << QByteArray("a:'b:c'") << QByteArray(":") << 0 << false << true << QStringList { "a", "'b", "c'" };
     QTest::newRow("unclosed quote swallows rest")
-        << QByteArray("a:'b:c") << QByteArray(":") << 0 << true << true
-        << QStringList{"a", "'b:c"};
-    QTest::newRow("empty pieces dropped") << QByteArray("a::b:") << QByteArray(":") << 0 << false << false
-                                          << QStringList{"a", "b", ""};
-    QTest::newRow("empty pieces kept") << QByteArray("a::b:") << QByteArray(":") << 0 << false << true
-                                       << QStringList{"a", "", "b", ""};
+        << QByteArray("a:'b:c") << QByteArray(":") << 0 << true << true << QStringList { "a", "'b:c" };
+    QTest::newRow("empty pieces dropped")
+        << QByteArray("a::b:") << QByteArray(":") << 0 << false << false << QStringList { "a", "b", "" };
+    QTest::newRow("empty pieces kept")
+        << QByteArray("a::b:") << QByteArray(":") << 0 << false << true << QStringList { "a", "", "b", "" };
     QTest::newRow("dropped pieces still count")
-        << QByteArray("::a:b") << QByteArray(":") << 2 << false << false << QStringList{"a:b"};
+        << QByteArray("::a:b") << QByteArray(":") << 2 << false << false << QStringList { "a:b" };
     QTest::newRow("style sheet with final semicolon")
         << QByteArray("color:red;margin:0;") << QByteArray(";") << 0 << false << true
-        << QStringList{"color:red", "margin:0", ""};
+        << QStringList { "color:red", "margin:0", "" };
     QTest::newRow("limit 1") << QByteArray("a:b:c") << QByteArray(":") << 1 << false << true
-                             << QStringList{"a", "b:c"};
+                             << QStringList { "a", "b:c" };
     QTest::newRow("multi-character separator")
-        << QByteArray("a::b:c::") << QByteArray("::") << 0 << false << true
-        << QStringList{"a", "b:c", ""};
+        << QByteArray("a::b:c::") << QByteArray("::") << 0 << false << true << QStringList { "a", "b:c", "" };
     QTest::newRow("empty separator") << QByteArray("a:b") << QByteArray() << 0 << false << true
-                                     << QStringList{"a:b"};
+                                     << QStringList { "a:b" };
 }
 
 void tst_string::split_string()
@@ -364,9 +361,9 @@ void tst_string::split_string()
     QFETCH(bool, respect_quotes);
     QFETCH(bool, keep_empty);
     QFETCH(QStringList, expected);
-    QCOMPARE(to_list(ktk::split(text.toStdString(), separator.toStdString(), limit,
-                                respect_quotes, keep_empty)),
-             expected);
+    QCOMPARE(
+        to_list(ktk::split(text.toStdString(), separator.toStdString(), limit, respect_quotes, keep_empty)),
+        expected);
 }
 
 void tst_string::global_storage_get_set()
