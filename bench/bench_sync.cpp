@@ -44,36 +44,6 @@ QTextStream out(stdout);
 
 using tag_map = std::map<std::string, std::string>;
 
-// The GPS tags besides the position that a typed position clears.
-const char* const other_gps_tags[] = {
-    "GPSAltitude",
-    "GPSAltitudeRef",
-    "GPSAreaInformation",
-    "GPSDOP",
-    "GPSDateStamp",
-    "GPSDestBearing",
-    "GPSDestBearingRef",
-    "GPSDestDistance",
-    "GPSDestDistanceRef",
-    "GPSDestLatitude",
-    "GPSDestLatitudeRef",
-    "GPSDestLongitude",
-    "GPSDestLongitudeRef",
-    "GPSDifferential",
-    "GPSHPositioningError",
-    "GPSImgDirection",
-    "GPSImgDirectionRef",
-    "GPSMapDatum",
-    "GPSMeasureMode",
-    "GPSProcessingMethod",
-    "GPSSatellites",
-    "GPSSpeed",
-    "GPSSpeedRef",
-    "GPSStatus",
-    "GPSTimeStamp",
-    "GPSTrack",
-    "GPSTrackRef",
-};
 
 // A photo-like picture, so that JPEG sizes are those of real images rather
 // than of flat colour.
@@ -160,15 +130,7 @@ std::vector<std::pair<QString, tag_map>> planned_writes(QAbstractItemModel* tabl
         const QVariant proposal = table->data(table->index(row, 2), Qt::UserRole);
         if (!proposal.isValid())
             continue;
-        const gps_pos pos = proposal.value<gps_pos>();
-        tag_map tags { { "GPSLatitude#", pos.lat_numerical.toStdString() },
-            { "GPSLatitudeRef", pos.lat_ref.toStdString() },
-            { "GPSLongitude#", pos.lon_numerical.toStdString() },
-            { "GPSLongitudeRef", pos.lon_ref.toStdString() } };
-        if (clear_others) {
-            for (const char* tag : other_gps_tags)
-                tags[tag] = std::string();
-        }
+        const tag_map tags = MainWindow::position_tags(proposal.value<gps_pos>(), clear_others);
         writes.emplace_back(path, tags);
     }
     return writes;

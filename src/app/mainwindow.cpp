@@ -58,52 +58,12 @@ const QString panel_background = "background-color: rgb(47,47,47); border-style:
 
 const QString hint_style = "color: rgb(99,99,99);";
 
-// Tags restored by undo, in the order they are recorded.
-const std::vector<std::string>& undo_tags()
-{
-    static const std::vector<std::string> tags = {
-        "GPSAltitude",
-        "GPSAltitudeRef",
-        "GPSAreaInformation",
-        "GPSDOP",
-        "GPSDateStamp",
-        "GPSDestBearing",
-        "GPSDestBearingRef",
-        "GPSDestDistance",
-        "GPSDestDistanceRef",
-        "GPSDestLatitude",
-        "GPSDestLatitudeRef",
-        "GPSDestLongitude",
-        "GPSDestLongitudeRef",
-        "GPSDifferential",
-        "GPSHPositioningError",
-        "GPSImgDirection",
-        "GPSImgDirectionRef",
-        "GPSLatitude",
-        "GPSLatitudeRef",
-        "GPSLongitude",
-        "GPSLongitudeRef",
-        "GPSMapDatum",
-        "GPSMeasureMode",
-        "GPSProcessingMethod",
-        "GPSSatellites",
-        "GPSSpeed",
-        "GPSSpeedRef",
-        "GPSStatus",
-        "GPSTimeStamp",
-        "GPSTrack",
-        "GPSTrackRef",
-        "GPSVersionID",
-    };
-    return tags;
-}
-
 // The GPS tags a typed position clears: all restored ones but the position itself.
 const std::vector<std::string>& other_gps_tags()
 {
     static const std::vector<std::string> tags = [] {
         std::vector<std::string> result;
-        for (const std::string& tag : undo_tags()) {
+        for (const std::string& tag : MainWindow::undo_tags()) {
             if (tag != "GPSLatitude" && tag != "GPSLatitudeRef" && tag != "GPSLongitude"
                 && tag != "GPSLongitudeRef" && tag != "GPSVersionID")
                 result.push_back(tag);
@@ -732,6 +692,59 @@ void MainWindow::on_button_help_clicked()
         help_window->show();
 }
 
+const std::vector<std::string>& MainWindow::undo_tags()
+{
+    static const std::vector<std::string> tags = {
+        "GPSAltitude",
+        "GPSAltitudeRef",
+        "GPSAreaInformation",
+        "GPSDOP",
+        "GPSDateStamp",
+        "GPSDestBearing",
+        "GPSDestBearingRef",
+        "GPSDestDistance",
+        "GPSDestDistanceRef",
+        "GPSDestLatitude",
+        "GPSDestLatitudeRef",
+        "GPSDestLongitude",
+        "GPSDestLongitudeRef",
+        "GPSDifferential",
+        "GPSHPositioningError",
+        "GPSImgDirection",
+        "GPSImgDirectionRef",
+        "GPSLatitude",
+        "GPSLatitudeRef",
+        "GPSLongitude",
+        "GPSLongitudeRef",
+        "GPSMapDatum",
+        "GPSMeasureMode",
+        "GPSProcessingMethod",
+        "GPSSatellites",
+        "GPSSpeed",
+        "GPSSpeedRef",
+        "GPSStatus",
+        "GPSTimeStamp",
+        "GPSTrack",
+        "GPSTrackRef",
+        "GPSVersionID",
+    };
+    return tags;
+}
+
+MainWindow::tag_map MainWindow::position_tags(const gps_pos& position, bool clear_others)
+{
+    tag_map tags;
+    tags["GPSLatitude#"] = position.lat_numerical.toUtf8().toStdString();
+    tags["GPSLatitudeRef"] = position.lat_ref.toUtf8().toStdString();
+    tags["GPSLongitude#"] = position.lon_numerical.toUtf8().toStdString();
+    tags["GPSLongitudeRef"] = position.lon_ref.toUtf8().toStdString();
+    if (clear_others) {
+        for (const std::string& tag : other_gps_tags())
+            tags[tag] = std::string();
+    }
+    return tags;
+}
+
 MainWindow::tag_map MainWindow::create_undo_info(const QString& path) const
 {
     const std::shared_ptr<exif_cache> cache = exif_cache::instance();
@@ -792,17 +805,9 @@ void MainWindow::on_button_sync_clicked()
         const QString path = table_model->data(table_model->index(row, 0), Qt::UserRole).toString();
         const QVariant proposal = table_model->data(table_model->index(row, 2), Qt::UserRole);
         if (proposal.isValid()) {
-            const gps_pos position = proposal.value<gps_pos>();
             undo_info[path] = create_undo_info(path);
-            tag_map tags;
-            tags["GPSLatitude#"] = position.lat_numerical.toUtf8().toStdString();
-            tags["GPSLatitudeRef"] = position.lat_ref.toUtf8().toStdString();
-            tags["GPSLongitude#"] = position.lon_numerical.toUtf8().toStdString();
-            tags["GPSLongitudeRef"] = position.lon_ref.toUtf8().toStdString();
-            if (table_model->remove_gps_except_position()) {
-                for (const std::string& tag : other_gps_tags())
-                    tags[tag] = std::string();
-            }
+            const tag_map tags
+                = position_tags(proposal.value<gps_pos>(), table_model->remove_gps_except_position());
             if (!exiftool->write_exif_data(path, tags))
                 failed << path;
         }

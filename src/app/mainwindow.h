@@ -6,12 +6,14 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 class QButtonGroup;
 class QProgressDialog;
 class QTableView;
 class QWebView;
 class dialog_settings;
+struct gps_pos;
 class drop_files_widget;
 class table_data_model;
 
@@ -62,6 +64,12 @@ public:
     void on_max_timedelta_changed(const QString& text);
 
     tag_map create_undo_info(const QString& path) const;
+
+    // The GPS tags undo restores, in the order they are recorded.
+    static const std::vector<std::string>& undo_tags();
+    // What a synchronisation writes for one proposal; with clear_others the
+    // GPS tags besides the position are emptied too.
+    static tag_map position_tags(const gps_pos& position, bool clear_others);
 
     // A folder stands for the files directly inside it, a path for itself; only
     // existing files remain.
