@@ -7,6 +7,8 @@
 #include "exif/exif_cache.h"
 #include "exif/exiftool.h"
 
+#include "bench_picture.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -26,23 +28,6 @@
 namespace {
 
 QTextStream out(stdout);
-
-// A photo-like image: smooth gradients with noise, so JPEG sizes are those
-// of real pictures rather than of flat colour.
-QImage make_picture(int width, int height, quint32 seed)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    QRandomGenerator random(seed);
-    for (int y = 0; y < height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const int noise = int(random.bounded(24u));
-            line[x] = qRgb((x * 255 / width + noise) & 0xff, (y * 255 / height + noise) & 0xff,
-                ((x + y) / 8 + int(seed)) & 0xff);
-        }
-    }
-    return image;
-}
 
 bool run_exiftool(const QStringList& args, QByteArray* output = nullptr)
 {

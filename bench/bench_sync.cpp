@@ -9,6 +9,8 @@
 #include "exif/exiftool.h"
 #include "geo/gps_pos.h"
 
+#include "bench_picture.h"
+
 #include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -44,23 +46,6 @@ QTextStream out(stdout);
 
 using tag_map = std::map<std::string, std::string>;
 
-
-// A photo-like picture, so that JPEG sizes are those of real images rather
-// than of flat colour.
-QImage make_picture(int width, int height, quint32 seed)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    QRandomGenerator random(seed);
-    for (int y = 0; y < height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const int noise = int(random.bounded(24u));
-            line[x] = qRgb((x * 255 / width + noise) & 0xff, (y * 255 / height + noise) & 0xff,
-                ((x + y) / 8 + int(seed)) & 0xff);
-        }
-    }
-    return image;
-}
 
 bool run_exiftool_argfile(const QString& argfile, const QStringList& lines)
 {
