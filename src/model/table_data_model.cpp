@@ -106,14 +106,18 @@ struct time_key {
     explicit time_key(const QDateTime& time)
         : time(time)
         , valid(time.isValid())
-        , wall_clock(valid ? time.date().toJulianDay() * 86400000 + time.time().msecsSinceStartOfDay() : 0)
+        , day(valid ? time.date().toJulianDay() : 0)
+        , msec_of_day(valid ? time.time().msecsSinceStartOfDay() : 0)
         , msecs(valid ? time.toMSecsSinceEpoch() : 0)
     {
     }
 
     QDateTime time;
     bool valid = false;
-    qint64 wall_clock = 0;
+    // The clock the camera showed, kept as two numbers: a day count from a
+    // hostile date would overflow as milliseconds.
+    qint64 day = 0;
+    int msec_of_day = 0;
     qint64 msecs = 0;
 };
 
@@ -124,7 +128,7 @@ struct time_key {
 bool earlier(const time_key& a, const time_key& b)
 {
     if (a.valid && b.valid)
-        return a.wall_clock < b.wall_clock;
+        return a.day < b.day || (a.day == b.day && a.msec_of_day < b.msec_of_day);
     return a.time < b.time;
 }
 

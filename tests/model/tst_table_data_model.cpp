@@ -62,6 +62,8 @@ private slots:
     void sort_other_column_data();
     void sort_other_column();
     void sort_by_time();
+    void forged_dates_sort_like_qdatetime_data();
+    void forged_dates_sort_like_qdatetime();
 
     void add_files_with_empty_list();
     void add_file_already_listed();
@@ -270,6 +272,37 @@ void tst_table_data_model::sort_by_time()
     // A view's selection and current row follow their photo.
     QCOMPARE(d_index.row(), 3);
     QCOMPARE(d_index.data(Qt::UserRole).toString(), QStringLiteral("/p/d.jpg"));
+}
+
+void tst_table_data_model::forged_dates_sort_like_qdatetime_data()
+{
+    QTest::addColumn<QString>("year");
+    QTest::newRow("far future") << "300000000";
+    QTest::newRow("far past") << "-2147483647";
+}
+
+void tst_table_data_model::forged_dates_sort_like_qdatetime()
+{
+    // A forged year far outside any camera's range: its day count would
+    // overflow as milliseconds, yet the order must stay QDateTime's.
+    QFETCH(QString, year);
+    put_photo(QStringLiteral("/p/forged.jpg"), QDateTime());
+    auto& forged = exif_cache::instance()->derived_info[utf8_key(QStringLiteral("/p/forged.jpg"))];
+    forged["rec_year"] = year.toStdString();
+    forged["rec_month"] = forged["rec_day"] = "01";
+    forged["rec_hour"] = forged["rec_minute"] = forged["rec_second"] = "00";
+    put_photo(QStringLiteral("/p/plain.jpg"), ten);
+    model->add_cached_file(QStringLiteral("/p/forged.jpg"), true);
+    model->add_cached_file(QStringLiteral("/p/plain.jpg"), true);
+
+    const bool forged_first
+        = model->get_dt(QStringLiteral("/p/forged.jpg")) < model->get_dt(QStringLiteral("/p/plain.jpg"));
+    const QStringList ascending = forged_first ? QStringList({ "forged.jpg", "plain.jpg" })
+                                               : QStringList({ "plain.jpg", "forged.jpg" });
+    model->sort(1, Qt::AscendingOrder);
+    QCOMPARE(column(*model, 0), ascending);
+    model->sort(1, Qt::DescendingOrder);
+    QCOMPARE(column(*model, 0), QStringList({ ascending.at(1), ascending.at(0) }));
 }
 
 void tst_table_data_model::add_files_with_empty_list()
