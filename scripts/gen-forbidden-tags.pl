@@ -16,11 +16,11 @@ my @always_forbidden = qw(
     FileName Directory FileSize FileType MIMEType FilePermissions
     FileAccessDate FileInodeChangeDate
     Aperture ShutterSpeed LightValue ScaleFactor35efl FocalLength35efl
-    CircleOfConfusion FOV DOF HyperfocalDistance GPSPosition
+    CircleOfConfusion FOV DOF HyperfocalDistance GPSPosition GPSCoordinates
     SubSecDateTimeOriginal
     ThumbnailOffset ThumbnailLength StripOffsets StripByteCounts JFIFVersion
     EncodingProcess CurrentIPTCDigest
-    A100DataOffset AFInfo2Version ZipCompressedSize ZipFileName iTunSMPB
+    A100DataOffset AFInfo2Version ZipCompressedSize ZipFileName iTunSMPB iTunTool iTunesU
 );
 
 # Names the program reads or writes itself. Every tag of exiftool's GPS group

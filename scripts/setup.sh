@@ -10,6 +10,7 @@ packages=(
   libimage-exiftool-perl perl
   fonts-freefont-ttf
   xvfb xauth imagemagick
+  locales
 )
 
 missing=()

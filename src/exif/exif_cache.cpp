@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 
+#include <charconv>
 #include <iostream>
 #include <optional>
 #include <vector>
@@ -28,6 +29,16 @@ QDateTime file_created(const ktk::string& file)
     const QFileInfo info(QString::fromUtf8(file.c_str()));
     const QDateTime birth = info.birthTime();
     return birth.isValid() ? birth : info.metadataChangeTime();
+}
+
+// Six decimals with a decimal point whatever the process locale says: the
+// text is written back into photos, and a decimal comma would not be read as
+// a number there.
+ktk::string fixed_six(double value)
+{
+    char text[400];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+    return ktk::string(std::string(text, result.ptr));
 }
 
 ktk::string two_digits(int value)
@@ -141,6 +152,11 @@ void exif_cache::cache_file_date(const ktk::string& file)
 {
     const QDate date = file_created(file).date();
     derived_map& info = derived_info[file];
+    // A file that cannot be looked at has no date: no made-up fields.
+    if (!date.isValid()) {
+        info["rec_year"] = info["rec_month"] = info["rec_day"] = "";
+        return;
+    }
     ktk::string year;
     year << date.year();
     info["rec_year"] = year;
@@ -152,6 +168,10 @@ void exif_cache::cache_file_time(const ktk::string& file)
 {
     const QTime time = file_created(file).time();
     derived_map& info = derived_info[file];
+    if (!time.isValid()) {
+        info["rec_hour"] = info["rec_minute"] = info["rec_second"] = "";
+        return;
+    }
     info["rec_hour"] = two_digits(time.hour());
     info["rec_minute"] = two_digits(time.minute());
     info["rec_second"] = two_digits(time.second());
@@ -205,7 +225,7 @@ void exif_cache::cache_image_info(const ktk::string& file, const tag_map& tags)
         const std::vector<ktk::string> fraction = ktk::split(value, '/', 1);
         if (fraction.size() == 2) {
             const float ratio = float(fraction[0].to_int(0)) / float(fraction[1].to_int(0));
-            info["shutter_speed_decimal"] = std::to_string(ratio);
+            info["shutter_speed_decimal"] = fixed_six(ratio);
         }
     }
     if (lookup(tags, "Orientation", value))
@@ -235,8 +255,8 @@ void exif_cache::cache_gps_info(const ktk::string& file, const tag_map& tags)
         return;
     }
 
-    const ktk::string lat = std::to_string(latitude->first);
-    const ktk::string lon = std::to_string(longitude->first);
+    const ktk::string lat = fixed_six(latitude->first);
+    const ktk::string lon = fixed_six(longitude->first);
     info["gps_lat"] = lat;
     info["gps_lat_ref"] = latitude->second;
     info["gps_lon"] = lon;

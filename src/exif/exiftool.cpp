@@ -217,6 +217,11 @@ _exiftool2::tag_map _exiftool2::read_exif_data(const QString& file, bool group_n
         print(QStringLiteral("Error: Not reading a file whose name holds a line break: ") + file);
         return {};
     }
+    // Given a folder, exiftool would answer for every file inside it.
+    if (!QFileInfo(file).isFile()) {
+        print(QStringLiteral("Error: Not reading what is not a file: ") + file);
+        return {};
+    }
 
     QString command;
     if (group_names)
@@ -265,6 +270,11 @@ bool _exiftool2::execute_raw_command(const QString& file, const QString& args)
     std::lock_guard<std::mutex> lock(access_mutex);
     if (has_line_break(file)) {
         print(QStringLiteral("Error: Not writing a file whose name holds a line break: ") + file);
+        return false;
+    }
+    // Given a folder, exiftool would rewrite every photo inside it.
+    if (!QFileInfo(file).isFile()) {
+        print(QStringLiteral("Error: Not writing what is not a file: ") + file);
         return false;
     }
     if (!is_running || proc->state() != QProcess::Running) {

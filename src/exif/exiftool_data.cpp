@@ -3612,6 +3612,7 @@ const char* const forbidden_names[] = {
     "GPRI_Unknown8",
     "GPRI_Unknown9",
     "GPSAltitudeRaw",
+    "GPSCoordinates",
     "GPSDataList",
     "GPSDataList2",
     "GPSDateTimeRaw",
@@ -10293,11 +10294,12 @@ const char* const forbidden_names[] = {
     "iTunSMPB",
     "iTunTool",
     "iTunesMediaType",
+    "iTunesU",
 };
 
 } // namespace
 
-// 10282 names that exiftool reads but cannot write.
+// 10284 names that exiftool reads but cannot write.
 const std::vector<std::string> forbidden_tags(std::begin(forbidden_names),
                                               std::end(forbidden_names));
 

@@ -1,5 +1,7 @@
 #include "exif/exif_cache.h"
 
+#include "../comma_locale.h"
+
 #include "test_files.h"
 
 #include <QDateTime>
@@ -63,6 +65,7 @@ private slots:
     void gps_from_photo();
     void gps_odd_values_data();
     void gps_odd_values();
+    void numbers_keep_a_decimal_point_in_any_locale();
 
     void camera_from_photo();
     void camera_rules_data();
@@ -70,6 +73,7 @@ private slots:
 
     void unreadable_file_data();
     void unreadable_file();
+    void missing_file_has_no_made_up_date();
     void unknown_file();
 
 private:
@@ -223,6 +227,24 @@ void tst_exif_cache::gps_odd_values()
         QCOMPARE(get(info, key), QString());
 }
 
+void tst_exif_cache::numbers_keep_a_decimal_point_in_any_locale()
+{
+    // The latitude text is written back into photos; exiftool would skip a
+    // "48,136761" and still report success.
+    QTemporaryDir locale_dir;
+    if (!switch_to_comma_locale(locale_dir))
+        QSKIP("no decimal-comma C locale available");
+    exif_cache cache;
+    const ktk::string file = "/nowhere/german.jpg";
+    cache.cache_gps_info(file, { { "GPSPosition", "48 deg 8' 12.34\" N, 11 deg 34' 56.78\" W" } });
+    cache.cache_image_info(file, { { "ShutterSpeed", "1/250" } });
+    std::setlocale(LC_NUMERIC, "C");
+    const auto& info = cache.derived_info[file];
+    QCOMPARE(get(info, "gps_lat"), QStringLiteral("48.136761"));
+    QCOMPARE(get(info, "gps_numerical"), QStringLiteral("48.136761, -11.582439"));
+    QCOMPARE(get(info, "shutter_speed_decimal"), QStringLiteral("0.004000"));
+}
+
 void tst_exif_cache::camera_from_photo()
 {
     const QString path = photo(QStringLiteral("camera.jpg"),
@@ -319,7 +341,8 @@ void tst_exif_cache::camera_rules()
 void tst_exif_cache::unreadable_file_data()
 {
     QTest::addColumn<QString>("name");
-    // exiftool has nothing to say about a directory...
+    // exiftool is never asked about a folder (it would answer for every file
+    // inside)...
     QTest::newRow("directory") << "folder.jpg";
     // ...and is never asked about a name it could not be sent.
     QTest::newRow("line break in name") << "two\nlines.jpg";
@@ -342,6 +365,17 @@ void tst_exif_cache::unreadable_file()
     QCOMPARE(recording(info), file_fields(path));
     for (const char* key : { "camera", "fstop", "image_w", "has_gps_position", "gps_lat" })
         QCOMPARE(get(info, key), QString());
+}
+
+void tst_exif_cache::missing_file_has_no_made_up_date()
+{
+    exif_cache cache;
+    const ktk::string file = "/nowhere/gone.jpg";
+    cache.add(file);
+    const auto& info = cache.derived_info[file];
+    for (const char* key : { "rec_year", "rec_month", "rec_day", "rec_hour", "rec_minute", "rec_second" })
+        QCOMPARE(get(info, key), QString());
+    QCOMPARE(get(info, "has_data"), QStringLiteral("true"));
 }
 
 void tst_exif_cache::unknown_file()

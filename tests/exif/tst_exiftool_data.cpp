@@ -82,7 +82,8 @@ void tst_exiftool_data::forbidden_members_data()
           "CircleOfConfusion", "FOV", "DOF", "HyperfocalDistance", "GPSPosition",
           "SubSecDateTimeOriginal", "ThumbnailOffset", "ThumbnailLength", "StripOffsets",
           "StripByteCounts", "JFIFVersion", "EncodingProcess", "CurrentIPTCDigest",
-          "A100DataOffset", "AFInfo2Version", "ZipCompressedSize", "ZipFileName", "iTunSMPB"})
+          "A100DataOffset", "AFInfo2Version", "ZipCompressedSize", "ZipFileName", "iTunSMPB",
+          "iTunTool", "iTunesU", "GPSCoordinates"})
         QTest::newRow(name) << name << true;
 
     for (const char* name :

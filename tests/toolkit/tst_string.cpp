@@ -1,6 +1,8 @@
 #include "toolkit/global_storage.h"
 #include "toolkit/string.h"
 
+#include "../comma_locale.h"
+
 #include <QtTest>
 
 #include <algorithm>
@@ -128,21 +130,10 @@ void tst_string::to_double_ignores_c_locale()
     // must not change how "2.8" reads. Without an installed German locale,
     // build one into a private folder.
     QTemporaryDir locale_dir;
-    bool switched = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
-    if (!switched && locale_dir.isValid()
-        && QProcess::execute(
-               "localedef", { "-i", "de_DE", "-f", "UTF-8", locale_dir.filePath("de_DE.UTF-8") })
-            == 0) {
-        qputenv("LOCPATH", QFile::encodeName(locale_dir.path()));
-        switched = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
-        qunsetenv("LOCPATH");
-    }
-    if (!switched)
+    if (!switch_to_comma_locale(locale_dir))
         QSKIP("no decimal-comma C locale available");
-    const bool comma_locale = std::localeconv()->decimal_point == std::string(",");
     const double value = ktk::string("f/2.8").to_double(0.0);
     std::setlocale(LC_NUMERIC, "C");
-    QVERIFY(comma_locale);
     QCOMPARE(value, 2.8);
 }
 
