@@ -249,21 +249,29 @@ void tst_gps_pos::number_validator_validate_data()
 {
     QTest::addColumn<QString>("input");
     QTest::addColumn<int>("state");
+    QTest::addColumn<QLocale::Language>("language");
 
-    QTest::newRow("0") << "0" << int(QValidator::Acceptable);
-    QTest::newRow("120") << "120" << int(QValidator::Acceptable);
-    QTest::newRow("empty") << "" << int(QValidator::Intermediate);
-    QTest::newRow("point") << "1.5" << int(QValidator::Invalid);
-    QTest::newRow("comma") << "1,5" << int(QValidator::Invalid);
-    QTest::newRow("leading minus") << "-" << int(QValidator::Invalid);
-    QTest::newRow("letters") << "1a" << int(QValidator::Invalid);
+    // A comma locale changes nothing, nor does one that groups with spaces.
+    for (const QLocale::Language language : { QLocale::German, QLocale::French }) {
+        const QString name = QLocale(language).name() + ": ";
+        const auto row = [&](const char* tag) -> QTestData& { return QTest::newRow(qPrintable(name + tag)); };
+        row("0") << "0" << int(QValidator::Acceptable) << language;
+        row("120") << "120" << int(QValidator::Acceptable) << language;
+        row("empty") << "" << int(QValidator::Intermediate) << language;
+        row("point") << "1.5" << int(QValidator::Invalid) << language;
+        row("comma") << "1,5" << int(QValidator::Invalid) << language;
+        row("leading minus") << "-" << int(QValidator::Invalid) << language;
+        row("letters") << "1a" << int(QValidator::Invalid) << language;
+        row("grouped thousands") << QString("1") + QChar(0x202F) + "000" << int(QValidator::Invalid) << language;
+    }
 }
 
 void tst_gps_pos::number_validator_validate()
 {
     QFETCH(QString, input);
     QFETCH(int, state);
-    QLocale::setDefault(QLocale(QLocale::German)); // a comma locale changes nothing
+    QFETCH(QLocale::Language, language);
+    QLocale::setDefault(QLocale(language));
     number_validator validator;
     int pos = input.size();
     QCOMPARE(int(validator.validate(input, pos)), state);

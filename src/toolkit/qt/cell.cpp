@@ -55,8 +55,13 @@ QWidget* outermost(QWidget* w)
     return w;
 }
 
-void jiggle(QWidget* window, bool repaint)
+// A changed row or column must show even when nothing around the layout
+// changes size: the layout is laid out afresh, then the window is nudged.
+void jiggle(ktk::qt::layout* layout, QWidget* window, bool repaint)
 {
+    layout->pass_count = 0;
+    layout->last_parent_width = -1;
+    layout->setGeometry(QRect());
     if (!window)
         return;
     const QSize size = window->size();
@@ -195,7 +200,7 @@ void cell::resize_row(int new_height, float)
     if (layout->rows[r].height == new_height)
         return;
     layout->rows[r].height = new_height;
-    jiggle(outermost(layout->parentWidget()), true);
+    jiggle(layout, outermost(layout->parentWidget()), true);
 }
 
 void cell::resize_column(int new_width, float)
@@ -206,7 +211,7 @@ void cell::resize_column(int new_width, float)
     if (layout->columns[c].width == new_width)
         return;
     layout->columns[c].width = new_width;
-    jiggle(outermost(layout->parentWidget()), false);
+    jiggle(layout, outermost(layout->parentWidget()), false);
 }
 
 void cell::resize_row_column(int new_width, int new_height, float)
@@ -219,7 +224,7 @@ void cell::resize_row_column(int new_width, int new_height, float)
         return;
     layout->columns[c].width = new_width;
     layout->rows[r].height = new_height;
-    jiggle(outermost(layout->parentWidget()), false);
+    jiggle(layout, outermost(layout->parentWidget()), false);
 }
 
 void cell::margin(float value)

@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <optional>
 #include <set>
 
 namespace ktk::qt {
@@ -250,10 +251,18 @@ void layout::recalc_spannings()
                     place_placeholder(origin.column + dc, origin.row + dr);
     }
     // An empty filler spans nothing, so filling holes cannot create new ones.
+    // The last position ends on the first hole, as if each filling had
+    // started this whole procedure again.
+    std::optional<cell_position> first_hole;
     for (int c = 0; c < static_cast<int>(columns.size()); ++c)
         for (int r = 0; r < static_cast<int>(rows.size()); ++r)
-            if (cells.find({ c, r }) == cells.end())
+            if (cells.find({ c, r }) == cells.end()) {
                 add_(cell(), static_cast<unsigned>(c), static_cast<unsigned>(r), true);
+                if (!first_hole)
+                    first_hole = cell_position { c, r };
+            }
+    if (first_hole)
+        last_position = *first_hole;
 }
 
 int layout::row_index_of(const cell& c)

@@ -50,9 +50,15 @@ QString merge_style_sheet(const QString& sheet, QString text)
             result += declaration;
             continue;
         }
-        int old_end = result.indexOf(QLatin1Char(';'), found);
-        // The sheet's last declaration may lack its ';'; it then runs to the end.
-        const int old_length = old_end < 0 ? result.size() - found : old_end - found + 1;
+        // The old declaration ends with its ';'. One without (the last of a
+        // block or of the sheet) ends before the block's '}' or at the end.
+        const int semicolon = result.indexOf(QLatin1Char(';'), found);
+        const int brace = result.indexOf(QLatin1Char('}'), found);
+        int old_length = result.size() - found;
+        if (semicolon >= 0 && (brace < 0 || semicolon < brace))
+            old_length = semicolon - found + 1;
+        else if (brace >= 0)
+            old_length = brace - found;
         if (result.midRef(found, old_length) != declaration)
             result.replace(found, old_length, declaration);
     }

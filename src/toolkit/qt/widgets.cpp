@@ -32,11 +32,15 @@ button::button(QWidget* parent, QRect r)
     m_highlight_rect = QRect(QPoint(r.left() + 4, r.top() + 4), QPoint(r.right() + 1, r.bottom() + 1));
 }
 
-void button::mouseReleaseEvent(QMouseEvent*)
+void button::mouseReleaseEvent(QMouseEvent* event)
 {
     // QPushButton's own release handling is bypassed (it would click a second
     // time), but the pressed look must not stick.
     setDown(false);
+    // As with any desktop button, only the left button clicks, and moving off
+    // the button before letting go takes the click back.
+    if (event->button() != Qt::LeftButton || !rect().contains(event->pos()))
+        return;
     if (!m_highlight_rect.isValid())
         ktk::qt::setStyleSheet(this, highlighted_button_style);
     QTimer::singleShot(200, this, &button::deaktivate_highlight);

@@ -76,6 +76,8 @@ void tst_widgets::merge_style_sheet_data()
                                     << QStringLiteral("QPushButton{border:1px;}");
     QTest::newRow("old last declaration without semicolon")
         << QStringLiteral("a:1;b:2") << QStringLiteral("b:3;") << QStringLiteral("a:1;b:3;");
+    QTest::newRow("block's last declaration without semicolon keeps the brace")
+        << QStringLiteral("a{border:none}") << QStringLiteral("border:2px;") << QStringLiteral("a{border:2px;}");
 }
 
 void tst_widgets::merge_style_sheet()
@@ -141,6 +143,13 @@ void tst_widgets::button_signals_on_release()
     // Only our release handling runs, so one click, not two.
     QCOMPARE(clicked.count(), 1);
     QCOMPARE(clicked.at(0).at(0).toBool(), false);
+
+    // A right click, or letting go off the button, clicks nothing.
+    QTest::mouseClick(&button, Qt::RightButton);
+    QTest::mousePress(&button, Qt::LeftButton);
+    QTest::mouseRelease(&button, Qt::LeftButton, Qt::NoModifier, QPoint(-5, -5));
+    QCOMPARE(clicked.count(), 1);
+    QVERIFY(!button.isDown());
 }
 
 void tst_widgets::button_highlight_rectangle()
