@@ -563,6 +563,7 @@ void MainWindow::load_files(QStringList files)
         return;
     }
     loading = true;
+    bool read_any = false;
     do {
         progress_load->setRange(0, files.size());
         progress_load->setValue(0);
@@ -571,8 +572,10 @@ void MainWindow::load_files(QStringList files)
         int count = 0;
         for (const QString& file : files) {
             const std::string suffix = QFileInfo(file).suffix().toLower().toStdString();
-            if (kal::exiftool_data::writable_file_extensions.count(suffix))
+            if (kal::exiftool_data::writable_file_extensions.count(suffix)) {
                 table_model->add_file(file, true);
+                read_any = true;
+            }
             step_progress(progress_load, ++count);
         }
         files = std::exchange(queued_files, QStringList());
@@ -582,6 +585,13 @@ void MainWindow::load_files(QStringList files)
     progress_load->reset();
     loading = false;
     table_model->resort();
+    // Without ExifTool every photo would look as if it had no data at all.
+    if (read_any && !kal::_exiftool2::instance()->running())
+        kal::message_box::warning(this, tr("ExifTool is not running"),
+                                  tr("ExifTool, which reads and writes the photos' data, is not running. The "
+                                     "photos just loaded show no recording time or GPS position of their own, "
+                                     "and nothing can be written into them."),
+                                  QMessageBox::Ok, QMessageBox::NoButton);
 }
 
 void MainWindow::on_button_load_files_clicked()

@@ -208,6 +208,11 @@ _exiftool2::tag_map _exiftool2::parse_response(const QString& response, const QS
     return tags;
 }
 
+bool _exiftool2::running() const
+{
+    return is_running && proc && proc->state() == QProcess::Running;
+}
+
 _exiftool2::tag_map _exiftool2::read_exif_data(const QString& file, bool group_names, bool dump)
 {
     std::lock_guard<std::mutex> lock(access_mutex);

@@ -38,6 +38,9 @@ public:
 
     void silent(bool on);
 
+    // Whether the child is up and answering requests.
+    bool running() const;
+
     // The tags minus every name exiftool cannot write.
     static tag_map remove_nonwriteable_tags(const tag_map& tags);
 

@@ -1,6 +1,7 @@
 #include "app/application.h"
 #include "app/drop_files_widget.h"
 #include "exif/exif_cache.h"
+#include "exif/exiftool.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -134,6 +135,8 @@ private Q_SLOTS:
     void help_toggles_and_shows_cmd();
     void gpx_without_tracks_warns();
     void gpx_with_several_tracks_offers_them();
+    // Last: it stops the shared ExifTool child.
+    void loading_without_exiftool_warns();
 
 private:
     MainWindow& window() { return app.main_window(); }
@@ -572,6 +575,23 @@ void tst_mainwindow::gpx_with_several_tracks_offers_them()
     });
     window().on_button_load_gpx_clicked();
     QCOMPARE(offered, QStringList({ "A (10 Points)", "B (3 Points)" }));
+}
+
+void tst_mainwindow::loading_without_exiftool_warns()
+{
+    auto* child = kal::_exiftool2::instance()->findChild<QProcess*>();
+    QVERIFY(child);
+    child->kill();
+    QVERIFY(child->waitForFinished(5000));
+
+    QString title;
+    when_modal([&title](QWidget* box) {
+        title = box->windowTitle();
+        click_button_with_text(box, "OK");
+    });
+    window().load_files({ photo(QDir(dir->path()), "unread.jpg", "2019:05:01 10:00:00") });
+    QCOMPARE(title, QString("ExifTool is not running"));
+    QCOMPARE(model()->rowCount(), 1);
 }
 
 int main(int argc, char** argv)
