@@ -133,6 +133,7 @@ private Q_SLOTS:
     void progress_advances_per_file_and_the_window_repaints();
     void help_toggles_and_shows_cmd_data();
     void help_toggles_and_shows_cmd();
+    void shortcuts();
     void gpx_without_tracks_warns();
     void gpx_with_several_tracks_offers_them();
     // Last: it stops the shared ExifTool child.
@@ -526,6 +527,49 @@ void tst_mainwindow::help_toggles_and_shows_cmd()
     w.findChild<QAbstractButton*>("button_help")->click();
     QVERIFY(help->isVisible());
     QCOMPARE(help_windows().size(), before + 1);
+}
+
+void tst_mainwindow::shortcuts()
+{
+    MainWindow w;
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+
+    QString title, text;
+    when_modal([&](QWidget* box) {
+        title = box->windowTitle();
+        text = static_cast<QMessageBox*>(box)->text();
+        click_button_with_text(box, "OK");
+    });
+    QTest::keyClick(&w, Qt::Key_G, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(title, QString("Git Info"));
+    QVERIFY2(text.startsWith("Component: ''\tVersion: 'v1.0.2-8-g65bef80'\n"), qPrintable(text));
+
+    when_modal([&](QWidget* dialog) {
+        title = dialog->windowTitle();
+        static_cast<QDialog*>(dialog)->reject();
+    });
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(title, QString("Select files"));
+
+    auto help_visible = [] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (qobject_cast<QWebView*>(top) && top->isVisible())
+                return true;
+        }
+        return false;
+    };
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_F1);
+    QVERIFY(help_visible());
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_Question, Qt::ControlModifier);
+    QVERIFY(!help_visible());
 }
 
 void tst_mainwindow::gpx_without_tracks_warns()
