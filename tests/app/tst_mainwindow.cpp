@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
@@ -134,6 +135,8 @@ private Q_SLOTS:
     void help_toggles_and_shows_cmd_data();
     void help_toggles_and_shows_cmd();
     void shortcuts();
+    void settings_dialog_changes_the_date_column();
+    void about_dialog_is_centred_and_credits_exiftool();
     void gpx_without_tracks_warns();
     void gpx_with_several_tracks_offers_them();
     // Last: it stops the shared ExifTool child.
@@ -570,6 +573,62 @@ void tst_mainwindow::shortcuts()
     QVERIFY(QTest::qWaitForWindowActive(&w));
     QTest::keyClick(&w, Qt::Key_Question, Qt::ControlModifier);
     QVERIFY(!help_visible());
+}
+
+void tst_mainwindow::settings_dialog_changes_the_date_column()
+{
+    window().load_files({ photo(QDir(dir->path()), "dated.jpg", "2019:05:01 10:00:00") });
+    QCOMPARE(model()->index(0, 1).data().toString(), QString("01.05.2019 - 10:00:00"));
+    when_modal([](QWidget* dialog) {
+        for (QRadioButton* radio : dialog->findChildren<QRadioButton*>()) {
+            if (radio->text() == "YYYY-MM-DD" || radio->text() == "hh:mm")
+                radio->click();
+        }
+        static_cast<QDialog*>(dialog)->reject();
+    });
+    window().findChild<QAbstractButton*>("button_settings")->click();
+    QCOMPARE(model()->index(0, 1).data().toString(), QString("2019-05-01 - 10:00"));
+    QCOMPARE(QSettings().value("date_format").toString(), QString("yyyy-MM-dd"));
+
+    // Back to the defaults for the other tests.
+    when_modal([](QWidget* dialog) {
+        for (QRadioButton* radio : dialog->findChildren<QRadioButton*>()) {
+            if (radio->text() == "DD.MM.YYYY" || radio->text() == "hh:mm:ss")
+                radio->click();
+        }
+        static_cast<QDialog*>(dialog)->reject();
+    });
+    window().findChild<QAbstractButton*>("button_settings")->click();
+}
+
+void tst_mainwindow::about_dialog_is_centred_and_credits_exiftool()
+{
+    window().show();
+    QPoint about_centre;
+    QStringList credits;
+    when_modal([&](QWidget* about) {
+        about_centre = about->geometry().center();
+        QLabel* line = nullptr;
+        for (QLabel* label : about->findChildren<QLabel*>()) {
+            if (label->text().startsWith("Click here"))
+                line = label;
+        }
+        if (!line) {
+            static_cast<QDialog*>(about)->reject();
+            return;
+        }
+        when_modal([&credits, about](QWidget* info) {
+            for (QLabel* label : info->findChildren<QLabel*>())
+                credits << label->text();
+            static_cast<QDialog*>(info)->reject();
+            QTimer::singleShot(0, about, [about] { static_cast<QDialog*>(about)->reject(); });
+        });
+        QTest::mouseClick(line, Qt::LeftButton);
+    });
+    window().findChild<QAbstractButton*>("button_about")->click();
+    QCOMPARE(about_centre, window().geometry().center());
+    QVERIFY2(credits.contains("Exiftool"), qPrintable(credits.join('|')));
+    QVERIFY(credits.join('\n').contains("Vestra uses Exiftool by"));
 }
 
 void tst_mainwindow::gpx_without_tracks_warns()
