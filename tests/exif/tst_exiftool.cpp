@@ -3,18 +3,16 @@
 #include "test_files.h"
 
 #include <QCoreApplication>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
 #include <csignal>
 #include <iostream>
-#include <set>
 #include <sstream>
-#include <sys/types.h>
 
 using tag_map = kal::_exiftool2::tag_map;
 Q_DECLARE_METATYPE(tag_map)
@@ -22,29 +20,6 @@ Q_DECLARE_METATYPE(tag_map)
 namespace {
 
 const char child_marker[] = "VESTRA_TST_EXIFTOOL_CHILD";
-
-// Process ids of the exiftool children of this test program.
-std::set<qint64> exiftool_children()
-{
-    std::set<qint64> pids;
-    const QString self = QString::number(QCoreApplication::applicationPid());
-    QDirIterator it(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        const QString dir = it.next();
-        QFile stat(dir + QStringLiteral("/stat"));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        // pid (comm) state ppid ...; comm may hold spaces, so look past ')'.
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (rest.size() < 2 || rest[1] != self.toLatin1())
-            continue;
-        QFile cmdline(dir + QStringLiteral("/cmdline"));
-        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains("-stay_open"))
-            pids.insert(it.fileName().toLongLong());
-    }
-    return pids;
-}
 
 QString u(const char* text)
 {
@@ -102,7 +77,12 @@ private slots:
     void unusual_path();
     void line_breaks_never_sent();
 
-    void killed_child_does_not_hang();
+    void write_judged_data();
+    void write_judged();
+    void numbers_for_restoring();
+    void dead_child_is_replaced();
+    void unanswered_requests_data();
+    void unanswered_requests();
 
 private:
     QString file(const QString& name) const { return dir.filePath(name); }
@@ -238,8 +218,71 @@ void tst_exiftool::write_deletes_empty_values()
     QVERIFY(!tags.count("Artist"));
     QCOMPARE(at(tags, "Model"), u("X100"));
 
-    // An empty map still runs a command, which changes nothing.
-    QVERIFY(bridge->write_exif_data(path, {}));
+    // An empty map runs a command that writes nothing, which is no success.
+    QVERIFY(!bridge->write_exif_data(path, {}));
+}
+
+void tst_exiftool::write_judged_data()
+{
+    QTest::addColumn<tag_map>("tags");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("written") << tag_map { { "GPSLatitude#", "48.5" }, { "GPSLatitudeRef", "N" } } << true
+                             << "";
+    QTest::newRow("same value again: unchanged is fine")
+        << tag_map { { "GPSLatitude#", "48.5" }, { "GPSLatitudeRef", "N" } } << true << "";
+    QTest::newRow("deleting what is not there") << tag_map { { "GPSAltitude", "" } } << true << "";
+    // exiftool writes 48 and calls the file updated, with only a warning.
+    QTest::newRow("value cut short: a warning names the tag")
+        << tag_map { { "GPSLatitude#", "48,7" }, { "GPSLatitudeRef", "N" } } << false << "GPSLatitude";
+    QTest::newRow("every value refused: nothing to do") << tag_map { { "GPSLatitude#", "abc" } } << false
+                                                        << "isn't numeric";
+    QTest::newRow("unknown tag") << tag_map { { "GPSNoSuchTag", "1" } } << false << "not defined";
+}
+
+void tst_exiftool::write_judged()
+{
+    QFETCH(tag_map, tags);
+    QFETCH(bool, ok);
+    QFETCH(QString, reason);
+    const QString path = file("judged.jpg");
+    if (!QFileInfo::exists(path))
+        QVERIFY(test_files::make_image(path));
+    const kal::write_result result = bridge->write(path, tags);
+    QCOMPARE(result.ok, ok);
+    QVERIFY2(result.reason.contains(reason), qPrintable(result.reason));
+    // What exiftool refused outright left the earlier value alone.
+    if (!ok && reason != QLatin1String("GPSLatitude"))
+        QCOMPARE(test_files::value(path, "GPSLatitude", true).toDouble(), 48.5);
+}
+
+void tst_exiftool::numbers_for_restoring()
+{
+    const QString path = file("numbers.jpg");
+    QVERIFY(test_files::make_image(path));
+    QVERIFY(test_files::tag(path,
+        { "-GPSLatitude=43.4674483333", "-GPSLatitudeRef=N", "-GPSLongitude=5.1", "-GPSLongitudeRef=W",
+            "-GPSTimeStamp=10:11:12.345", "-GPSVersionID=2.3.0.0" }));
+    const auto numbers = bridge->read_gps_numbers(path);
+    QVERIFY(numbers);
+    QVERIFY(std::abs(QString::fromStdString(numbers->at("GPSLatitude")).toDouble() - 43.4674483333) < 1e-9);
+    QCOMPARE(at(*numbers, "GPSLatitudeRef"), u("N"));
+    QCOMPARE(at(*numbers, "GPSTimeStamp"), u("10:11:12.345"));
+    QCOMPARE(at(*numbers, "GPSVersionID"), u("2 3 0 0"));
+
+    const kal::stored_position position = bridge->read_position(path);
+    QVERIFY(position.readable && position.present);
+    QVERIFY(std::abs(position.lat - 43.4674483333) < 1e-9);
+    QVERIFY(std::abs(position.lon + 5.1) < 1e-9);
+
+    QVERIFY(bridge->write_exif_data(path, { { "GPS:all", "" } }));
+    QCOMPARE(bridge->read_gps_numbers(path), std::optional<tag_map>(tag_map {}));
+    QVERIFY(!bridge->read_position(path).present);
+
+    QString reason;
+    QVERIFY(!bridge->read_gps_numbers(file("missing.jpg"), &reason));
+    QVERIFY(!reason.isEmpty());
 }
 
 void tst_exiftool::write_refused_by_exiftool()
@@ -355,39 +398,64 @@ void tst_exiftool::line_breaks_never_sent()
     QCOMPARE(at(tags, "FileName"), u("plain.jpg"));
 }
 
-void tst_exiftool::killed_child_does_not_hang()
+void tst_exiftool::dead_child_is_replaced()
 {
     const QString path = file("kill.jpg");
     QVERIFY(test_files::make_image(path));
 
-    const std::set<qint64> before = exiftool_children();
     auto own_bridge = std::make_unique<kal::_exiftool2>();
-    std::set<qint64> mine;
-    for (qint64 pid : exiftool_children())
-        if (!before.count(pid))
-            mine.insert(pid);
-    QCOMPARE(mine.size(), std::size_t(1));
+    const std::vector<qint64> first = own_bridge->child_pids();
+    QCOMPARE(first.size(), std::size_t(1));
     QVERIFY(!own_bridge->read_exif_data(path).empty());
 
-    QCOMPARE(::kill(pid_t(*mine.begin()), SIGKILL), 0);
-    QElapsedTimer timer;
-    timer.start();
-    QVERIFY(own_bridge->read_exif_data(path).empty());
-    QVERIFY(!own_bridge->write_exif_data(path, { { "Artist", "x" } }));
-    QVERIFY(!own_bridge->execute_raw_command(path, QString()));
-    // A hang guard, far above the few milliseconds this takes.
-    QVERIFY2(timer.elapsed() < 20000, "requests to a dead exiftool must not wait");
+    QCOMPARE(::kill(pid_t(first.front()), SIGKILL), 0);
+    QTest::qWait(200);
+    QVERIFY(own_bridge->write_exif_data(path, { { "Artist", "x" } }));
+    QVERIFY(own_bridge->child_pids() != first);
+    QCOMPARE(at(own_bridge->read_exif_data(path), "Artist"), u("x"));
 
-    // The shutdown message tells how the child really ended.
+    // Dead again, and nothing asked of it since: the shutdown message tells
+    // how the child really ended.
+    QCOMPARE(::kill(pid_t(own_bridge->child_pids().front()), SIGKILL), 0);
+    QTest::qWait(200);
     captured_output output;
     own_bridge.reset();
     QVERIFY2(output.str().contains(QStringLiteral("It exited with code %1 and status is %2")
                                        .arg(SIGKILL)
                                        .arg(int(QProcess::CrashExit))),
         qPrintable(output.str()));
+}
 
-    // The shared bridge has its own child and goes on working.
-    QVERIFY(!bridge->read_exif_data(path).empty());
+void tst_exiftool::unanswered_requests_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("child stalls") << "stall" << "ExifTool did not answer";
+    QTest::newRow("child dies") << "die" << "stopped before it answered";
+}
+
+void tst_exiftool::unanswered_requests()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, reason);
+    const QString path = file("standin.jpg");
+    QVERIFY(test_files::make_image(path));
+
+    const int saved = kal::exiftool_child::answer_timeout_msecs;
+    kal::exiftool_child::answer_timeout_msecs = 1000;
+    kal::_exiftool2 standin(QStringLiteral(EXIFTOOL_STANDIN), { mode });
+    QElapsedTimer timer;
+    timer.start();
+    const kal::write_result result = standin.write(path, { { "Artist", "x" } });
+    QVERIFY(!result.ok);
+    QVERIFY2(result.reason.contains(reason), qPrintable(result.reason));
+    QVERIFY2(timer.elapsed() < 10000, "an unanswered request must be given up");
+    // The next request gets a new child, which fails the same way, but the
+    // restarts stop after a few.
+    for (int i = 0; i < 6; ++i)
+        QVERIFY(!standin.read_exif_data(path).size());
+    kal::exiftool_child::answer_timeout_msecs = saved;
+    QVERIFY(!standin.running());
 }
 
 QTEST_GUILESS_MAIN(tst_exiftool)
