@@ -40,6 +40,12 @@ targets=(
     "images/button_settings_small.svg images/button_settings_small.png    27  27"
     "images/button_info_small.svg     images/button_info_small.png        27  27"
     "images/button_help_small.svg     images/button_help_small.png        27  27"
+    "images/button_map_small.svg      images/button_map_small.png         27  27"
+    "images/button_load_gpx.svg       images/button_load_gpx.png          24  24"
+    "images/button_camera_clock.svg   images/button_camera_clock.png      24  24"
+    "images/marker_own.svg            images/marker_own.png               16  16"
+    "images/marker_proposed.svg       images/marker_proposed.png          16  16"
+    "images/marker_set.svg            images/marker_set.png               16  16"
 
     "gui/radio/unchecked.svg          gui/radio/unchecked.png             13  13"
     "gui/radio/checked.svg            gui/radio/checked.png               13  13"

@@ -2,6 +2,7 @@
 
 #include "app/drop_files_widget.h"
 #include "dialogs/datetime_format_selector.h"
+#include "dialogs/dialog_camera_clock.h"
 #include "dialogs/dialog_3rd_part_lib_info.h"
 #include "dialogs/dialog_about.h"
 #include "dialogs/dialog_settings.h"
@@ -10,6 +11,7 @@
 #include "exif/exiftool.h"
 #include "exif/exiftool_data.h"
 #include "geo/gps_pos.h"
+#include "geo/gps_track.h"
 #include "geo/gpx_parser.h"
 #include "geo/number_validator.h"
 #include "model/table_data_model.h"
@@ -164,6 +166,8 @@ MainWindow::MainWindow(QWidget* parent)
         { button_load_gpx, "button_load_gpx" },
         { lineedit_gpx_file, "lineedit_gpx_file" },
         { checkbox_use_gpx, "checkbox_use_gpx" },
+        { button_camera_clock, "button_camera_clock" },
+        { label_camera_clock, "label_camera_clock" },
         { label_delete_gps, "label_delete_gps" },
         { table_view, "table_view" },
         { drop_widget, "drop_widget" },
@@ -326,16 +330,19 @@ void MainWindow::build_right_panel()
     radio_group->addButton(radio_gps_set);
     lineedit_lat = new kal::lineedit(nullptr);
     lineedit_lon = new kal::lineedit(nullptr);
-    // The track controls have no place in the window yet; they live hidden.
-    radio_gps_gpx = new kal::radio(this);
+    radio_gps_gpx
+        = with_tool_tip(new kal::radio(nullptr), tr("Take the positions from a GPS track (.gpx file)"));
     radio_group->addButton(radio_gps_gpx);
-    button_load_gpx = new kal::button(this, QRect());
-    lineedit_gpx_file = new kal::lineedit(this);
+    button_load_gpx = make_image_button(tr("Load a GPS track (.gpx file)"),
+        "QPushButton{background-image: url(:/images/button_load_gpx.png);border:none;}");
+    lineedit_gpx_file = with_tool_tip(new kal::lineedit(nullptr), tr("The GPS track the positions come from"));
     lineedit_gpx_file->setReadOnly(true);
-    checkbox_use_gpx = new kal::checkbox(tr("Use .gpx instead of photo with geotag"), this, false);
-    for (QWidget* w : std::initializer_list<QWidget*> {
-             radio_gps_gpx, button_load_gpx, lineedit_gpx_file, checkbox_use_gpx })
-        w->hide();
+    lineedit_gpx_file->setPlaceholderText(tr("No track loaded"));
+    checkbox_use_gpx = with_tool_tip(new kal::checkbox(tr("Use .gpx instead of photo with geotag"), nullptr, false),
+        tr("Photos that already have a position get the track's position too"));
+    button_camera_clock = make_image_button(tr("Set the time zone and the clock offset of the camera"),
+        "QPushButton{background-image: url(:/images/button_camera_clock.png);border:none;}");
+    label_camera_clock = new kal::clickable_label(QString(), true, nullptr);
     label_delete_gps = new kal::clickable_label(tr("Remove GPS data from all files"), true, nullptr);
     label_delete_gps->setFont(underlined);
 
@@ -360,19 +367,37 @@ void MainWindow::build_right_panel()
         prop::style_sheet(hint_style));
     set_row_height(layout_set_position, 45);
 
+    // The track row: the radio in the column of the position radio, the
+    // track file, the switch for photos with a position, the camera clock.
     layout_gpx = new ktk::qt::layout(3, false);
+    layout_gpx->add(radio_gps_gpx, prop::size(13, 13));
+    set_column_width(layout_gpx, 13);
+    layout_gpx->add(button_load_gpx, prop::size(24, 24), prop::margin_left(20));
+    set_column_width(layout_gpx, 20 + 24);
+    layout_gpx->add(lineedit_gpx_file, prop::height(20), prop::margin_left(6));
+    set_row_height(layout_gpx, 28);
+
+    layout_gpx->add(new QWidget);
+    layout_gpx->add(checkbox_use_gpx, prop::column_span(2), prop::height(16), prop::margin_left(20));
+    set_row_height(layout_gpx, 24);
+
+    layout_gpx->add(new QWidget);
+    layout_gpx->add(button_camera_clock, prop::size(24, 24), prop::margin_left(20));
+    layout_gpx->add(label_camera_clock, prop::height(20), prop::margin_left(6));
+    set_row_height(layout_gpx, 28);
 
     layout_sync_right = new ktk::qt::layout(1, false);
     layout_sync_right->add(new QWidget);
+    set_row_height(layout_sync_right, 22);
     layout_sync_right->add(layout_set_position, prop::margin_left(20), prop::margin_right(20));
     set_row_height(layout_sync_right, 20 + 25 + 45);
     layout_sync_right->add(layout_gpx, prop::margin_left(20), prop::margin_right(20));
+    set_row_height(layout_sync_right, 28 + 24 + 28);
     // At least 220 wide, and never narrower than its text.
     const int label_width
         = std::max(220, QFontMetrics(underlined).horizontalAdvance(label_delete_gps->text()) + 4);
     layout_sync_right->add(label_delete_gps, prop::height(20), prop::width(label_width),
         prop::margin_bottom(50), prop::margin_top(-1), prop::margin_left(20));
-    set_row_height(layout_sync_right, 20 + 50);
 
     layout_main->add(layout_sync_right, prop::height(300), prop::background_style_sheet(panel_background));
 }
@@ -466,6 +491,9 @@ void MainWindow::connect_signals()
     connect(lineedit_lat, &QLineEdit::textChanged, this, &MainWindow::on_lat_lon_text_changed);
     connect(lineedit_lon, &QLineEdit::textChanged, this, &MainWindow::on_lat_lon_text_changed);
     connect(lineedit_max_timedelta, &QLineEdit::textChanged, this, &MainWindow::on_max_timedelta_changed);
+    connect(checkbox_use_gpx, &QAbstractButton::toggled, this, &MainWindow::on_checkbox_use_gpx_toggled);
+    connect(button_camera_clock, &QAbstractButton::clicked, this, [this] { on_button_camera_clock_clicked(); });
+    connect(label_camera_clock, &kal::clickable_label::clicked, this, &MainWindow::on_button_camera_clock_clicked);
 }
 
 void MainWindow::create_shortcuts()
@@ -512,6 +540,13 @@ void MainWindow::load_application_settings()
     }
     table_model->gps_sync_order_changed(sync_order);
     table_model->gps_datetime_format_changed(settings_dialog->selector()->get_datetime_format());
+    lineedit_max_timedelta->setPlaceholderText(sync_order == 4 ? QStringLiteral("30") : QString());
+
+    // A zone or offset this program cannot read counts as unset.
+    camera = camera_clock::from_zone_text(settings.value("camera_time_zone").toString()).value_or(camera_clock());
+    camera.clock_offset = camera_clock::parse_offset(settings.value("camera_clock_offset").toString()).value_or(0);
+    table_model->camera_clock_changed(camera);
+    show_camera_clock();
 }
 
 void MainWindow::save_application_settings()
@@ -520,6 +555,8 @@ void MainWindow::save_application_settings()
     settings.setValue("last_image_load_path", last_image_load_path);
     settings.setValue("last_gpx_load_path", last_gpx_load_path);
     settings.setValue("sync_order", sync_order);
+    settings.setValue("camera_time_zone", camera.zone_text());
+    settings.setValue("camera_clock_offset", camera_clock::format_offset(camera.clock_offset));
 }
 
 bool MainWindow::event(QEvent* e)
@@ -615,31 +652,137 @@ void MainWindow::on_button_load_gpx_clicked()
     save_application_settings();
 
     const gpx_parser parser(file);
+    const QString file_name = QFileInfo(file).fileName();
+    if (!parser.error.isEmpty()) {
+        kal::message_box::warning(
+            this, tr("Erro"), parser.describe(file_name), QMessageBox::Ok, QMessageBox::NoButton);
+        return;
+    }
     if (parser.tracks.isEmpty()) {
         kal::message_box::warning(this, tr("Erro"),
             tr("It looks like there are no tracks in the selected gpx file. Please select a different one."),
             QMessageBox::Ok, QMessageBox::NoButton);
         return;
     }
-    track_data chosen;
+    QList<track_data> chosen;
+    QString name;
     if (parser.tracks.size() == 1) {
-        chosen = parser.tracks.first();
+        chosen = parser.tracks;
+        name = parser.tracks.first().name;
     } else {
         QStringList entries;
-        for (const track_data& track : parser.tracks)
+        int all_points = 0;
+        for (const track_data& track : parser.tracks) {
             entries << tr("%1 (%2 Points)").arg(track.name).arg(track.points.size());
+            all_points += track.points.size();
+        }
+        entries << tr("All tracks (%1 Points)").arg(all_points);
         bool ok = false;
         const QString entry = kal::input_dialog::get_item(this, tr("Select track"),
             tr("There are multiple tracks inside the selected gpx file. Please select one."), entries, 0,
             false, &ok);
-        if (ok) {
-            const int index = entries.indexOf(entry);
-            if (index >= 0)
-                chosen = parser.tracks.at(index);
+        const int index = ok ? entries.indexOf(entry) : -1;
+        if (index < 0)
+            return;
+        if (index == parser.tracks.size()) {
+            chosen = parser.tracks;
+            name = tr("All tracks");
+        } else {
+            chosen = { parser.tracks.at(index) };
+            name = parser.tracks.at(index).name;
         }
     }
-    // Nothing takes a track yet; the choice ends here.
-    Q_UNUSED(chosen);
+
+    // Points the table cannot use are named once, with what is left of them.
+    const gps_track usable(chosen);
+    if (usable.empty() || usable.left_out() > 0) {
+        QString text = parser.describe(file_name);
+        if (text.isEmpty())
+            text = tr("The GPX file \"%1\" holds points that cannot be used.").arg(file_name);
+        text += QStringLiteral("\n\n")
+            + (usable.empty() ? tr("None of the chosen points can be used; the track was not loaded.")
+                              : tr("%1 of the chosen points are used; the others are left out.")
+                                    .arg(usable.points().size()));
+        kal::message_box::warning(this, tr("Erro"), text, QMessageBox::Ok, QMessageBox::NoButton);
+        if (usable.empty())
+            return;
+    }
+    use_tracks(chosen, name);
+}
+
+void MainWindow::use_tracks(const QList<track_data>& tracks, const QString& name)
+{
+    chosen_tracks = tracks;
+    chosen_track_name = name;
+    table_model->gps_track_changed(tracks);
+    show_track();
+    radio_gps_gpx->setChecked(true);
+    if (sync_order != 4)
+        set_sync_order(4);
+}
+
+void MainWindow::show_track()
+{
+    const gps_track& track = table_model->track();
+    if (track.empty()) {
+        lineedit_gpx_file->clear();
+        return;
+    }
+    const QString format = settings_dialog->selector()->get_datetime_format();
+    const auto utc_text = [&format](qint64 msecs) {
+        return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC).toString(format);
+    };
+    const int count = int(track.points().size());
+    const QString points = count == 1 ? tr("1 point") : tr("%1 points").arg(count);
+    const QString text = tr("%1: %2, %3 to %4 UTC")
+                             .arg(chosen_track_name, points, utc_text(track.points().front().msecs),
+                                 utc_text(track.points().back().msecs));
+    lineedit_gpx_file->setText(text);
+    lineedit_gpx_file->setCursorPosition(0);
+    lineedit_gpx_file->setToolTip(text);
+}
+
+void MainWindow::on_checkbox_use_gpx_toggled(bool checked)
+{
+    table_model->gps_track_overwrites_changed(checked);
+}
+
+void MainWindow::show_camera_clock()
+{
+    const QString text = tr("Camera: %1, %2")
+                             .arg(camera.zone_display(), camera_clock::format_offset(camera.clock_offset));
+    label_camera_clock->setText(text);
+    label_camera_clock->setToolTip(
+        tr("The camera clock was set to %1 and ran %2 ahead of the true time. Click to change.")
+            .arg(camera.zone_display(), camera_clock::format_offset(camera.clock_offset)));
+}
+
+void MainWindow::set_camera_clock(const camera_clock& clock)
+{
+    if (clock == camera)
+        return;
+    camera = clock;
+    save_application_settings();
+    table_model->camera_clock_changed(camera);
+    show_camera_clock();
+}
+
+void MainWindow::on_button_camera_clock_clicked()
+{
+    if (!camera_clock_dialog) {
+        camera_clock_dialog = new dialog_camera_clock(this);
+        connect(camera_clock_dialog, &dialog_camera_clock::clock_changed, this, &MainWindow::set_camera_clock);
+    }
+    QList<dialog_camera_clock::photo> photos;
+    for (int row = 0; row < table_model->rowCount(); ++row) {
+        dialog_camera_clock::photo photo;
+        photo.name = table_model->data(table_model->index(row, 0), Qt::DisplayRole).toString();
+        photo.camera_time = table_model->data(table_model->index(row, 1), Qt::UserRole).toDateTime();
+        photos << photo;
+    }
+    camera_clock_dialog->set_photos(photos);
+    camera_clock_dialog->set_clock(camera);
+    camera_clock_dialog->exec();
 }
 
 void MainWindow::on_button_reset_clicked()
@@ -654,6 +797,7 @@ void MainWindow::on_button_settings_clicked()
 {
     settings_dialog->exec();
     table_model->gps_datetime_format_changed(settings_dialog->selector()->get_datetime_format());
+    show_track();
 }
 
 void MainWindow::on_button_about_clicked()
@@ -748,6 +892,17 @@ MainWindow::tag_map MainWindow::position_tags(const gps_pos& position, bool clea
     tags["GPSLatitudeRef"] = position.lat_ref.toUtf8().toStdString();
     tags["GPSLongitude#"] = position.lon_numerical.toUtf8().toStdString();
     tags["GPSLongitudeRef"] = position.lon_ref.toUtf8().toStdString();
+    bool ok = false;
+    const double altitude = position.altitude.toDouble(&ok);
+    if (ok) {
+        tags["GPSAltitude#"] = QString::number(std::fabs(altitude), 'f', 2).toStdString();
+        tags["GPSAltitudeRef#"] = altitude < 0 ? "1" : "0";
+    }
+    if (position.utc_time.isValid()) {
+        const QDateTime utc = position.utc_time.toUTC();
+        tags["GPSDateStamp"] = utc.toString(QStringLiteral("yyyy:MM:dd")).toStdString();
+        tags["GPSTimeStamp"] = utc.toString(QStringLiteral("hh:mm:ss")).toStdString();
+    }
     if (clear_others) {
         for (const std::string& tag : other_gps_tags())
             tags[tag] = std::string();
@@ -887,6 +1042,8 @@ void MainWindow::set_sync_order(int order)
 {
     table_model->gps_sync_order_changed(order);
     sync_order = order;
+    // A track needs a limit; without one typed, the table uses 30 minutes.
+    lineedit_max_timedelta->setPlaceholderText(order == 4 ? QStringLiteral("30") : QString());
     save_application_settings();
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "geo/camera_clock.h"
+#include "geo/gpx_parser.h"
+
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
@@ -9,9 +12,11 @@
 #include <vector>
 
 class QButtonGroup;
+class QLabel;
 class QProgressDialog;
 class QTableView;
 class QWebView;
+class dialog_camera_clock;
 class dialog_settings;
 struct gps_pos;
 class drop_files_widget;
@@ -62,6 +67,13 @@ public:
     void on_radio_gps_gpx(bool checked);
     void on_lat_lon_text_changed(const QString& text);
     void on_max_timedelta_changed(const QString& text);
+    void on_checkbox_use_gpx_toggled(bool checked);
+    void on_button_camera_clock_clicked();
+    // A new camera clock for the loaded photos: stored, shown, and the
+    // proposals rebuilt.
+    void set_camera_clock(const camera_clock& clock);
+    // Hands the tracks to the table and selects the track mode.
+    void use_tracks(const QList<track_data>& tracks, const QString& name);
 
     tag_map create_undo_info(const QString& path) const;
 
@@ -91,6 +103,8 @@ private:
     // Advances the progress dialog and lets the window repaint; user input waits.
     void step_progress(QProgressDialog* progress, int value);
     void report_failed_writes(const QStringList& failed, const QString& what);
+    void show_track();
+    void show_camera_clock();
 
     kal::button* button_settings = nullptr;
     kal::button* button_about = nullptr;
@@ -111,6 +125,8 @@ private:
     kal::button* button_load_gpx = nullptr;
     kal::lineedit* lineedit_gpx_file = nullptr;
     kal::checkbox* checkbox_use_gpx = nullptr;
+    kal::button* button_camera_clock = nullptr;
+    kal::clickable_label* label_camera_clock = nullptr;
     kal::clickable_label* label_delete_gps = nullptr;
     QTableView* table_view = nullptr;
     table_data_model* table_model = nullptr;
@@ -132,6 +148,11 @@ private:
     QString last_image_load_path;
     QString last_gpx_load_path;
     int sync_order = 2;
+    camera_clock camera;
+    dialog_camera_clock* camera_clock_dialog = nullptr;
+    // The track the table works with, kept to show it again in a new format.
+    QList<track_data> chosen_tracks;
+    QString chosen_track_name;
     // Files that arrive while a load runs (a file-open event delivered between
     // two files) join that load instead of starting one inside it.
     bool loading = false;

@@ -86,6 +86,10 @@ void exif_cache::add(const ktk::string& file)
         = kal::_exiftool2::instance()->read_exif_data(QString::fromUtf8(file.c_str()), false, false);
     raw_tags[file] = tags;
 
+    // The zone the camera recorded with the time; the fallbacks to the file
+    // date below drop it again.
+    const auto offset = tags.find("OffsetTimeOriginal");
+    derived_info[file]["rec_offset"] = offset != tags.end() ? ktk::string(offset->second) : ktk::string();
     const auto date = tags.find("DateTimeOriginal");
     cache_recording_date_time(file, date == tags.end() ? ktk::string() : ktk::string(date->second));
     cache_image_info(file, tags);
@@ -152,6 +156,9 @@ void exif_cache::cache_file_date(const ktk::string& file)
 {
     const QDate date = file_created(file).date();
     derived_map& info = derived_info[file];
+    // A file date is the computer's local time, whatever zone the camera had.
+    if (info.count("rec_offset"))
+        info["rec_offset"] = "";
     // A file that cannot be looked at has no date: no made-up fields.
     if (!date.isValid()) {
         info["rec_year"] = info["rec_month"] = info["rec_day"] = "";

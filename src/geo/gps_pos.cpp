@@ -52,7 +52,8 @@ QString whole_number_text(float v)
 bool gps_pos::operator==(const gps_pos& other) const
 {
     return lat == other.lat && lat_ref == other.lat_ref && lon == other.lon && lon_ref == other.lon_ref
-        && lat_numerical == other.lat_numerical && lon_numerical == other.lon_numerical;
+        && lat_numerical == other.lat_numerical && lon_numerical == other.lon_numerical
+        && altitude == other.altitude && utc_time == other.utc_time;
 }
 
 void register_gps_pos_meta_type()

@@ -2,6 +2,7 @@
 
 #include "toolkit/string.h"
 
+#include <QDateTime>
 #include <QMetaType>
 #include <QString>
 
@@ -16,6 +17,10 @@ struct gps_pos {
     QString lon_ref;
     QString lat_numerical;
     QString lon_numerical;
+    // Only positions taken from a GPS track carry these: the height in
+    // metres (signed, empty when unknown) and the true UTC time of the photo.
+    QString altitude;
+    QDateTime utc_time;
 
     bool operator==(const gps_pos& other) const;
     bool operator!=(const gps_pos& other) const { return !(*this == other); }

@@ -1,6 +1,7 @@
 #include "model/table_data_model.h"
 
 #include "exif/exif_cache.h"
+#include "geo/camera_clock.h"
 
 #include <QFileInfo>
 #include <QSize>
@@ -77,7 +78,7 @@ bool has_gps(const derived_map* entry)
 
 // The six "rec_" keys lie next to each other in the ordered map: one search
 // and a short walk instead of six searches. A missing key counts as 0.
-QDateTime recording_time(const derived_map* entry)
+QDateTime recording_time(const derived_map* entry, std::optional<int>* offset = nullptr)
 {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     if (entry) {
@@ -94,6 +95,8 @@ QDateTime recording_time(const derived_map* entry)
                                                     : nullptr;
             if (field)
                 *field = it->second.to_int(0);
+            else if (offset && !it->second.empty() && !std::strcmp(name, "offset"))
+                *offset = parse_utc_offset(QString::fromUtf8(it->second.c_str()));
         }
     }
     return QDateTime(QDate(year, month, day), QTime(hour, minute, second, 0), Qt::LocalTime);
@@ -156,11 +159,32 @@ std::vector<int> time_order(const std::vector<time_key>& keys, Qt::SortOrder ord
     return rows;
 }
 
+const QString& glyph_track_point()
+{
+    static const QString glyph(QChar(0x2022));
+    return glyph;
+}
+
+const QString& glyph_interpolated()
+{
+    static const QString glyph(QChar(0x2248));
+    return glyph;
+}
+
+constexpr qint64 default_gap_limit_msecs = 30 * 60 * 1000;
+
+QString degrees_text(double value, int decimals)
+{
+    return QString::number(value, 'f', decimals);
+}
+
 } // namespace
 
 struct table_data_model::photo_list {
     std::vector<gps_info> records;
     std::vector<time_key> times;
+    // The zone each photo's own tags give its time, in the track mode only.
+    std::vector<std::optional<int>> offsets;
 };
 
 table_data_model::table_data_model(QObject* parent)
@@ -214,6 +238,10 @@ QVariant table_data_model::data(const QModelIndex& index, int role) const
             return {};
         }
     }
+    if (role == Qt::ToolTipRole && index.column() == 2 && sync_order == 4) {
+        const auto it = cache.find(path);
+        return it == cache.end() ? QVariant() : track_tool_tip(it->second);
+    }
     if (role == Qt::UserRole) {
         switch (index.column()) {
         case 0:
@@ -231,6 +259,27 @@ QVariant table_data_model::data(const QModelIndex& index, int role) const
         }
     }
     return {};
+}
+
+QString table_data_model::track_tool_tip(const gps_info& info)
+{
+    if (info.why == gps_info::missing::no_time)
+        return tr("No recording time: the track cannot place this photo.");
+    if (!info.utc_msecs)
+        return {};
+    QString text = tr("True time (UTC): %1")
+                       .arg(QDateTime::fromMSecsSinceEpoch(*info.utc_msecs, Qt::UTC)
+                                .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    if (info.nearest_point_msecs) {
+        const qint64 seconds = (*info.nearest_point_msecs + 500) / 1000;
+        text += QLatin1Char('\n')
+            + tr("Nearest track point: %1 away").arg(camera_clock::format_offset(seconds).mid(1));
+    } else if (info.why == gps_info::missing::no_track) {
+        text += QLatin1Char('\n') + tr("No track is loaded.");
+    }
+    if (info.why == gps_info::missing::too_far)
+        text += QLatin1Char('\n') + tr("Farther from the track than the time limit allows.");
+    return text;
 }
 
 QVariant table_data_model::headerData(int section, Qt::Orientation orientation, int role) const
@@ -389,12 +438,15 @@ table_data_model::photo_list table_data_model::collect() const
     photo_list photos;
     photos.records.resize(std::size_t(n));
     photos.times.resize(std::size_t(n));
+    const bool want_offsets = sync_order == 4;
+    if (want_offsets)
+        photos.offsets.resize(std::size_t(n));
     for (const int i : by_path) {
         key.assign(path_of(i));
         const derived_map* entry = derived_entry(meta, key);
         gps_info& info = photos.records[i];
         info.file = files.at(i);
-        info.recording_time = recording_time(entry);
+        info.recording_time = recording_time(entry, want_offsets ? &photos.offsets[i] : nullptr);
         if (has_gps(entry)) {
             info.marker = glyph_check();
             info.pos.lat = text_of(*entry, "gps_lat");
@@ -405,6 +457,7 @@ table_data_model::photo_list table_data_model::collect() const
             info.pos.lon_numerical = info.pos.lon;
             info.label = text_of(*entry, "gps_numerical");
             info.own_gps = true;
+            info.how = gps_info::origin::own;
         }
         photos.times[i] = time_key(info.recording_time);
     }
@@ -438,15 +491,18 @@ void table_data_model::assign(photo_list& photos)
     const auto within = [&](int source, int photo) {
         return !max_time_difference_enabled || distance(keys[source], keys[photo]) <= limit;
     };
-    const auto unassigned = [this](gps_info& info) {
+    const auto unassigned = [this](gps_info& info, gps_info::missing why) {
         info.marker = QStringLiteral("?");
         info.label = QStringLiteral("-");
+        info.why = why;
         all_assigned = false;
     };
-    const auto propose = [&list](gps_info& info, int source, const QString& marker) {
+    const auto propose = [&list](gps_info& info, int source, const QString& marker, gps_info::origin how) {
         info.marker = marker;
         info.pos = list[source].pos;
         info.label = list[source].label;
+        info.how = how;
+        info.source_file = list[source].file;
     };
 
     switch (sync_order) {
@@ -460,10 +516,14 @@ void table_data_model::assign(photo_list& photos)
             gps_info& info = list[i];
             if (info.own_gps)
                 last_source = i;
-            else if (last_source < 0 || !within(last_source, i))
-                unassigned(info);
+            else if (last_source < 0)
+                unassigned(info, gps_info::missing::no_source);
+            else if (!within(last_source, i))
+                unassigned(info, gps_info::missing::too_far);
+            else if (sync_order == 0)
+                propose(info, last_source, prev_marker, gps_info::origin::previous);
             else
-                propose(info, last_source, sync_order == 0 ? prev_marker : next_marker);
+                propose(info, last_source, next_marker, gps_info::origin::next);
         }
         break;
     }
@@ -490,11 +550,13 @@ void table_data_model::assign(photo_list& photos)
             const int later = later_source[k] >= 0 && within(later_source[k], i) ? later_source[k] : -1;
             if (earlier >= 0
                 && (later < 0 || distance(keys[earlier], keys[i]) < distance(keys[later], keys[i])))
-                propose(info, earlier, prev_marker);
+                propose(info, earlier, prev_marker, gps_info::origin::previous);
             else if (later >= 0)
-                propose(info, later, next_marker);
+                propose(info, later, next_marker, gps_info::origin::next);
             else
-                unassigned(info);
+                unassigned(info,
+                    earlier_source >= 0 || later_source[k] >= 0 ? gps_info::missing::too_far
+                                                                : gps_info::missing::no_source);
         }
         break;
     }
@@ -510,9 +572,13 @@ void table_data_model::assign(photo_list& photos)
             info.marker = QStringLiteral("=");
             info.pos = fixed_pos;
             info.label = label;
+            info.how = gps_info::origin::typed;
         }
         break;
     }
+    case 4:
+        assign_from_track(photos);
+        break;
     default:
         std::cerr << "Unknown sync_order " << sync_order << std::endl;
         break;
@@ -529,6 +595,113 @@ void table_data_model::assign(photo_list& photos)
         std::for_each(list.rbegin(), list.rend(), insert);
     else
         std::for_each(list.begin(), list.end(), insert);
+}
+
+qint64 table_data_model::gap_limit_msecs() const
+{
+    return max_time_difference_enabled ? qint64(max_time_difference) * 60 * 1000 : default_gap_limit_msecs;
+}
+
+void table_data_model::assign_from_track(photo_list& photos)
+{
+    camera_time_converter convert(camera);
+    const qint64 limit = gap_limit_msecs();
+    for (std::size_t i = 0; i < photos.records.size(); ++i) {
+        gps_info& info = photos.records[i];
+        // A photo keeps its own position unless the track is to replace it,
+        // and also where the track has nothing for it: a gap in the track
+        // must not erase a good position.
+        if (info.own_gps && !track_overwrites)
+            continue;
+        const auto keep_or_fail = [this, &info](gps_info::missing why) {
+            if (info.own_gps)
+                return;
+            info.marker = QStringLiteral("?");
+            info.label = QStringLiteral("-");
+            info.why = why;
+            all_assigned = false;
+        };
+        const time_key& key = photos.times[i];
+        const std::optional<qint64> utc = key.valid
+            ? convert.to_utc(QDate::fromJulianDay(key.day), QTime::fromMSecsSinceStartOfDay(key.msec_of_day),
+                photos.offsets[i])
+            : std::nullopt;
+        if (!utc) {
+            keep_or_fail(gps_info::missing::no_time);
+            continue;
+        }
+        info.utc_msecs = utc;
+        if (track_points.empty()) {
+            keep_or_fail(gps_info::missing::no_track);
+            continue;
+        }
+        const track_match match = track_points.match(*utc, limit);
+        info.nearest_point_msecs = match.nearest_msecs;
+        if (match.how == track_match::kind::none) {
+            keep_or_fail(gps_info::missing::too_far);
+            continue;
+        }
+        if (info.own_gps) {
+            info.own_gps = false;
+            overwrites_data = true;
+        }
+        const bool interpolated = match.how == track_match::kind::interpolated;
+        info.how = interpolated ? gps_info::origin::track_interpolated : gps_info::origin::track_point;
+        info.marker = interpolated ? glyph_interpolated() : glyph_track_point();
+        gps_pos pos;
+        pos.lat = degrees_text(match.lat, 6);
+        pos.lon = degrees_text(match.lon, 6);
+        pos.lat_ref = match.lat < 0 ? QStringLiteral("S") : QStringLiteral("N");
+        pos.lon_ref = match.lon < 0 ? QStringLiteral("W") : QStringLiteral("E");
+        // More places than shown: an interpolated position is finer than the
+        // six decimals of a photo's own.
+        pos.lat_numerical = degrees_text(match.lat, 8);
+        pos.lon_numerical = degrees_text(match.lon, 8);
+        if (match.elevation)
+            pos.altitude = QString::number(*match.elevation, 'f', 2);
+        pos.utc_time = QDateTime::fromMSecsSinceEpoch(*utc, Qt::UTC);
+        info.pos = pos;
+        info.label = pos.lat + QStringLiteral(", ") + pos.lon;
+        info.source_file.clear();
+    }
+}
+
+const table_data_model::gps_info* table_data_model::assignment(const QString& path) const
+{
+    const auto it = cache.find(path);
+    return it == cache.end() ? nullptr : &it->second;
+}
+
+std::optional<qint64> table_data_model::utc_msecs(const QString& path) const
+{
+    ktk::string key;
+    utf8_key(path, key);
+    std::optional<int> offset;
+    const QDateTime time = recording_time(derived_entry(*exif_cache::instance(), key), &offset);
+    if (!time.isValid())
+        return std::nullopt;
+    return camera_time_converter(camera).to_utc(time.date(), time.time(), offset);
+}
+
+void table_data_model::gps_track_changed(const QList<track_data>& tracks)
+{
+    track_points = gps_track(tracks);
+    build_cache();
+    emit layoutChanged();
+}
+
+void table_data_model::gps_track_overwrites_changed(bool on)
+{
+    track_overwrites = on;
+    build_cache();
+    emit layoutChanged();
+}
+
+void table_data_model::camera_clock_changed(const camera_clock& clock)
+{
+    camera = clock;
+    build_cache();
+    emit layoutChanged();
 }
 
 bool table_data_model::all_files_assigned() const

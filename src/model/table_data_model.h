@@ -1,6 +1,8 @@
 #pragma once
 
+#include "geo/camera_clock.h"
 #include "geo/gps_pos.h"
+#include "geo/gps_track.h"
 
 #include <QAbstractTableModel>
 #include <QDateTime>
@@ -10,6 +12,7 @@
 #include <QStringList>
 
 #include <map>
+#include <optional>
 
 // The loaded photos, one row per file, and the GPS position proposed for
 // each of them. Everything shown about a photo is read from exif_cache.
@@ -25,6 +28,18 @@ public:
         gps_pos pos;
         QDateTime recording_time;
         bool own_gps = false;
+
+        // Where the position came from, and why there is none.
+        enum class origin { none, own, previous, next, typed, track_point, track_interpolated };
+        enum class missing { none, no_source, too_far, no_time, no_track };
+        origin how = origin::none;
+        missing why = missing::none;
+        // The photo whose position was taken (previous, next).
+        QString source_file;
+        // Track mode: the true UTC instant of the photo, and how far the
+        // nearest track point is from it.
+        std::optional<qint64> utc_msecs;
+        std::optional<qint64> nearest_point_msecs;
     };
 
     explicit table_data_model(QObject* parent = nullptr);
@@ -48,6 +63,17 @@ public:
     bool would_overwrite_data() const;
     bool remove_gps_except_position() const;
 
+    // The assignment of a listed photo, or null before the first rebuild.
+    const gps_info* assignment(const QString& path) const;
+    const gps_track& track() const { return track_points; }
+    const camera_clock& clock() const { return camera; }
+    int mode() const { return sync_order; }
+    // How far a track may reach across time in the track mode.
+    qint64 gap_limit_msecs() const;
+    // The photo's true UTC instant under the camera clock; nothing when its
+    // recording time is invalid.
+    std::optional<qint64> utc_msecs(const QString& path) const;
+
 signals:
     void sort_order_override(int column, Qt::SortOrder order);
 
@@ -56,6 +82,10 @@ public slots:
     void gps_set_pos_changed(gps_pos set_pos);
     void gps_max_time_difference(int minutes);
     void gps_datetime_format_changed(const QString& format);
+    void gps_track_changed(const QList<track_data>& tracks);
+    // With it on, photos with a position of their own take the track's too.
+    void gps_track_overwrites_changed(bool on);
+    void camera_clock_changed(const camera_clock& clock);
 
 protected:
     // Lists a photo whose entry exif_cache already holds, without reading the
@@ -69,6 +99,8 @@ private:
     void append_file(const QString& path, bool notify, bool read);
     photo_list collect() const;
     void assign(photo_list& photos);
+    void assign_from_track(photo_list& photos);
+    static QString track_tool_tip(const gps_info& info);
 
     QStringList files;
     int sort_order = Qt::AscendingOrder;
@@ -83,6 +115,9 @@ private:
     bool max_time_difference_enabled = false;
     int max_time_difference = -1;
     QString datetime_format;
+    gps_track track_points;
+    bool track_overwrites = false;
+    camera_clock camera;
     // The same paths as `files`, so that adding a file need not scan the list.
     QSet<QString> listed;
 };

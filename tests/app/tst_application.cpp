@@ -118,6 +118,12 @@ void tst_application::compiled_in_resources_data()
     QTest::newRow("settings") << ":/images/button_settings_small.png" << QSize(27, 27);
     QTest::newRow("info") << ":/images/button_info_small.png" << QSize(27, 27);
     QTest::newRow("help") << ":/images/button_help_small.png" << QSize(27, 27);
+    QTest::newRow("map") << ":/images/button_map_small.png" << QSize(27, 27);
+    QTest::newRow("load track") << ":/images/button_load_gpx.png" << QSize(24, 24);
+    QTest::newRow("camera clock") << ":/images/button_camera_clock.png" << QSize(24, 24);
+    QTest::newRow("own position marker") << ":/images/marker_own.png" << QSize(16, 16);
+    QTest::newRow("proposed position marker") << ":/images/marker_proposed.png" << QSize(16, 16);
+    QTest::newRow("typed position marker") << ":/images/marker_set.png" << QSize(16, 16);
     for (const char* state : { "unchecked", "checked", "disabled_unchecked", "disabled_checked" }) {
         QTest::newRow(qPrintable(QString("radio ") + state))
             << QString(":/gui/radio/%1.png").arg(state) << QSize(13, 13);

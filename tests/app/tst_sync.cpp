@@ -3,12 +3,15 @@
 // command-line exiftool.
 
 #include "app/mainwindow.h"
+#include "dialogs/dialog_camera_clock.h"
+#include "geo/gpx_parser.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
@@ -248,6 +251,7 @@ private Q_SLOTS:
     void failed_writes_data();
     void failed_writes();
     void sync_without_writes_disables_undo();
+    void sync_from_track();
 
 private:
     QStringList create(const QList<photo>& photos);
@@ -812,6 +816,98 @@ void tst_sync::sync_without_writes_disables_undo()
     QVERIFY(checksums(paths) == bytes_before);
     QCOMPARE(table()->rowCount(), 0);
     QVERIFY(!button("button_undo")->isEnabled());
+}
+
+// The track mode against exiftool's own geotagging of copies of the photos:
+// same positions, altitudes and GPS times.
+void tst_sync::sync_from_track()
+{
+    const QString gpx_path = dir->filePath("track.gpx");
+    QFile gpx(gpx_path);
+    QVERIFY(gpx.open(QIODevice::WriteOnly));
+    gpx.write(R"(<?xml version="1.0"?><gpx version="1.1" xmlns="http://www.topografix.com/GPX/1/1"><trk><trkseg>
+<trkpt lat="48.0" lon="11.0"><ele>500</ele><time>2019-05-01T08:00:00Z</time></trkpt>
+<trkpt lat="48.1" lon="11.2"><ele>520</ele><time>2019-05-01T08:10:00Z</time></trkpt>
+<trkpt lat="48.2" lon="11.1"><ele>480</ele><time>2019-05-01T08:20:00Z</time></trkpt>
+<trkpt lat="48.25" lon="11.3"><ele>-5</ele><time>2019-05-01T08:40:00Z</time></trkpt>
+</trkseg></trk></gpx>)");
+    gpx.close();
+
+    // The camera ran on UTC+2 and a minute ahead; the phone photo says its zone.
+    const QStringList paths = create({
+        { "Zwischen.jpg", "2019:05:01 10:05:30", {} },
+        { "Punkt.png", "2019:05:01 10:11:00", {} },
+        { "Lücke.tif", "2019:05:01 10:31:00", {} },
+        { "Telefon.jpg", "2019:05:01 09:16:00", { "-OffsetTimeOriginal=+01:00" } },
+        { "Eigene.jpg", "2019:05:01 10:06:00", position_tags(-1.5, -2.5) },
+        { "Abends.jpg", "2019:05:01 14:00:00", {} },
+    });
+    QCOMPARE(paths.size(), 6);
+    const QStringList tagged = paths.mid(0, 4);
+    const QStringList kept = paths.mid(4);
+    const auto kept_before = checksums(kept);
+
+    // exiftool geotags copies; geosync is what it adds to photo times.
+    QStringList lines;
+    for (const QString& path : tagged) {
+        const QString zone = path.contains("Telefon") ? "+01:00" : "+02:00";
+        lines << "-q" << "-m" << "-o" << dir->filePath("oracle/") << "-geotag" << gpx_path << "-geosync=-1:00"
+              << "-Geotime<${DateTimeOriginal}" + zone << path << "-execute";
+    }
+    run_exiftool_with_argfile(dir->filePath("oracle.args"), lines);
+    QStringList oracle_paths;
+    for (const QString& path : tagged)
+        oracle_paths << dir->filePath("oracle/" + QFileInfo(path).fileName());
+    const auto oracle = read(oracle_paths);
+
+    load(paths);
+    window->set_camera_clock(*camera_clock::from_zone_text("UTC+02:00"));
+    const gpx_parser parser(gpx_path);
+    window->use_tracks(parser.tracks, "Test");
+    QVERIFY(button("radio_gps_gpx")->isChecked());
+
+    // The offset comes from the photo taken at 08:10 UTC.
+    QTimer::singleShot(0, [this] {
+        auto* dialog = qobject_cast<dialog_camera_clock*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        int index = -1;
+        for (int row = 0; row < table()->rowCount(); ++row) {
+            if (table()->index(row, 0).data().toString() == "Punkt.png")
+                index = row;
+        }
+        dialog->use_photo(index, QDateTime(QDate(2019, 5, 1), QTime(10, 10)));
+        dialog->accept();
+    });
+    button("button_camera_clock")->click();
+    QCOMPARE(QSettings().value("camera_clock_offset").toString(), QString("+00:01:00"));
+
+    box_answerer answerer({ "Continue anyway" });
+    button("button_sync")->click();
+    QCOMPARE(answerer.unexpected, 0);
+    QCOMPARE(answerer.seen.size(), 1);
+    QVERIFY(checksums(kept) == kept_before);
+
+    auto after = read(paths);
+    const QStringList utc_times { "08:04:30", "08:10:00", "08:30:00", "08:15:00" };
+    for (int i = 0; i < tagged.size(); ++i) {
+        const tag_values& ours = after[tagged[i]];
+        const tag_values& theirs = oracle.at(oracle_paths[i]);
+        QVERIFY2(has_position(ours) && has_position(theirs), qPrintable(tagged[i]));
+        for (const char* key : { "Composite:GPSLatitude", "Composite:GPSLongitude" })
+            QVERIFY2(std::fabs(ours[key].toDouble() - theirs[key].toDouble()) < 1e-6,
+                qPrintable(tagged[i] + ' ' + key));
+        QVERIFY2(std::fabs(ours["Composite:GPSAltitude"].toDouble() - theirs["Composite:GPSAltitude"].toDouble())
+                < 0.01,
+            qPrintable(tagged[i]));
+        QCOMPARE(ours["GPS:GPSDateStamp"].toString(), QString("2019:05:01"));
+        QCOMPARE(ours["GPS:GPSTimeStamp"].toString(), utc_times[i]);
+    }
+
+    button("button_undo")->click();
+    after = read(paths);
+    for (const QString& path : tagged)
+        QCOMPARE(gps_keys(after[path]), QStringList());
+    QVERIFY(checksums(kept) == kept_before);
 }
 
 QTEST_MAIN(tst_sync)

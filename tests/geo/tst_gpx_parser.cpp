@@ -59,6 +59,8 @@ private slots:
     void point_fields();
     void unreadable_file_data();
     void unreadable_file();
+    void describe_data();
+    void describe();
 
 private:
     QString write(const QByteArray& content);
@@ -83,52 +85,74 @@ QString tst_gpx_parser::write(const QByteArray& content)
 
 void tst_gpx_parser::tracks_and_messages_data()
 {
-    QTest::addColumn<QString>("body");
+    QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QList<int>>("point_counts");
     QTest::addColumn<QStringList>("output");
+    QTest::addColumn<QStringList>("problems");
 
-    const QString seg = "<trkseg>" + point("1", "2") + point("3", "4") + "</trkseg>";
+    const QString t = "2019-05-01T10:00:00Z";
+    const QString seg = "<trkseg>" + point("1", "2", t) + point("3", "4", t) + "</trkseg>";
     QTest::newRow("unnamed then named")
-        << "<trk>" + seg + "</trk><trk><name>Evening walk</name>" + seg + "</trk>"
+        << gpx("<trk>" + seg + "</trk><trk><name>Evening walk</name>" + seg + "</trk>")
         << QStringList { "Track 1", "Evening walk" } << QList<int> { 2, 2 }
-        << QStringList { "Track is named Track 1", "Track is named Evening walk" };
+        << QStringList { "Track is named Track 1", "Track is named Evening walk" } << QStringList {};
     QTest::newRow("named then unnamed counts both")
-        << "<trk><name>Morning</name></trk><trk></trk>" << QStringList { "Morning", "Track 2" }
-        << QList<int> { 0, 0 } << QStringList { "Track is named Morning", "Track is named Track 2" };
-    QTest::newRow("two segments joined")
-        << "<trk><name>T</name>" + seg + "<extensions/>" + seg + "</trk>" << QStringList { "T" }
-        << QList<int> { 4 } << QStringList { "Track is named T" };
+        << gpx("<trk><name>Morning</name></trk><trk></trk>") << QStringList { "Morning", "Track 2" }
+        << QList<int> { 0, 0 } << QStringList { "Track is named Morning", "Track is named Track 2" }
+        << QStringList { "2 tracks have no points: \"Morning\", \"Track 2\"" };
     QTest::newRow("comment reported, reading goes on")
-        << "<!-- recorded by hand --><trk><name>T</name>" + seg + "</trk>" << QStringList { "T" }
+        << gpx("<!-- recorded by hand --><trk><name>T</name>" + seg + "</trk>") << QStringList { "T" }
         << QList<int> { 2 }
-        << QStringList { "Unknown node type found: 8 node name is: #comment", "Track is named T" };
-    QTest::newRow("waypoints and metadata silent")
-        << "<metadata><name>M</name></metadata><wpt lat=\"1\" lon=\"2\"/><trk><name>T</name></trk>"
-        << QStringList { "T" } << QList<int> { 0 } << QStringList { "Track is named T" };
-    QTest::newRow("routes only") << "<rte><rtept lat=\"1\" lon=\"2\"/></rte><rte/>" << QStringList {}
+        << QStringList { "Unknown node type found: 8 node name is: #comment", "Track is named T" }
+        << QStringList {};
+    QTest::newRow("waypoints and metadata silent, point outside segment ignored")
+        << gpx("<metadata><name>M</name></metadata><wpt lat=\"1\" lon=\"2\"/><trk><name>T</name>"
+               + point("1", "2", t) + "</trk>")
+        << QStringList { "T" } << QList<int> { 0 } << QStringList { "Track is named T" }
+        << QStringList { "track \"T\" has no points" };
+    QTest::newRow("routes only") << gpx("<rte><rtept lat=\"1\" lon=\"2\"/></rte><rte/>") << QStringList {}
                                  << QList<int> {}
-                                 << QStringList { "Unknown element found: rte",
-                                        "Unknown element found: rte" };
+                                 << QStringList { "Unknown element found: rte", "Unknown element found: rte" }
+                                 << QStringList { "the file holds no track" };
     QTest::newRow("nested track not found")
-        << "<extensions><trk><name>Hidden</name></trk></extensions>" << QStringList {} << QList<int> {}
-        << QStringList { "Unknown element found: extensions" };
-    QTest::newRow("prefixed name is another element")
-        << "<gpx:trk xmlns:gpx=\"urn:x\"><name>P</name></gpx:trk>" << QStringList {} << QList<int> {}
-        << QStringList { "Unknown element found: gpx:trk" };
-    QTest::newRow("points outside segments ignored")
-        << "<trk><name>T</name>" + point("1", "2") + "</trk>" << QStringList { "T" } << QList<int> { 0 }
-        << QStringList { "Track is named T" };
+        << gpx("<extensions><trk><name>Hidden</name></trk></extensions>") << QStringList {} << QList<int> {}
+        << QStringList { "Unknown element found: extensions" } << QStringList { "the file holds no track" };
+    QTest::newRow("GPX 1.0 with extras")
+        << QByteArray(
+               "<?xml version=\"1.0\"?><gpx version=\"1.0\" xmlns=\"http://www.topografix.com/GPX/1/0\">"
+               "<trk><name>T</name><desc>d</desc><number>1</number><type>walk</type><cmt>c</cmt>"
+               "<link href=\"x\"/><src>logger</src><extensions><x/></extensions><trkseg><extensions/>"
+               "<trkpt lat=\"1\" lon=\"2\"><ele>3</ele><time>2019-05-01T10:00:00Z</time><desc>d</desc>"
+               "<extensions><speed>1</speed></extensions></trkpt></trkseg></trk></gpx>")
+        << QStringList { "T" } << QList<int> { 1 } << QStringList { "Track is named T" } << QStringList {};
+    QTest::newRow("prefixed namespace")
+        << QByteArray("<gpx:gpx xmlns:gpx=\"http://www.topografix.com/GPX/1/1\"><gpx:metadata/>"
+                      "<gpx:trk><gpx:name>P</gpx:name><gpx:trkseg><gpx:trkpt lat=\"1\" lon=\"2\">"
+                      "<gpx:time>2019-05-01T10:00:00Z</gpx:time></gpx:trkpt></gpx:trkseg></gpx:trk>"
+                      "<gpx:rte/></gpx:gpx>")
+        << QStringList { "P" } << QList<int> { 1 }
+        << QStringList { "Track is named P", "Unknown element found: gpx:rte" } << QStringList {};
+    QTest::newRow("doubtful points") << gpx("<trk><name>T</name><trkseg>" + point("1", "2")
+        + point("1", "2", "May 1st") + point("91", "2", t) + point("1", "nan", t) + point("-90", "180", t)
+        + point(" 48.1 ", "inf", t) + "<trkpt lon=\"2\"><ele>high</ele><time>" + t
+        + "</time></trkpt></trkseg></trk>")
+                                     << QStringList { "T" } << QList<int> { 7 }
+                                     << QStringList { "Track is named T" }
+                                     << QStringList { "2 points without a valid time",
+                                            "4 points whose latitude or longitude is not a number in range",
+                                            "1 point whose elevation is not a number" };
 }
 
 void tst_gpx_parser::tracks_and_messages()
 {
-    QFETCH(QString, body);
+    QFETCH(QByteArray, content);
     QFETCH(QStringList, names);
     QFETCH(QList<int>, point_counts);
     QFETCH(QStringList, output);
+    QFETCH(QStringList, problems);
 
-    const QString path = write(gpx(body));
+    const QString path = write(content);
     stdout_capture capture;
     const gpx_parser parser(path);
     QCOMPARE(capture.lines(), output);
@@ -141,26 +165,27 @@ void tst_gpx_parser::tracks_and_messages()
     }
     QCOMPARE(actual_names, names);
     QCOMPARE(actual_counts, point_counts);
+    QCOMPARE(parser.problems, problems);
+    QCOMPARE(parser.error, QString());
 }
 
 void tst_gpx_parser::points_in_file_order()
 {
-    QString body = "<trk><name>T</name>";
-    for (int s = 0; s < 2; ++s) {
-        body += "<trkseg>";
-        for (int p = 0; p < 3; ++p)
-            body += point(QString::number(s * 3 + p), QString::number(-(s * 3 + p)));
-        body += "</trkseg>";
-    }
-    body += "</trk>";
+    // Two tracks, the first of two segments; each point as "lat lon ele track segment".
+    const QString t = "2019-05-01T10:00:00Z";
+    const QString body = "<trk><trkseg>" + point("0", "-0", t) + point("1", "-1") + "</trkseg><trkseg>"
+        + "<trkpt lat=\"2\" lon=\"-2\"><ele> 12.5 </ele></trkpt>" + "</trkseg></trk>"
+        + "<trk><trkseg><trkpt lat=\"3\" lon=\"-3\"/></trkseg></trk>";
     const gpx_parser parser(write(gpx(body)));
-    QCOMPARE(parser.tracks.size(), 1);
-    const QList<gps_data>& points = parser.tracks.first().points;
-    QCOMPARE(points.size(), 6);
-    for (int i = 0; i < 6; ++i) {
-        QCOMPARE(points[i].latitude, QString::number(i));
-        QCOMPARE(points[i].longitude, QString::number(-i));
+    QStringList points;
+    for (const track_data& track : parser.tracks) {
+        for (const gps_data& p : track.points)
+            points << QString("%1 %2 %3 %4 %5")
+                          .arg(p.latitude, p.longitude, p.elevation)
+                          .arg(p.track)
+                          .arg(p.segment);
     }
+    QCOMPARE(points, QStringList({ "0 -0 500 0 0", "1 -1 500 0 0", "2 -2 12.5 0 1", "3 -3  1 0" }));
 }
 
 void tst_gpx_parser::point_fields_data()
@@ -176,6 +201,10 @@ void tst_gpx_parser::point_fields_data()
                               << "11.5" << utc << int(Qt::UTC);
     QTest::newRow("offset time") << point("48.1", "11.5", "2019-05-01T12:00:00+02:00") << "48.1"
                                  << "11.5" << utc << int(Qt::OffsetFromUTC);
+    QTest::newRow("fractional seconds") << point("1", "2", "2019-05-01T10:00:00.250Z") << "1"
+                                        << "2" << utc.addMSecs(250) << int(Qt::UTC);
+    QTest::newRow("fraction and offset") << point("1", "2", "2019-05-01T12:00:00.5+02:00") << "1"
+                                         << "2" << utc.addMSecs(500) << int(Qt::OffsetFromUTC);
     QTest::newRow("local time") << point("1", "2", "2019-05-01T10:00:00") << "1"
                                 << "2" << QDateTime(QDate(2019, 5, 1), QTime(10, 0), Qt::LocalTime)
                                 << int(Qt::LocalTime);
@@ -206,7 +235,7 @@ void tst_gpx_parser::point_fields()
     QCOMPARE(p.longitude, longitude);
     QCOMPARE(p.time.isValid(), time.isValid());
     if (time.isValid()) {
-        QCOMPARE(p.time, time);
+        QCOMPARE(p.time.toMSecsSinceEpoch(), time.toMSecsSinceEpoch());
         QCOMPARE(int(p.time.timeSpec()), time_spec);
     }
 }
@@ -215,21 +244,52 @@ void tst_gpx_parser::unreadable_file_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("exists");
+    QTest::addColumn<QString>("error");
 
-    QTest::newRow("missing file") << QByteArray() << false;
-    QTest::newRow("not well-formed") << QByteArray("<gpx><trk><name>T</name></gpx>") << true;
-    QTest::newRow("truncated") << gpx("<trk><name>T</name></trk>").left(60) << true;
+    QTest::newRow("missing file") << QByteArray() << false << "^cannot be opened: No such file or directory$";
+    const QString not_gpx = "^is not a GPX file: .+ \\(line \\d+, column \\d+\\)$";
+    QTest::newRow("not well-formed") << QByteArray("<gpx><trk><name>T</name></gpx>") << true << not_gpx;
+    QTest::newRow("truncated") << gpx("<trk><name>T</name></trk>").left(60) << true << not_gpx;
+    QTest::newRow("empty") << QByteArray() << true << not_gpx;
 }
 
 void tst_gpx_parser::unreadable_file()
 {
     QFETCH(QByteArray, content);
     QFETCH(bool, exists);
+    QFETCH(QString, error);
     const QString path = exists ? write(content) : dir_.filePath("absent.gpx");
     stdout_capture capture;
     const gpx_parser parser(path);
     QVERIFY(parser.tracks.isEmpty());
+    QVERIFY(parser.problems.isEmpty());
     QCOMPARE(capture.lines(), QStringList());
+    QVERIFY2(QRegularExpression(error).match(parser.error).hasMatch(), qPrintable(parser.error));
+    QCOMPARE(parser.describe("walk.gpx"), "The GPX file \"walk.gpx\" " + parser.error);
+}
+
+void tst_gpx_parser::describe_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("nothing to say") << "<trk><trkseg>" + point("1", "2", "2019-05-01T10:00:00Z")
+            + "</trkseg></trk>"
+                                    << "";
+    QTest::newRow("doubtful points") << "<trk><trkseg>" + point("1", "2") + point("1", "2") + point("x", "2")
+            + "</trkseg></trk>"
+                                     << "The GPX file \"walk.gpx\" holds points that cannot be used:\n"
+                                        "- 3 points without a valid time\n"
+                                        "- 1 point whose latitude or longitude is not a number in range";
+    QTest::newRow("no track") << ""
+                              << "The GPX file \"walk.gpx\" holds no track.";
+}
+
+void tst_gpx_parser::describe()
+{
+    QFETCH(QString, body);
+    QFETCH(QString, text);
+    QCOMPARE(gpx_parser(write(gpx(body))).describe("walk.gpx"), text);
 }
 
 QTEST_GUILESS_MAIN(tst_gpx_parser)

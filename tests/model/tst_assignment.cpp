@@ -117,6 +117,9 @@ private slots:
     void unknown_mode_data();
     void unknown_mode();
 
+    void track_mode_data();
+    void track_mode();
+
     void slots_rebuild_in_every_mode();
     void slot_signals();
 
@@ -338,7 +341,7 @@ void tst_assignment::set_position()
 void tst_assignment::unknown_mode_data()
 {
     QTest::addColumn<int>("mode");
-    QTest::newRow("track mode 4") << 4;
+    QTest::newRow("mode 5") << 5;
     QTest::newRow("mode 7") << 7;
     QTest::newRow("mode -1") << -1;
 }
@@ -369,6 +372,115 @@ void tst_assignment::unknown_mode()
     QVERIFY(model->all_files_assigned());
     QVERIFY(!model->would_overwrite_data());
     QVERIFY(!model->remove_gps_except_position());
+}
+
+// "<1" own position kept, "pt 2.000000" a track point, "ip 1.500000" an
+// interpolated position (the latitude shown), "?" none.
+QString track_outcome(const table_data_model& model, const QString& path)
+{
+    const int row = row_of(model, path);
+    const QString text = model.data(model.index(row, 2)).toString();
+    const QString marker = text.section(QStringLiteral("  "), 0, 0);
+    const QVariant pos = model.data(model.index(row, 2), Qt::UserRole);
+    if (marker == QString(QChar(0x2190)))
+        return pos.isValid() ? QStringLiteral("bad own") : QStringLiteral("<") + text.mid(3).section('.', 0, 0);
+    if (marker == QLatin1String("?"))
+        return pos.value<gps_pos>() == gps_pos() ? QStringLiteral("?") : QStringLiteral("bad none");
+    const gps_pos p = pos.value<gps_pos>();
+    if (!p.utc_time.isValid() || text.mid(3) != p.lat + QStringLiteral(", ") + p.lon)
+        return QStringLiteral("bad track position: ") + text;
+    const QString kind = marker == QString(QChar(0x2248)) ? QStringLiteral("ip")
+        : marker == QString(QChar(0x2022))                ? QStringLiteral("pt")
+                                                          : QStringLiteral("bad marker");
+    return kind + QLatin1Char(' ') + p.lat;
+}
+
+void tst_assignment::track_mode_data()
+{
+    QTest::addColumn<QString>("photos"); // as put_photos, "z+01:00" for the photo's own zone
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<qint64>("clock_offset");
+    QTest::addColumn<bool>("overwrite");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("zone +02:00, interpolated") << "10:05:00" << "+02:00" << qint64(0) << false << -1
+                                               << "ip 1.500000";
+    QTest::newRow("photo's own zone wins") << "09:05:00 z+01:00" << "+02:00" << qint64(0) << false << -1
+                                           << "ip 1.500000";
+    QTest::newRow("camera 5 min ahead") << "10:10:00" << "+02:00" << qint64(300) << false << -1
+                                        << "ip 1.500000";
+    QTest::newRow("exact point") << "10:10:00" << "+02:00" << qint64(0) << false << -1 << "pt 2.000000";
+    QTest::newRow("across segments within the 30 min default")
+        << "10:35:00" << "+02:00" << qint64(0) << false << -1 << "pt 5.000000";
+    QTest::newRow("typed limit below the gap") << "10:35:00" << "+02:00" << qint64(0) << false << 20 << "?";
+    QTest::newRow("own position kept") << "10:05:00 @1" << "+02:00" << qint64(0) << false << -1 << "<1";
+    QTest::newRow("own position replaced when asked")
+        << "10:05:00 @1" << "+02:00" << qint64(0) << true << -1 << "ip 1.500000";
+    QTest::newRow("own position kept where the track has nothing")
+        << "14:00:00 @1" << "+02:00" << qint64(0) << true << -1 << "<1";
+    QTest::newRow("no recording time") << "-" << "+02:00" << qint64(0) << false << -1 << "?";
+}
+
+void tst_assignment::track_mode()
+{
+    QFETCH(QString, photos);
+    QFETCH(QString, zone);
+    QFETCH(qint64, clock_offset);
+    QFETCH(bool, overwrite);
+    QFETCH(int, limit);
+    QFETCH(QString, expected);
+
+    QStringList plain;
+    QStringList zones;
+    for (const QString& photo : photos.split(';')) {
+        const int z = photo.indexOf(QStringLiteral(" z"));
+        plain << (z < 0 ? photo : photo.left(z));
+        zones << (z < 0 ? QString() : photo.mid(z + 2));
+    }
+    paths = put_photos(plain.join(';'));
+    for (int i = 0; i < paths.size(); ++i)
+        exif_cache::instance()->derived_info[utf8_key(paths[i])]["rec_offset"] = zones[i].toStdString();
+
+    const auto point = [](const char* time, const char* lat, const char* lon, int segment) {
+        gps_data p;
+        p.time = QDateTime::fromString(QString::fromLatin1(time), Qt::ISODate);
+        p.latitude = QString::fromLatin1(lat);
+        p.longitude = QString::fromLatin1(lon);
+        p.segment = segment;
+        return p;
+    };
+    track_data track;
+    track.points << point("2019-05-01T08:00:00Z", "1.0", "10.0", 0)
+                 << point("2019-05-01T08:10:00Z", "2.0", "11.0", 0)
+                 << point("2019-05-01T09:00:00Z", "5.0", "15.0", 1);
+    camera_clock clock = camera_clock::from_zone_text(zone).value();
+    clock.clock_offset = clock_offset;
+
+    for (const QString& path : paths)
+        model->add_cached_file(path, true);
+    stream_capture out(1);
+    model->gps_max_time_difference(limit);
+    model->camera_clock_changed(clock);
+    model->gps_track_overwrites_changed(overwrite);
+    model->gps_track_changed({ track });
+    model->gps_sync_order_changed(4);
+
+    QStringList outcomes;
+    for (const QString& path : paths)
+        outcomes << track_outcome(*model, path);
+    QCOMPARE(outcomes.join(' '), expected);
+    QCOMPARE(model->all_files_assigned(), !expected.contains('?'));
+    QCOMPARE(model->would_overwrite_data(), overwrite && expected.startsWith(QLatin1String("ip")));
+    QVERIFY(!model->remove_gps_except_position());
+    if (expected.startsWith(QLatin1String("ip 1.5"))) {
+        const QString tip = model->data(model->index(0, 2), Qt::ToolTipRole).toString();
+        QVERIFY2(tip.contains(QStringLiteral("2019-05-01 08:05:00")), qPrintable(tip));
+    }
+
+    // Without a track nothing is proposed, and nothing is lost either.
+    model->gps_track_changed({});
+    QCOMPARE(model->all_files_assigned(), photos.contains('@'));
 }
 
 void tst_assignment::slots_rebuild_in_every_mode()
