@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -230,6 +231,26 @@ struct bench_case {
     bool with_gps;
 };
 
+// A track of `count` points every 45 s from the first photo on, in a few
+// segments, wandering around the photos' area.
+QList<track_data> make_track(int count)
+{
+    track_data track;
+    track.name = QStringLiteral("Logger");
+    track.points.reserve(count);
+    const QDateTime start(QDate(2019, 3, 1), QTime(8, 0), Qt::UTC);
+    for (int i = 0; i < count; ++i) {
+        gps_data point;
+        point.latitude = QString::number(48.1 + 0.3 * std::sin(i / 5000.0), 'f', 7);
+        point.longitude = QString::number(11.5 + 0.3 * std::cos(i / 7000.0), 'f', 7);
+        point.elevation = QString::number(500 + (i % 300));
+        point.time = start.addSecs(qint64(i) * 45);
+        point.segment = i / 20000;
+        track.points.append(point);
+    }
+    return { track };
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -260,7 +281,9 @@ int main(int argc, char** argv)
         { "mode 2 closest", 2, true },
         { "mode 3 set position", 3, true },
         { "mode 2, no photo with GPS", 2, false },
+        { "mode 4 track, 100000 points", 4, false },
     };
+    const QList<track_data> track = make_track(100000);
 
     gps_pos fixed;
     fixed.lat = QStringLiteral("48°30'0\"");
@@ -294,6 +317,8 @@ int main(int argc, char** argv)
                 close(null_fd);
                 model.gps_max_time_difference(60);
                 model.gps_set_pos_changed(fixed);
+                if (c.mode == 4)
+                    model.gps_track_changed(track);
                 model.gps_sync_order_changed(c.mode);
                 const auto reload = [&] {
                     model.clear();

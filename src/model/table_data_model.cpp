@@ -332,10 +332,13 @@ void table_data_model::sort(int column, Qt::SortOrder order)
     sorted.reserve(files.size());
     reordered.records.reserve(rows.size());
     reordered.times.reserve(rows.size());
+    reordered.offsets.reserve(photos.offsets.size());
     for (const int row : rows) {
         sorted.append(files.at(row));
         reordered.records.push_back(std::move(photos.records[row]));
         reordered.times.push_back(photos.times[row]);
+        if (!photos.offsets.empty())
+            reordered.offsets.push_back(photos.offsets[row]);
     }
     const QModelIndexList moved = persistentIndexList();
     if (!moved.isEmpty()) {
