@@ -60,21 +60,6 @@ const QString panel_background = "background-color: rgb(47,47,47); border-style:
 
 const QString hint_style = "color: rgb(99,99,99);";
 
-// The GPS tags a typed position clears: all restored ones but the position itself.
-const std::vector<std::string>& other_gps_tags()
-{
-    static const std::vector<std::string> tags = [] {
-        std::vector<std::string> result;
-        for (const std::string& tag : MainWindow::undo_tags()) {
-            if (tag != "GPSLatitude" && tag != "GPSLatitudeRef" && tag != "GPSLongitude"
-                && tag != "GPSLongitudeRef" && tag != "GPSVersionID")
-                result.push_back(tag);
-        }
-        return result;
-    }();
-    return tags;
-}
-
 kal::button* make_image_button(const QString& tool_tip, const QString& image_rule)
 {
     auto* button = new kal::button(nullptr, QRect());
@@ -145,6 +130,10 @@ MainWindow::MainWindow(QWidget* parent)
     create_shortcuts();
     load_application_settings();
     table_model->resort();
+
+    // A journal left by an earlier run can still be undone.
+    jobs = std::make_unique<photo_jobs>();
+    button_undo->setEnabled(jobs->journal().exists());
 
     // Named after their members, so they can be found from outside.
     const std::pair<QObject*, const char*> named[] = {
@@ -606,15 +595,9 @@ void MainWindow::load_files(QStringList files)
         progress_load->setValue(0);
         QCoreApplication::processEvents();
 
-        int count = 0;
-        for (const QString& file : files) {
-            const std::string suffix = QFileInfo(file).suffix().toLower().toStdString();
-            if (kal::exiftool_data::writable_file_extensions.count(suffix)) {
-                table_model->add_file(file, true);
-                read_any = true;
-            }
-            step_progress(progress_load, ++count);
-        }
+        const int before = table_model->rowCount();
+        jobs->load(files, *table_model, [this](int done, int) { step_progress(progress_load, done); });
+        read_any = read_any || table_model->rowCount() > before;
         files = std::exchange(queued_files, QStringList());
     } while (!files.isEmpty());
     // With nothing to load the value never passes its start, and the dialog
@@ -846,100 +829,41 @@ void MainWindow::on_button_help_clicked()
         help_window->show();
 }
 
-const std::vector<std::string>& MainWindow::undo_tags()
+void MainWindow::report_failed_writes(const photo_jobs::result& result, const QString& what)
 {
-    static const std::vector<std::string> tags = {
-        "GPSAltitude",
-        "GPSAltitudeRef",
-        "GPSAreaInformation",
-        "GPSDOP",
-        "GPSDateStamp",
-        "GPSDestBearing",
-        "GPSDestBearingRef",
-        "GPSDestDistance",
-        "GPSDestDistanceRef",
-        "GPSDestLatitude",
-        "GPSDestLatitudeRef",
-        "GPSDestLongitude",
-        "GPSDestLongitudeRef",
-        "GPSDifferential",
-        "GPSHPositioningError",
-        "GPSImgDirection",
-        "GPSImgDirectionRef",
-        "GPSLatitude",
-        "GPSLatitudeRef",
-        "GPSLongitude",
-        "GPSLongitudeRef",
-        "GPSMapDatum",
-        "GPSMeasureMode",
-        "GPSProcessingMethod",
-        "GPSSatellites",
-        "GPSSpeed",
-        "GPSSpeedRef",
-        "GPSStatus",
-        "GPSTimeStamp",
-        "GPSTrack",
-        "GPSTrackRef",
-        "GPSVersionID",
-    };
-    return tags;
-}
-
-MainWindow::tag_map MainWindow::position_tags(const gps_pos& position, bool clear_others)
-{
-    tag_map tags;
-    tags["GPSLatitude#"] = position.lat_numerical.toUtf8().toStdString();
-    tags["GPSLatitudeRef"] = position.lat_ref.toUtf8().toStdString();
-    tags["GPSLongitude#"] = position.lon_numerical.toUtf8().toStdString();
-    tags["GPSLongitudeRef"] = position.lon_ref.toUtf8().toStdString();
-    bool ok = false;
-    const double altitude = position.altitude.toDouble(&ok);
-    if (ok) {
-        tags["GPSAltitude#"] = QString::number(std::fabs(altitude), 'f', 2).toStdString();
-        tags["GPSAltitudeRef#"] = altitude < 0 ? "1" : "0";
-    }
-    if (position.utc_time.isValid()) {
-        const QDateTime utc = position.utc_time.toUTC();
-        tags["GPSDateStamp"] = utc.toString(QStringLiteral("yyyy:MM:dd")).toStdString();
-        tags["GPSTimeStamp"] = utc.toString(QStringLiteral("hh:mm:ss")).toStdString();
-    }
-    if (clear_others) {
-        for (const std::string& tag : other_gps_tags())
-            tags[tag] = std::string();
-    }
-    return tags;
-}
-
-MainWindow::tag_map MainWindow::create_undo_info(const QString& path) const
-{
-    const std::shared_ptr<exif_cache> cache = exif_cache::instance();
-    tag_map loaded;
-    const auto it = cache->raw_tags.find(ktk::string(path.toUtf8().toStdString()));
-    if (it != cache->raw_tags.end())
-        loaded = it->second;
-
-    tag_map restore;
-    for (const std::string& tag : undo_tags()) {
-        const auto found = loaded.find(tag);
-        restore[tag] = found != loaded.end() ? found->second : std::string();
-    }
-    return restore;
-}
-
-void MainWindow::report_failed_writes(const QStringList& failed, const QString& what)
-{
-    if (failed.isEmpty())
+    if (!result.journal_error.isEmpty())
+        kal::message_box::warning(this, tr("Undo data not saved"),
+            tr("The data for undoing the change could not be saved, so the files were left alone:\n\n%1")
+                .arg(result.journal_error),
+            QMessageBox::Ok, QMessageBox::NoButton);
+    if (result.failed.empty())
         return;
     QStringList names;
-    for (int i = 0; i < failed.size() && i < 10; ++i)
-        names << QDir::toNativeSeparators(failed.at(i));
-    if (failed.size() > 10)
-        names << tr("and %1 more").arg(failed.size() - 10);
-    kal::message_box::warning(this, tr("Files not changed"),
+    QStringList details;
+    for (std::size_t i = 0; i < result.failed.size(); ++i) {
+        const QString name = QDir::toNativeSeparators(result.failed[i].path);
+        if (i < 10)
+            names << name;
+        details << name + QStringLiteral(": ") + result.failed[i].reason;
+    }
+    if (result.failed.size() > 10)
+        names << tr("and %1 more").arg(result.failed.size() - 10);
+    kal::message_box box(QMessageBox::Warning, tr("Files not changed"),
         tr("%1 of the files could not be changed while %2:\n\n%3")
-            .arg(failed.size())
+            .arg(result.failed.size())
             .arg(what, names.join('\n')),
-        QMessageBox::Ok, QMessageBox::NoButton);
+        QMessageBox::NoButton, this);
+    kal::message_box::initMessageBox(box, QMessageBox::Ok, QMessageBox::NoButton);
+    box.setDetailedText(details.join('\n'));
+    box.exec();
+}
+
+void MainWindow::start_progress(int total)
+{
+    button_undo->setEnabled(false);
+    progress_sync->setRange(0, std::max(1, total));
+    progress_sync->setValue(0);
+    QCoreApplication::processEvents();
 }
 
 void MainWindow::on_button_sync_clicked()
@@ -958,50 +882,51 @@ void MainWindow::on_button_sync_clicked()
             tr("Abort")))
         return;
 
-    undo_info.clear();
-    button_undo->setEnabled(false);
-    progress_sync->setRange(0, table_model->rowCount());
-    progress_sync->setValue(0);
-    QCoreApplication::processEvents();
+    const std::vector<photo_jobs::planned_write> plan = photo_jobs::sync_plan(*table_model);
+    start_progress(int(plan.size()) * 3);
+    const photo_jobs::result result = jobs->sync(plan, [this](int done, int total) {
+        progress_sync->setMaximum(total);
+        step_progress(progress_sync, done);
+    });
+    finish_writing(result, tr("writing the GPS positions"));
+}
 
-    std::shared_ptr<kal::_exiftool2> exiftool = kal::_exiftool2::instance();
-    QStringList failed;
-    for (int row = 0; row < table_model->rowCount(); ++row) {
-        const QString path = table_model->data(table_model->index(row, 0), Qt::UserRole).toString();
-        const QVariant proposal = table_model->data(table_model->index(row, 2), Qt::UserRole);
-        if (proposal.isValid()) {
-            undo_info[path] = create_undo_info(path);
-            const tag_map tags
-                = position_tags(proposal.value<gps_pos>(), table_model->remove_gps_except_position());
-            if (!exiftool->write_exif_data(path, tags))
-                failed << path;
-        }
-        step_progress(progress_sync, row + 1);
-    }
+void MainWindow::finish_writing(const photo_jobs::result& result, const QString& what)
+{
     progress_sync->reset();
-    button_undo->setEnabled(!undo_info.empty());
+    journal_is_ours = true;
+    button_undo->setEnabled(jobs->journal().exists());
     table_model->clear();
-    report_failed_writes(failed, tr("writing the GPS positions"));
+    report_failed_writes(result, what);
 }
 
 void MainWindow::on_button_undo_clicked()
 {
-    button_undo->setEnabled(false);
-    progress_sync->setRange(0, static_cast<int>(undo_info.size()));
-    progress_sync->setValue(0);
-    QCoreApplication::processEvents();
-
-    std::shared_ptr<kal::_exiftool2> exiftool = kal::_exiftool2::instance();
-    QStringList failed;
-    int count = 0;
-    for (const auto& [path, tags] : undo_info) {
-        if (!exiftool->write_exif_data(path, tags))
-            failed << path;
-        step_progress(progress_sync, ++count);
+    // A journal from an earlier run may be old news to the user: say what it takes back.
+    if (!journal_is_ours) {
+        const std::optional<undo_journal::contents> contents = jobs->journal().load();
+        if (contents && !contents->entries.empty()) {
+            const QDateTime written = contents->entries.front().written.toLocalTime();
+            const QString what = contents->operation == QLatin1String("removal")
+                ? tr("the removal of GPS data from %n photo(s)", "", int(contents->entries.size()))
+                : tr("the GPS positions written into %n photo(s)", "", int(contents->entries.size()));
+            if (kal::message_box::question(this, tr("Undo"),
+                    tr("Undo %1 on %2? Changes made to these photos since then are undone too.")
+                        .arg(what, written.toString(settings_dialog->selector()->get_datetime_format())),
+                    QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton)
+                != QMessageBox::Yes)
+                return;
+        }
     }
+    start_progress(1);
+    const photo_jobs::result result = jobs->undo([this](int done, int total) {
+        progress_sync->setMaximum(total);
+        step_progress(progress_sync, done);
+    });
     progress_sync->reset();
-    undo_info.clear();
-    report_failed_writes(failed, tr("undoing the last change"));
+    journal_is_ours = true;
+    button_undo->setEnabled(jobs->journal().exists());
+    report_failed_writes(result, tr("undoing the last change"));
 }
 
 void MainWindow::on_label_delete_gps()
@@ -1016,26 +941,15 @@ void MainWindow::on_label_delete_gps()
         != QMessageBox::Yes)
         return;
 
-    undo_info.clear();
-    button_undo->setEnabled(false);
-    progress_sync->setRange(0, table_model->rowCount());
-    progress_sync->setValue(0);
-    QCoreApplication::processEvents();
-
-    std::shared_ptr<kal::_exiftool2> exiftool = kal::_exiftool2::instance();
-    const tag_map remove_all = { { "GPS:all", std::string() } };
-    QStringList failed;
-    for (int row = 0; row < table_model->rowCount(); ++row) {
-        const QString path = table_model->data(table_model->index(row, 0), Qt::UserRole).toString();
-        undo_info[path] = create_undo_info(path);
-        if (!exiftool->write_exif_data(path, remove_all))
-            failed << path;
-        step_progress(progress_sync, row + 1);
-    }
-    progress_sync->reset();
-    table_model->clear();
-    button_undo->setEnabled(!undo_info.empty());
-    report_failed_writes(failed, tr("removing their GPS data"));
+    QStringList paths;
+    for (int row = 0; row < n; ++row)
+        paths << table_model->data(table_model->index(row, 0), Qt::UserRole).toString();
+    start_progress(n * 3);
+    const photo_jobs::result result = jobs->remove_gps(paths, [this](int done, int total) {
+        progress_sync->setMaximum(total);
+        step_progress(progress_sync, done);
+    });
+    finish_writing(result, tr("removing their GPS data"));
 }
 
 void MainWindow::set_sync_order(int order)

@@ -2,12 +2,14 @@
 
 #include "geo/camera_clock.h"
 #include "geo/gpx_parser.h"
+#include "jobs/photo_jobs.h"
 
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -75,14 +77,6 @@ public:
     // Hands the tracks to the table and selects the track mode.
     void use_tracks(const QList<track_data>& tracks, const QString& name);
 
-    tag_map create_undo_info(const QString& path) const;
-
-    // The GPS tags undo restores, in the order they are recorded.
-    static const std::vector<std::string>& undo_tags();
-    // What a synchronisation writes for one proposal; with clear_others the
-    // GPS tags besides the position are emptied too.
-    static tag_map position_tags(const gps_pos& position, bool clear_others);
-
     // A folder stands for the files directly inside it, a path for itself; only
     // existing files remain.
     static QStringList expand_path(const QString& path);
@@ -102,7 +96,9 @@ private:
     void set_sync_order(int order);
     // Advances the progress dialog and lets the window repaint; user input waits.
     void step_progress(QProgressDialog* progress, int value);
-    void report_failed_writes(const QStringList& failed, const QString& what);
+    void report_failed_writes(const photo_jobs::result& result, const QString& what);
+    void start_progress(int total);
+    void finish_writing(const photo_jobs::result& result, const QString& what);
     void show_track();
     void show_camera_clock();
 
@@ -143,7 +139,10 @@ private:
     QWebView* help_window = nullptr;
     QProgressDialog* progress_load = nullptr;
     QProgressDialog* progress_sync = nullptr;
-    std::map<QString, tag_map> undo_info;
+    std::unique_ptr<photo_jobs> jobs;
+    // Whether this window wrote the journal; one from an earlier run is
+    // confirmed before undo.
+    bool journal_is_ours = false;
     dialog_settings* settings_dialog = nullptr;
     QString last_image_load_path;
     QString last_gpx_load_path;

@@ -82,8 +82,24 @@ std::shared_ptr<exif_cache> exif_cache::instance()
 
 void exif_cache::add(const ktk::string& file)
 {
-    const tag_map tags
-        = kal::_exiftool2::instance()->read_exif_data(QString::fromUtf8(file.c_str()), false, false);
+    store(file, kal::_exiftool2::instance()->read_exif_data(QString::fromUtf8(file.c_str()), false, false));
+}
+
+void exif_cache::add_many(const std::vector<ktk::string>& files, const std::function<void(int)>& on_each)
+{
+    QStringList paths;
+    paths.reserve(int(files.size()));
+    for (const ktk::string& file : files)
+        paths << QString::fromUtf8(file.c_str());
+    kal::_exiftool2::instance()->read_many(paths, [&](int index, const tag_map& tags) {
+        store(files[std::size_t(index)], tags);
+        if (on_each)
+            on_each(index);
+    });
+}
+
+void exif_cache::store(const ktk::string& file, const tag_map& tags)
+{
     raw_tags[file] = tags;
 
     // The zone the camera recorded with the time; the fallbacks to the file

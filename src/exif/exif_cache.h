@@ -4,9 +4,11 @@
 
 #include <QString>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Per photo: the tags exiftool read, and the values derived from them
 // (recording date and time, own GPS position, camera facts). A plain value
@@ -20,6 +22,11 @@ public:
 
     // Reads the file (UTF-8 path) through exiftool and derives every key.
     void add(const ktk::string& file);
+    // The same for many files through every ExifTool child at once;
+    // `on_each` hears of each file as it is stored, in any order.
+    void add_many(const std::vector<ktk::string>& files, const std::function<void(int index)>& on_each = {});
+    // Keeps the tags read for the file and derives every key from them.
+    void store(const ktk::string& file, const tag_map& tags);
 
     // A copy of the file's derived map; an unknown file gets an empty entry.
     derived_map operator[](const QString& file);

@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QEventLoop>
+#include <QThread>
 #include <QRegularExpression>
 #include <QFileInfo>
 #include <QProcess>
@@ -11,7 +13,9 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <deque>
 #include <iostream>
+#include <set>
 
 namespace kal {
 
@@ -88,20 +92,36 @@ std::shared_ptr<_exiftool2> _exiftool2::instance()
 // File names go out as UTF-8 whatever the locale; "-charset filename" makes
 // exiftool take them that way.
 _exiftool2::_exiftool2()
+    : _exiftool2(pool_size())
+{
+}
+
+_exiftool2::_exiftool2(int children)
     : _exiftool2(QStringLiteral("perl"),
         { exiftool_script(), QStringLiteral("-stay_open"), QStringLiteral("True"), QStringLiteral("-@"),
             QStringLiteral("-"), QStringLiteral("-common_args"), QStringLiteral("-charset"),
             QStringLiteral("filename=utf8"), QStringLiteral("-args"), QStringLiteral("-f"),
-            QStringLiteral("-sort") })
+            QStringLiteral("-sort") },
+        children)
 {
 }
 
-_exiftool2::_exiftool2(const QString& program, const QStringList& arguments)
+int _exiftool2::pool_size()
+{
+    bool ok = false;
+    const int wanted = qEnvironmentVariableIntValue("VESTRA_EXIFTOOL_CHILDREN", &ok);
+    if (ok && wanted > 0)
+        return std::min(wanted, 16);
+    return std::clamp(QThread::idealThreadCount(), 1, 4);
+}
+
+_exiftool2::_exiftool2(const QString& program, const QStringList& arguments, int pool)
     : program(program)
     , arguments(arguments)
 {
     ready_marker = QStringLiteral("{ready}");
-    children.resize(1, nullptr);
+    children.resize(std::size_t(std::max(1, pool)), nullptr);
+    used.resize(children.size(), false);
     is_running = start_child(0) != nullptr;
     if (!is_running)
         print(QStringLiteral("Error: Could not start Exiftool..."));
@@ -129,7 +149,10 @@ _exiftool2::~_exiftool2()
 
 exiftool_child* _exiftool2::start_child(std::size_t slot)
 {
-    delete children[slot];
+    // The old child may be the one whose signal is being handled right now.
+    if (children[slot])
+        children[slot]->deleteLater();
+    used[slot] = true;
     children[slot] = new exiftool_child(program, arguments, this);
     children[slot]->quiet = is_silent;
     if (children[slot]->start())
@@ -161,7 +184,7 @@ exiftool_child* _exiftool2::child()
         exiftool_child* c = children[slot];
         if (c && c->alive())
             continue;
-        if (!may_restart()) {
+        if (used[slot] && !may_restart()) {
             print(QStringLiteral("Error: Exiftool keeps stopping; not starting it again for now."));
             return nullptr;
         }
@@ -276,7 +299,16 @@ std::optional<_exiftool2::tag_map> _exiftool2::read_gps_numbers(const QString& f
     };
     if (path_refused(file, "reading"))
         return fail(QStringLiteral("Not a file that can be read"));
-    const exiftool_reply reply = request(file, QStringLiteral("-n\n-a\n-G1\n-GPS:all\n"));
+    return gps_numbers(request(file, QStringLiteral("-n\n-a\n-G1\n-GPS:all\n")), reason);
+}
+
+std::optional<_exiftool2::tag_map> _exiftool2::gps_numbers(const exiftool_reply& reply, QString* reason)
+{
+    const auto fail = [reason](const QString& why) -> std::optional<tag_map> {
+        if (reason)
+            *reason = why;
+        return std::nullopt;
+    };
     if (!reply.complete)
         return fail(reply.failure);
     for (const QString& line : reply.errors) {
@@ -284,7 +316,7 @@ std::optional<_exiftool2::tag_map> _exiftool2::read_gps_numbers(const QString& f
             return fail(line);
     }
     tag_map numbers;
-    for (const auto& [name, value] : parse_response(reply.output, ready_marker)) {
+    for (const auto& [name, value] : parse_response(reply.output, QStringLiteral("{ready}"))) {
         if (name.rfind("GPS:", 0) == 0)
             numbers[name.substr(4)] = value;
     }
@@ -330,25 +362,178 @@ bool _exiftool2::write_exif_data(const QString& file, const tag_map& tags)
     return write(file, tags).ok;
 }
 
-write_result _exiftool2::write(const QString& file, const tag_map& tags)
+std::optional<QString> _exiftool2::write_lines(const QString& file, const tag_map& tags, QString* reason)
 {
-    QString lines;
+    QString lines = QStringLiteral("\n-overwrite_original_in_place\n-m\n");
     for (const auto& [name, value] : tags) {
         if (has_line_break(name) || has_line_break(value)) {
             print(QStringLiteral("Error: Not writing a tag whose name or value holds a line "
                                  "break into ")
                 + file);
-            return { false, QStringLiteral("A tag name or value holds a line break") };
+            *reason = QStringLiteral("A tag name or value holds a line break");
+            return std::nullopt;
         }
         lines += QStringLiteral("-%1=%2\n")
                      .arg(QString::fromUtf8(name.c_str()), QString::fromUtf8(value.c_str()));
     }
-    return execute_write(file, lines, tags);
+    return lines;
+}
+
+write_result _exiftool2::write(const QString& file, const tag_map& tags)
+{
+    QString reason;
+    const std::optional<QString> lines = write_lines(file, tags, &reason);
+    if (!lines)
+        return { false, reason };
+    return execute_write(file, *lines, tags);
+}
+
+void _exiftool2::run_many(const std::vector<batch_request>& requests, const reply_callback& on_each)
+{
+    std::deque<int> pending;
+    for (int i = 0; i < int(requests.size()); ++i) {
+        const char* verb = requests[std::size_t(i)].options.contains(QLatin1String("-overwrite_original"))
+            ? "writing"
+            : "reading";
+        if (path_refused(requests[std::size_t(i)].file, verb)) {
+            exiftool_reply refused;
+            refused.failure = QStringLiteral("Not a file that can be %1")
+                                  .arg(QLatin1String(verb[0] == 'w' ? "written" : "read"));
+            on_each(i, refused);
+        } else {
+            pending.push_back(i);
+        }
+    }
+    if (pending.empty())
+        return;
+
+    struct flight {
+        int id;
+        int index;
+    };
+    std::map<exiftool_child*, flight> in_flight;
+    std::vector<bool> retried(requests.size(), false);
+    std::size_t remaining = pending.size();
+    std::set<exiftool_child*> connected;
+    std::vector<QMetaObject::Connection> connections;
+    QEventLoop loop;
+
+    std::function<void()> feed;
+    const auto deliver = [&](int index, const exiftool_reply& reply) {
+        --remaining;
+        on_each(index, reply);
+    };
+    const auto on_answer = [&](exiftool_child* c, int id, const exiftool_reply& reply) {
+        const auto it = in_flight.find(c);
+        if (it == in_flight.end() || it->second.id != id)
+            return;
+        const int index = it->second.index;
+        in_flight.erase(it);
+        if (!reply.complete && !reply.given_up && !c->alive() && !retried[std::size_t(index)]) {
+            // Its child died under it; exiftool writes through a temporary
+            // file, so trying again on a new child is safe.
+            retried[std::size_t(index)] = true;
+            print(QStringLiteral("Exiftool stopped while working on %1; trying again.")
+                      .arg(requests[std::size_t(index)].file));
+            pending.push_front(index);
+        } else {
+            deliver(index, reply);
+        }
+        feed();
+    };
+    feed = [&] {
+        while (!pending.empty()) {
+            exiftool_child* c = child();
+            if (!c)
+                break;
+            if (connected.insert(c).second) {
+                connections.push_back(connect(c, &exiftool_child::answered, &loop,
+                    [&on_answer, c](int id, const exiftool_reply& reply) { on_answer(c, id, reply); }));
+                // A later child may be given the same address.
+                connections.push_back(
+                    connect(c, &QObject::destroyed, &loop, [&connected, c] { connected.erase(c); }));
+            }
+            const int index = pending.front();
+            pending.pop_front();
+            const batch_request& r = requests[std::size_t(index)];
+            const int id = c->send(r.options + QFileInfo(r.file).absoluteFilePath() + QLatin1Char('\n'));
+            if (id == 0) {
+                exiftool_reply unsent;
+                unsent.failure = QStringLiteral("Exiftool stopped before it answered.");
+                deliver(index, unsent);
+                continue;
+            }
+            in_flight[c] = { id, index };
+        }
+        if (in_flight.empty()) {
+            // No child can take the rest.
+            while (!pending.empty()) {
+                const int index = pending.front();
+                pending.pop_front();
+                exiftool_reply none;
+                none.failure = QStringLiteral("Exiftool is not running");
+                deliver(index, none);
+            }
+        }
+        if (remaining == 0)
+            loop.quit();
+    };
+    feed();
+    if (remaining > 0)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    for (const QMetaObject::Connection& connection : connections)
+        disconnect(connection);
+}
+
+void _exiftool2::read_many(const QStringList& files, const std::function<void(int, const tag_map&)>& on_each)
+{
+    std::vector<batch_request> requests;
+    requests.reserve(std::size_t(files.size()));
+    for (const QString& file : files)
+        requests.push_back({ file, QStringLiteral("\n") });
+    run_many(requests, [&](int index, const exiftool_reply& reply) {
+        on_each(index, reply.complete ? parse_response(reply.output, ready_marker) : tag_map());
+    });
+}
+
+void _exiftool2::write_many(const std::vector<std::pair<QString, tag_map>>& writes,
+    const std::function<void(int, const write_result&)>& on_each)
+{
+    std::vector<batch_request> requests;
+    std::vector<int> sent;
+    for (int i = 0; i < int(writes.size()); ++i) {
+        QString reason;
+        const std::optional<QString> lines = write_lines(writes[std::size_t(i)].first, writes[std::size_t(i)].second, &reason);
+        if (!lines) {
+            on_each(i, { false, reason });
+            continue;
+        }
+        requests.push_back({ writes[std::size_t(i)].first, *lines });
+        sent.push_back(i);
+    }
+    run_many(requests, [&](int index, const exiftool_reply& reply) {
+        const int i = sent[std::size_t(index)];
+        on_each(i, judge_write(reply, writes[std::size_t(i)].second));
+    });
+}
+
+void _exiftool2::read_gps_many(const QStringList& files,
+    const std::function<void(int, const std::optional<tag_map>&, const QString&)>& on_each)
+{
+    std::vector<batch_request> requests;
+    requests.reserve(std::size_t(files.size()));
+    for (const QString& file : files)
+        requests.push_back({ file, QStringLiteral("-n\n-a\n-G1\n-GPS:all\n") });
+    run_many(requests, [&](int index, const exiftool_reply& reply) {
+        QString reason;
+        const std::optional<tag_map> numbers = gps_numbers(reply, &reason);
+        on_each(index, numbers, reason);
+    });
 }
 
 bool _exiftool2::execute_raw_command(const QString& file, const QString& args)
 {
-    return execute_write(file, args, {}).ok;
+    return execute_write(file, QStringLiteral("\n-overwrite_original_in_place\n-m\n") + args, {}).ok;
 }
 
 write_result _exiftool2::execute_write(const QString& file, const QString& args, const tag_map& tags)
@@ -360,7 +545,7 @@ write_result _exiftool2::execute_write(const QString& file, const QString& args,
         print(QStringLiteral("Error: Exiftool is not running; nothing written to ") + file);
         return { false, QStringLiteral("Exiftool is not running") };
     }
-    return judge_write(request(file, QStringLiteral("\n-overwrite_original_in_place\n-m\n") + args), tags);
+    return judge_write(request(file, args), tags);
 }
 
 write_result _exiftool2::judge_write(const exiftool_reply& reply, const tag_map& tags)

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -44,11 +45,37 @@ public:
     // suffix or be a group wildcard ("GPS:all"); an empty value deletes.
     using tag_map = std::map<std::string, std::string>;
 
+    // One request of a batch: option lines, each ending in a line break; the
+    // file's path is added after them.
+    struct batch_request {
+        QString file;
+        QString options;
+    };
+    using reply_callback = std::function<void(int index, const exiftool_reply& reply)>;
+
     static std::shared_ptr<_exiftool2> instance();
 
+    // Up to `children` children (pool_size() by default) share the work.
     _exiftool2();
+    explicit _exiftool2(int children);
     // Runs `program` with `arguments` in place of perl and exiftool.
-    _exiftool2(const QString& program, const QStringList& arguments);
+    _exiftool2(const QString& program, const QStringList& arguments, int children = pool_size());
+
+    // The number of cores, 1 to 4, unless VESTRA_EXIFTOOL_CHILDREN says otherwise.
+    static int pool_size();
+    int children_allowed() const { return int(children.size()); }
+
+    // Hands the requests to every child at once and reports each answer as
+    // it comes, in any order, on this thread; events other than user input
+    // are processed meanwhile. A request whose child died is tried once more
+    // on a new child. Returns when every request is answered.
+    void run_many(const std::vector<batch_request>& requests, const reply_callback& on_each);
+    // Batch forms of read_exif_data, write and read_gps_numbers.
+    void read_many(const QStringList& files, const std::function<void(int, const tag_map&)>& on_each);
+    void write_many(const std::vector<std::pair<QString, tag_map>>& writes,
+        const std::function<void(int, const write_result&)>& on_each);
+    void read_gps_many(const QStringList& files,
+        const std::function<void(int, const std::optional<tag_map>&, const QString& reason)>& on_each);
     ~_exiftool2() override;
 
     tag_map read_exif_data(const QString& file, bool group_names = false, bool dump = false);
@@ -84,11 +111,15 @@ public:
     // updated (or left unchanged, nothing needing a change), it printed no
     // error, and no warning names a tag of the request.
     static write_result judge_write(const exiftool_reply& reply, const tag_map& tags);
+    // The GPS numbers of a read_gps_numbers reply; the reason when there are none.
+    static std::optional<tag_map> gps_numbers(const exiftool_reply& reply, QString* reason);
 
 private:
     // An idle child, started or replaced as needed; null when none may run.
     exiftool_child* child();
     exiftool_child* start_child(std::size_t slot);
+    // The write's option lines, or the reason it cannot be sent.
+    static std::optional<QString> write_lines(const QString& file, const tag_map& tags, QString* reason);
     bool may_restart();
     // Sends one request for the file and waits for the answer.
     exiftool_reply request(const QString& file, const QString& options);
@@ -98,6 +129,8 @@ private:
     QString program;
     QStringList arguments;
     std::vector<exiftool_child*> children;
+    // Slots that had a child once: starting them again counts as a restart.
+    std::vector<bool> used;
     std::vector<qint64> restarts;
     bool is_running = false;
     QString ready_marker;

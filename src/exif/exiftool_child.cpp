@@ -178,13 +178,14 @@ void exiftool_child::finish(const exiftool_reply& reply)
     emit answered(id, reply);
 }
 
-void exiftool_child::fail_in_flight(const QString& why)
+void exiftool_child::fail_in_flight(const QString& why, bool given_up)
 {
     if (!in_flight)
         return;
     print(QStringLiteral("Error: ") + why);
     exiftool_reply reply;
     reply.failure = why;
+    reply.given_up = given_up;
     reply.output = QString::fromUtf8(out_buffer);
     out_buffer.clear();
     err_buffer.clear();
@@ -215,7 +216,7 @@ void exiftool_child::on_tick()
         stopping = true;
         proc->kill();
         proc->waitForFinished(1000);
-        fail_in_flight(QStringLiteral("ExifTool did not answer"));
+        fail_in_flight(QStringLiteral("ExifTool did not answer"), true);
         return;
     }
     if (silent_for / 1000 > last_warning) {

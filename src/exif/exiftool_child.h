@@ -26,6 +26,8 @@ struct exiftool_reply {
     int status = -1;
     // Why the request got no complete answer.
     QString failure;
+    // The child was silent too long and was killed for it.
+    bool given_up = false;
 };
 
 // One stay-open exiftool process. Each request is numbered: its standard
@@ -79,7 +81,7 @@ private:
     void on_finished(int code, int status);
     void on_tick();
     void check_complete();
-    void fail_in_flight(const QString& why);
+    void fail_in_flight(const QString& why, bool given_up = false);
     void finish(const exiftool_reply& reply);
 
     QProcess* proc = nullptr;

@@ -63,6 +63,7 @@ public:
     bool would_overwrite_data() const;
     bool remove_gps_except_position() const;
 
+    bool contains(const QString& path) const { return listed.contains(path); }
     // The assignment of a listed photo, or null before the first rebuild.
     const gps_info* assignment(const QString& path) const;
     const gps_track& track() const { return track_points; }
@@ -87,7 +88,7 @@ public slots:
     void gps_track_overwrites_changed(bool on);
     void camera_clock_changed(const camera_clock& clock);
 
-protected:
+public:
     // Lists a photo whose entry exif_cache already holds, without reading the
     // file; for callers that fill the metadata cache themselves.
     void add_cached_file(const QString& path, bool notify);
