@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QThread>
 #include <QRegularExpression>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -429,9 +430,20 @@ void _exiftool2::run_many(const std::vector<batch_request>& requests, const repl
             return;
         const int index = it->second.index;
         in_flight.erase(it);
-        if (!reply.complete && !reply.given_up && !c->alive() && !retried[std::size_t(index)]) {
-            // Its child died under it; exiftool writes through a temporary
-            // file, so trying again on a new child is safe.
+        const batch_request& r = requests[std::size_t(index)];
+        const QString leftover = r.file + QStringLiteral("_exiftool_tmp");
+        const bool died = !reply.complete && !reply.given_up && !c->alive();
+        if (died && r.options.contains(QLatin1String("-overwrite_original")) && QFile::exists(leftover)) {
+            // Killed in the middle of a write: the copy may be unfinished, or
+            // already half copied over the photo. Only a person can tell, so
+            // both stay as they are.
+            exiftool_reply failed = reply;
+            failed.failure = QStringLiteral("ExifTool stopped while writing it; its unfinished copy was left as %1")
+                                 .arg(QFileInfo(leftover).fileName());
+            deliver(index, failed);
+        } else if (died && !retried[std::size_t(index)]) {
+            // Its child died under it before anything was written: try again
+            // on a new child.
             retried[std::size_t(index)] = true;
             print(QStringLiteral("Exiftool stopped while working on %1; trying again.")
                       .arg(requests[std::size_t(index)].file));

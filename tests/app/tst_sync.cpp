@@ -85,7 +85,7 @@ const QStringList all_gps_tags = {
     "-GPSSpeed=12.5",
     "-GPSSpeedRef#=K",
     "-GPSStatus#=A",
-    "-GPSTimeStamp=10:00:00",
+    "-GPSTimeStamp=10:00:00.53",
     "-GPSTrack=88.25",
     "-GPSTrackRef=T",
     "-GPSVersionID=2.3.0.0",
@@ -181,6 +181,7 @@ public:
     struct box_seen {
         QString title;
         QString text;
+        QString details;
     };
 
     explicit box_answerer(const QStringList& answers = {})
@@ -201,7 +202,7 @@ private:
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (!box || !box->isVisible())
             return;
-        seen.append({ box->windowTitle(), box->text() });
+        seen.append({ box->windowTitle(), box->text(), box->detailedText() });
         if (!answers.isEmpty()) {
             const QString answer = answers.takeFirst();
             for (QAbstractButton* button : box->buttons()) {
@@ -772,6 +773,9 @@ void tst_sync::failed_writes()
         QVERIFY(warning.text.contains(QStringLiteral("and %1 more").arg(unwritable - 10)));
     for (const QString& path : writable)
         QVERIFY2(!warning.text.contains(QDir::toNativeSeparators(path)), qPrintable(path));
+    // The details give every file with exiftool's reason.
+    for (const QString& path : locked)
+        QVERIFY2(warning.details.contains(QDir::toNativeSeparators(path) + ": "), qPrintable(warning.details));
 
     QVERIFY(checksums(locked) == locked_before);
     const auto after = read(writable);

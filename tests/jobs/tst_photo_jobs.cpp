@@ -1,0 +1,303 @@
+// The jobs unit against the real exiftool: the pool gives the same results
+// whatever its size, a child killed in a batch costs nothing, and the undo
+// journal outlives a program killed in the middle of a sync.
+
+#include "jobs/photo_jobs.h"
+
+#include "../exif/test_files.h"
+#include "exif/exif_cache.h"
+#include "model/table_data_model.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <csignal>
+
+using tag_map = photo_jobs::tag_map;
+
+namespace {
+
+// Every file's GPS group, numerically, as the command-line exiftool reads it.
+std::map<QString, QJsonObject> gps_groups(const QStringList& paths)
+{
+    const QString json = test_files::exiftool(
+        QStringList { QStringLiteral("-j"), QStringLiteral("-n"), QStringLiteral("-G1"), QStringLiteral("-a"),
+            QStringLiteral("-GPS:all") }
+        + paths);
+    std::map<QString, QJsonObject> groups;
+    for (const QJsonValue& entry : QJsonDocument::fromJson(json.toUtf8()).array()) {
+        QJsonObject tags = entry.toObject();
+        const QString file = tags.take(QStringLiteral("SourceFile")).toString();
+        groups[file] = tags;
+    }
+    return groups;
+}
+
+photo_jobs::planned_write typed(const QString& path, double lat, double lon)
+{
+    gps_pos pos;
+    pos.lat_numerical = QString::number(std::fabs(lat), 'f', 8);
+    pos.lat_ref = lat < 0 ? QStringLiteral("S") : QStringLiteral("N");
+    pos.lon_numerical = QString::number(std::fabs(lon), 'f', 8);
+    pos.lon_ref = lon < 0 ? QStringLiteral("W") : QStringLiteral("E");
+    return { path, photo_jobs::position_tags(pos, false), std::pair { lat, lon } };
+}
+
+} // namespace
+
+class tst_photo_jobs : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void journal_parts();
+    void pool_sizes_agree_data();
+    void pool_sizes_agree();
+    void killed_child_in_a_batch();
+    void journal_outlives_a_killed_program();
+
+private:
+    // Photos of three kinds, each with its own recording time; every third
+    // carries a full GPS group with values exiftool prints rounded.
+    QStringList make_photos(const QString& folder, int count);
+
+    QTemporaryDir dir;
+};
+
+void tst_photo_jobs::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    int code = -1;
+    test_files::exiftool({ QStringLiteral("-ver") }, &code);
+    QVERIFY2(code == 0, "the tests need the exiftool command");
+}
+
+QStringList tst_photo_jobs::make_photos(const QString& folder, int count)
+{
+    const char* const suffixes[] = { "jpg", "png", "tif" };
+    QStringList paths;
+    QFile args(dir.filePath(folder + ".args"));
+    if (!args.open(QIODevice::WriteOnly))
+        return {};
+    for (int i = 0; i < count; ++i) {
+        const QString path = dir.filePath(QStringLiteral("%1/Bild %2.%3").arg(folder).arg(i, 3, 10, QChar('0')).arg(suffixes[i % 3]));
+        // A few large ones finish late, so answers come out of order.
+        const int size = i % 7 == 0 ? 900 : 48;
+        if (!test_files::make_image(path, size, size))
+            return {};
+        paths << path;
+        QStringList lines { "-q", "-m", "-overwrite_original",
+            QStringLiteral("-DateTimeOriginal=2019:05:01 10:%1:%2").arg(i / 60, 2, 10, QChar('0')).arg(i % 60, 2, 10, QChar('0')) };
+        if (i % 3 == 0)
+            lines << "-GPSLatitude=43.4674483333" << "-GPSLatitudeRef=S" << "-GPSLongitude=11.58243917"
+                  << "-GPSLongitudeRef=W" << "-GPSAltitude=512.37" << "-GPSAltitudeRef=1"
+                  << "-GPSTimeStamp=10:00:00.53" << "-GPSDateStamp=2019:05:01" << "-GPSImgDirection=271.5";
+        args.write((lines + QStringList { path, "-execute" }).join('\n').toUtf8() + '\n');
+    }
+    args.close();
+    int code = -1;
+    test_files::exiftool({ "-@", args.fileName() }, &code);
+    return code == 0 ? paths : QStringList();
+}
+
+void tst_photo_jobs::journal_parts()
+{
+    undo_journal journal(dir.filePath("journal"));
+    QVERIFY(!journal.exists());
+    QVERIFY(!journal.load());
+    QString error;
+    QVERIFY(journal.begin("sync", &error));
+    const QDateTime when = QDateTime::currentDateTimeUtc();
+    QVERIFY(journal.record({ { "/a", { { "GPS:GPSLatitude#", "1.5" } }, when }, { "/b", { { "GPS:GPSAltitude", "" } }, when } }, &error));
+    QVERIFY(journal.record({ { "/c", { { "GPS:GPSDOP#", "2.5" } }, when }, { "/a", { { "GPS:GPSLatitude#", "9" } }, when } }, &error));
+    QVERIFY(journal.forget({ "/b" }, &error));
+
+    // Read back by a journal that did not write it, as after a restart.
+    const auto contents = undo_journal(dir.filePath("journal")).load();
+    QVERIFY(contents);
+    QCOMPARE(contents->operation, QString("sync"));
+    QStringList paths;
+    for (const undo_journal::entry& e : contents->entries)
+        paths << e.path;
+    // A file written twice is restored to its state before the first write.
+    QCOMPARE(paths, QStringList({ "/a", "/c" }));
+    QCOMPARE(contents->entries[0].restore, (tag_map { { "GPS:GPSLatitude#", "1.5" } }));
+    QCOMPARE(contents->entries[0].written.toMSecsSinceEpoch(), when.toMSecsSinceEpoch());
+
+    QVERIFY(journal.remove());
+    QVERIFY(!journal.exists());
+    QVERIFY(!undo_journal(dir.filePath("journal")).load());
+}
+
+void tst_photo_jobs::pool_sizes_agree_data()
+{
+    QTest::addColumn<int>("children");
+    QTest::newRow("one child") << 1;
+    QTest::newRow("two children") << 2;
+    QTest::newRow("three children") << 3;
+}
+
+void tst_photo_jobs::pool_sizes_agree()
+{
+    QFETCH(int, children);
+    const QString folder = QStringLiteral("pool%1").arg(children);
+    const QStringList paths = make_photos(folder, 60);
+    QCOMPARE(paths.size(), 60);
+    const auto before = gps_groups(paths);
+
+    // One request after the other on one child is the reference.
+    auto single = std::make_shared<kal::_exiftool2>(1);
+    auto pool = std::make_shared<kal::_exiftool2>(children);
+    std::vector<tag_map> read(paths.size());
+    QList<int> order;
+    pool->read_many(paths, [&](int index, const tag_map& tags) {
+        read[std::size_t(index)] = tags;
+        order << index;
+    });
+    QCOMPARE(order.size(), paths.size());
+    for (int i = 0; i < paths.size(); ++i) {
+        tag_map expected = single->read_exif_data(paths[i]);
+        tag_map got = read[std::size_t(i)];
+        // Access times move as the files are read.
+        for (tag_map* tags : { &expected, &got })
+            tags->erase("FileAccessDate");
+        QVERIFY2(expected == got, qPrintable(paths[i]));
+    }
+    if (children > 1)
+        QVERIFY(pool->child_pids().size() == std::size_t(children));
+
+    // Loaded through the pool, every row shows its own photo.
+    table_data_model table;
+    photo_jobs jobs(pool, dir.filePath(folder + "-journal"));
+    jobs.load(paths, table);
+    QCOMPARE(table.rowCount(), 60);
+    for (int row = 0; row < table.rowCount(); ++row) {
+        const QString path = table.data(table.index(row, 0), Qt::UserRole).toString();
+        const int i = paths.indexOf(path);
+        QVERIFY(i >= 0);
+        QCOMPARE(table.data(table.index(row, 1), Qt::UserRole).toDateTime().time(), QTime(10, i / 60, i % 60));
+    }
+
+    std::vector<photo_jobs::planned_write> plan;
+    for (int i = 0; i < paths.size(); ++i)
+        plan.push_back(typed(paths[i], -33.856812 + i * 1e-5, 151.215297 - i * 1e-5));
+    int last = 0;
+    const photo_jobs::result synced = jobs.sync(plan, [&](int done, int total) {
+        QVERIFY(done == last + 1 || done > last);
+        QCOMPARE(total, 180);
+        last = done;
+    });
+    QCOMPARE(last, 180);
+    QCOMPARE(int(synced.failed.size()), 0);
+    QCOMPARE(synced.written, 60);
+    const auto written = gps_groups(paths);
+    for (int i = 0; i < paths.size(); ++i) {
+        const QJsonObject& tags = written.at(paths[i]);
+        QVERIFY(std::fabs(tags["GPS:GPSLatitude"].toDouble() - (33.856812 - i * 1e-5)) < 1e-7);
+        QCOMPARE(tags["GPS:GPSLatitudeRef"].toString(), QString("S"));
+        QVERIFY(std::fabs(tags["GPS:GPSLongitude"].toDouble() - (151.215297 - i * 1e-5)) < 1e-7);
+    }
+
+    const photo_jobs::result undone = jobs.undo();
+    QCOMPARE(int(undone.failed.size()), 0);
+    QCOMPARE(undone.written, 60);
+    QVERIFY(!jobs.journal().exists());
+    const auto after = gps_groups(paths);
+    for (const QString& path : paths)
+        QCOMPARE(after.at(path), before.at(path));
+}
+
+void tst_photo_jobs::killed_child_in_a_batch()
+{
+    const QStringList paths = make_photos("killed", 40);
+    QCOMPARE(paths.size(), 40);
+    auto pool = std::make_shared<kal::_exiftool2>(2);
+    photo_jobs jobs(pool, dir.filePath("killed-journal"));
+    std::vector<photo_jobs::planned_write> plan;
+    for (const QString& path : paths)
+        plan.push_back(typed(path, 47.5, 8.25));
+
+    std::vector<qint64> killed;
+    const photo_jobs::result result = jobs.sync(plan, [&](int done, int) {
+        // In the middle of the first batch's writes.
+        if (killed.empty() && done == 40) {
+            killed = pool->child_pids();
+            QVERIFY(!killed.empty());
+            QCOMPARE(::kill(pid_t(killed.front()), SIGKILL), 0);
+        }
+    });
+    QVERIFY(!killed.empty());
+    // The file in flight is tried again unless the child had begun writing
+    // it; then it is reported, and exiftool's unfinished copy left alone.
+    QVERIFY(result.failed.size() <= 1);
+    for (const photo_jobs::failure& f : result.failed)
+        QVERIFY2(f.reason.contains("_exiftool_tmp") && QFile::exists(f.path + "_exiftool_tmp"), qPrintable(f.reason));
+    QCOMPARE(result.written + int(result.failed.size()), 40);
+    for (const qint64 pid : pool->child_pids())
+        QVERIFY(pid != killed.front());
+    for (const auto& [path, tags] : gps_groups(paths)) {
+        if (result.failed.empty() || path != result.failed.front().path)
+            QCOMPARE(tags["GPS:GPSLatitude"].toDouble(), 47.5);
+    }
+}
+
+void tst_photo_jobs::journal_outlives_a_killed_program()
+{
+    const QStringList paths = make_photos("cut off", 200);
+    QCOMPARE(paths.size(), 200);
+    const auto before = gps_groups(paths);
+    const QString journal = dir.filePath("cut-off-journal");
+
+    QProcess helper;
+    helper.start(SYNC_HELPER, QStringList { journal, "12.5", "-7.25" } + paths);
+    QVERIFY(helper.waitForStarted());
+    // Killed in the middle: about a third of the files written.
+    bool killed = false;
+    while (!killed && helper.waitForReadyRead(30000)) {
+        while (helper.canReadLine()) {
+            if (helper.readLine().trimmed() == "done 200") {
+                ::kill(pid_t(helper.processId()), SIGKILL);
+                killed = true;
+                break;
+            }
+        }
+    }
+    QVERIFY(killed);
+    helper.waitForFinished();
+
+    QStringList written;
+    for (const auto& [path, tags] : gps_groups(paths)) {
+        if (tags["GPS:GPSLatitude"].toDouble() == 12.5)
+            written << path;
+    }
+    QVERIFY2(written.size() > 0 && written.size() < 200, qPrintable(QString::number(written.size())));
+
+    // Something else changes a written file; undo still puts it back.
+    QVERIFY(test_files::tag(written.first(), { "-GPSAltitude=99", "-GPSAltitudeRef=0" }));
+
+    photo_jobs jobs(std::make_shared<kal::_exiftool2>(2), journal);
+    QVERIFY(jobs.journal().exists());
+    const auto contents = jobs.journal().load();
+    QVERIFY(contents);
+    QSet<QString> journaled;
+    for (const undo_journal::entry& e : contents->entries)
+        journaled.insert(e.path);
+    for (const QString& path : written)
+        QVERIFY2(journaled.contains(path), qPrintable(path));
+    QVERIFY(journaled.size() < 200);
+
+    const photo_jobs::result undone = jobs.undo();
+    QCOMPARE(int(undone.failed.size()), 0);
+    QVERIFY(!jobs.journal().exists());
+    const auto after = gps_groups(paths);
+    for (const QString& path : paths)
+        QVERIFY2(after.at(path) == before.at(path), qPrintable(path));
+}
+
+QTEST_MAIN(tst_photo_jobs)
+#include "tst_photo_jobs.moc"
