@@ -1,13 +1,16 @@
-// Writing positions into many photos: the window's sync loop (confirmations
-// answered, progress dialog running) against one plain exiftool process that
-// writes the same tags into the same files, one -execute per file. The bridge
-// alone, without the window's loop around it, shows where the difference lies.
+// Writing positions into many photos: the window's sync (confirmations
+// answered, progress dialog running), the jobs unit's verified and journaled
+// sync with one child and with the whole pool, and the bridge's plain writes
+// without verification or journal, each against one plain exiftool process
+// that writes the same tags into the same files, one -execute per file.
 //
 //   bench_sync [photo count] [image width] [rounds]
 
 #include "app/mainwindow.h"
 #include "exif/exiftool.h"
 #include "geo/gps_pos.h"
+#include "jobs/photo_jobs.h"
+#include "model/table_data_model.h"
 
 #include "bench_picture.h"
 
@@ -106,21 +109,6 @@ struct photo_set {
     }
 };
 
-// What the window will write, taken from the table as the sync loop takes it.
-std::vector<std::pair<QString, tag_map>> planned_writes(QAbstractItemModel* table, bool clear_others)
-{
-    std::vector<std::pair<QString, tag_map>> writes;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        const QString path = table->data(table->index(row, 0), Qt::UserRole).toString();
-        const QVariant proposal = table->data(table->index(row, 2), Qt::UserRole);
-        if (!proposal.isValid())
-            continue;
-        const tag_map tags = MainWindow::position_tags(proposal.value<gps_pos>(), clear_others);
-        writes.emplace_back(path, tags);
-    }
-    return writes;
-}
-
 QStringList one_process_arguments(const std::vector<std::pair<QString, tag_map>>& writes)
 {
     QStringList lines;
@@ -210,20 +198,20 @@ int main(int argc, char** argv)
     struct mode_case {
         const char* name;
         const char* radio;
-        bool clear_others;
     };
     const mode_case cases[] = {
-        { "mode 2 (closest)", "radio_gps_use_closest", false },
-        { "mode 3 (typed position)", "radio_gps_set", true },
+        { "mode 2 (closest)", "radio_gps_use_closest" },
+        { "mode 3 (typed position)", "radio_gps_set" },
     };
-    auto* progress = window.findChild<QProgressDialog*>(QStringLiteral("progress_sync"));
-    std::shared_ptr<kal::_exiftool2> exiftool = kal::_exiftool2::instance();
+    const int pool = kal::_exiftool2::pool_size();
+    auto one_child = std::make_shared<kal::_exiftool2>(1);
+    auto all_children = std::make_shared<kal::_exiftool2>(pool);
+    const QString journal = dir.filePath(QStringLiteral("journal"));
 
     int status = 0;
     for (const mode_case& c : cases) {
-        std::vector<double> window_times, bridge_times, one_process_times;
+        std::map<QString, std::vector<double>> times;
         std::vector<std::pair<QString, tag_map>> writes;
-        double undo_info_time = 0;
         for (int round = 0; round < rounds; ++round) {
             if (!photos.restore())
                 return 1;
@@ -232,86 +220,69 @@ int main(int argc, char** argv)
             window.findChild<QAbstractButton*>(QString::fromLatin1(c.radio))->click();
             window.findChild<QLineEdit*>(QStringLiteral("lineedit_lat"))->setText(QStringLiteral("-33.8568"));
             window.findChild<QLineEdit*>(QStringLiteral("lineedit_lon"))->setText(QStringLiteral("151.2153"));
-            writes = planned_writes(table, c.clear_others);
+            const auto plan = photo_jobs::sync_plan(*dynamic_cast<table_data_model*>(table));
+            writes.clear();
+            for (const auto& p : plan)
+                writes.emplace_back(p.path, p.tags);
 
             QElapsedTimer timer;
-            timer.start();
-            for (const auto& write : writes)
-                window.create_undo_info(write.first);
-            undo_info_time = seconds(timer);
-
-            // The window, both confirmations answered with "Continue".
             {
                 box_answerer answerer(QStringLiteral("Continue"));
                 timer.start();
                 sync->click();
-                window_times.push_back(seconds(timer));
+                times["window sync"].push_back(seconds(timer));
             }
             if (table->rowCount() != 0) {
                 std::fprintf(stderr, "the sync did not run\n");
                 status = 1;
             }
 
-            // The bridge alone, the same writes in the same order.
+            for (const auto& [name, bridge] : { std::pair { "verified, 1 child", one_child },
+                     std::pair { "verified, pool", all_children } }) {
+                if (!photos.restore())
+                    return 1;
+                photo_jobs jobs(bridge, journal);
+                timer.start();
+                const photo_jobs::result result = jobs.sync(plan);
+                times[name].push_back(seconds(timer));
+                if (!result.failed.empty()) {
+                    std::fprintf(stderr, "%s: %d writes failed\n", name, int(result.failed.size()));
+                    status = 1;
+                }
+            }
+
             if (!photos.restore())
                 return 1;
             int failed = 0;
             timer.start();
-            for (const auto& [path, tags] : writes)
-                failed += exiftool->write_exif_data(path, tags) ? 0 : 1;
-            bridge_times.push_back(seconds(timer));
+            one_child->write_many(writes, [&failed](int, const kal::write_result& r) { failed += r.ok ? 0 : 1; });
+            times["plain, 1 child"].push_back(seconds(timer));
 
-            // One exiftool process, its start-up included.
             if (!photos.restore())
                 return 1;
             const QStringList lines = one_process_arguments(writes);
             timer.start();
             const bool ok = run_exiftool_argfile(dir.filePath(QStringLiteral("write.args")), lines);
-            one_process_times.push_back(seconds(timer));
+            times["one exiftool run"].push_back(seconds(timer));
             if (!ok || failed) {
-                std::fprintf(stderr, "writes failed (bridge: %d)\n", failed);
+                std::fprintf(stderr, "writes failed (plain: %d)\n", failed);
                 status = 1;
             }
         }
 
-        // The progress dialog's share: one step per file, timed alone. The
-        // pause stands for the write, so that repaints come due as in the loop.
-        const auto pause = std::chrono::microseconds(qint64(median(bridge_times) * 1e6 / writes.size()));
-        QElapsedTimer timer;
-        double progress_time = 0;
-        progress->setRange(0, int(writes.size()));
-        progress->setValue(0);
-        for (int i = 0; i < int(writes.size()); ++i) {
-            std::this_thread::sleep_for(pause);
-            timer.start();
-            progress->setValue(i + 1);
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 50);
-            progress_time += seconds(timer);
-        }
-
         const int files = int(writes.size());
-        const double window_time = median(window_times);
-        const double bridge_time = median(bridge_times);
-        const double one_process_time = median(one_process_times);
-        const auto line = [files](const char* what, double time) {
-            return QStringLiteral("  %1 %2 s  %3 files/s\n")
-                .arg(QString::fromLatin1(what), -20)
-                .arg(time, 7, 'f', 2)
-                .arg(files / time, 7, 'f', 1);
-        };
-        out << "\n" << c.name << ": " << files << " files written; median of " << rounds << " rounds\n";
-        out << line("window sync loop", window_time) << line("bridge alone", bridge_time)
-            << line("one exiftool run", one_process_time);
-        out << QStringLiteral("  window / one process: %1 (goal 0.70); bridge / one process: %2\n")
-                   .arg(one_process_time / window_time, 0, 'f', 2)
-                   .arg(one_process_time / bridge_time, 0, 'f', 2);
-        out << QStringLiteral("  per file: window loop %1 ms, bridge %2 ms, one process %3 ms;\n"
-                              "    of the window's extra: progress step %4 ms, undo record %5 ms\n")
-                   .arg(window_time * 1000.0 / files, 0, 'f', 2)
-                   .arg(bridge_time * 1000.0 / files, 0, 'f', 2)
-                   .arg(one_process_time * 1000.0 / files, 0, 'f', 2)
-                   .arg(progress_time * 1000.0 / files, 0, 'f', 2)
-                   .arg(undo_info_time * 1000.0 / files, 0, 'f', 2);
+        const double one_process = median(times["one exiftool run"]);
+        out << "\n" << c.name << ": " << files << " files written; median of " << rounds << " rounds; pool of "
+            << pool << " children\n";
+        for (const char* name :
+            { "window sync", "verified, 1 child", "verified, pool", "plain, 1 child", "one exiftool run" }) {
+            const double time = median(times[name]);
+            out << QStringLiteral("  %1 %2 s  %3 files/s  %4 of one process\n")
+                       .arg(QString::fromLatin1(name), -20)
+                       .arg(time, 7, 'f', 2)
+                       .arg(files / time, 7, 'f', 1)
+                       .arg(one_process / time, 5, 'f', 2);
+        }
         out.flush();
     }
     return status;

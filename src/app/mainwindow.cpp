@@ -24,6 +24,7 @@
 #include <QButtonGroup>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -579,6 +580,11 @@ QStringList MainWindow::expand_path(const QString& path)
 void MainWindow::step_progress(QProgressDialog* progress, int value)
 {
     progress->setValue(value);
+    // A round of events per file would cost more than the file on a fast disk.
+    static QElapsedTimer since_events;
+    if (since_events.isValid() && since_events.elapsed() < 20 && value < progress->maximum())
+        return;
+    since_events.start();
     process_events_briefly();
 }
 
