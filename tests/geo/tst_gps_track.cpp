@@ -8,10 +8,10 @@ const QDateTime base(QDate(2019, 5, 1), QTime(10, 0), Qt::UTC);
 
 // Points as "s,lat,lon[,ele][,segment]" separated by ";": s seconds after
 // 10:00 UTC; "-" for no time. All in track 0.
-QList<track_data> track_of(const QString& spec)
+QList<track_data> track_of(const QString& points)
 {
     track_data track;
-    for (const QString& item : spec.split(';', Qt::SkipEmptyParts)) {
+    for (const QString& item : points.split(';', Qt::SkipEmptyParts)) {
         const QStringList f = item.trimmed().split(',');
         gps_data point;
         if (f[0] != QLatin1String("-"))
