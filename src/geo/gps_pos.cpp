@@ -136,3 +136,13 @@ gps_pos make_gps_pos(float lat, const QString& lat_text, float lon, const QStrin
     pos.lon_numerical = lon_text;
     return pos;
 }
+
+std::optional<gps_pos> typed_position(const QString& lat_text, const QString& lon_text)
+{
+    const coordinate_reading lat = parse_coordinate_text(lat_text);
+    const coordinate_reading lon = parse_coordinate_text(lon_text);
+    // Comparisons with a value that is not a number are false, so it fails here.
+    if (!(std::fabs(lat.value) <= 90 && std::fabs(lon.value) <= 180))
+        return std::nullopt;
+    return make_gps_pos(lat.value, lat.numerical_text, lon.value, lon.numerical_text);
+}

@@ -6,6 +6,7 @@
 #include <QMetaType>
 #include <QString>
 
+#include <optional>
 #include <utility>
 
 // One position in the texts in which it is shown and written into photos.
@@ -51,3 +52,7 @@ std::pair<QString, QString> format_dms(
     float value, const QString& positive_letter, const QString& negative_letter);
 
 gps_pos make_gps_pos(float lat, const QString& lat_text, float lon, const QString& lon_text);
+
+// The position typed as latitude and longitude (spaces already removed), or
+// nothing when either lies out of range.
+std::optional<gps_pos> typed_position(const QString& lat_text, const QString& lon_text);

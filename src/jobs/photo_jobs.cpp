@@ -4,6 +4,8 @@
 #include "exif/exiftool_data.h"
 #include "model/table_data_model.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QSet>
 
@@ -349,4 +351,27 @@ photo_jobs::result photo_jobs::undo(const progress& step)
     });
     log.remove();
     return out;
+}
+
+QStringList expand_path(const QString& path, bool recursive)
+{
+    QStringList candidates;
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        // Links to folders are not followed: they could lead in a circle.
+        QDirIterator entries(path, QDir::Files | QDir::Readable | QDir::NoDotAndDotDot,
+            recursive ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags);
+        while (entries.hasNext()) {
+            entries.next();
+            candidates << entries.fileInfo().absoluteFilePath();
+        }
+    } else {
+        candidates << path;
+    }
+    QStringList files;
+    for (const QString& candidate : candidates) {
+        if (QFileInfo(candidate).isFile())
+            files << candidate;
+    }
+    return files;
 }

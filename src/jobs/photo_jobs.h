@@ -80,3 +80,7 @@ private:
     std::shared_ptr<kal::_exiftool2> bridge;
     undo_journal log;
 };
+
+// The files a path stands for: a file itself, or the readable files directly
+// inside a folder (with recursive, in its sub-folders too).
+QStringList expand_path(const QString& path, bool recursive = false);

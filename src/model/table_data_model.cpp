@@ -490,7 +490,7 @@ void table_data_model::assign(photo_list& photos)
     const QString& prev_marker = sort_order == Qt::AscendingOrder ? glyph_up() : glyph_down();
     const QString& next_marker = sort_order == Qt::AscendingOrder ? glyph_down() : glyph_up();
 
-    const qint64 limit = qint64(max_time_difference) * 60;
+    const qint64 limit = max_time_difference_secs;
     const auto within = [&](int source, int photo) {
         return !max_time_difference_enabled || distance(keys[source], keys[photo]) <= limit;
     };
@@ -602,7 +602,7 @@ void table_data_model::assign(photo_list& photos)
 
 qint64 table_data_model::gap_limit_msecs() const
 {
-    return max_time_difference_enabled ? qint64(max_time_difference) * 60 * 1000 : default_gap_limit_msecs;
+    return max_time_difference_enabled ? max_time_difference_secs * 1000 : default_gap_limit_msecs;
 }
 
 void table_data_model::assign_from_track(photo_list& photos)
@@ -686,6 +686,22 @@ std::optional<qint64> table_data_model::utc_msecs(const QString& path) const
     return camera_time_converter(camera).to_utc(time.date(), time.time(), offset);
 }
 
+std::optional<std::pair<double, double>> table_data_model::own_position(const QString& path) const
+{
+    ktk::string key;
+    utf8_key(path, key);
+    const derived_map* entry = derived_entry(*exif_cache::instance(), key);
+    if (!has_gps(entry))
+        return std::nullopt;
+    bool lat_ok = false;
+    bool lon_ok = false;
+    const double lat = text_of(*entry, "gps_lat").toDouble(&lat_ok);
+    const double lon = text_of(*entry, "gps_lon").toDouble(&lon_ok);
+    if (!lat_ok || !lon_ok)
+        return std::nullopt;
+    return std::make_pair(lat, lon);
+}
+
 void table_data_model::gps_track_changed(const QList<track_data>& tracks)
 {
     track_points = gps_track(tracks);
@@ -740,8 +756,13 @@ void table_data_model::gps_set_pos_changed(gps_pos set_pos)
 
 void table_data_model::gps_max_time_difference(int minutes)
 {
-    max_time_difference_enabled = minutes > 0;
-    max_time_difference = minutes;
+    gps_max_time_difference_seconds(minutes > 0 ? qint64(minutes) * 60 : -1);
+}
+
+void table_data_model::gps_max_time_difference_seconds(qint64 seconds)
+{
+    max_time_difference_enabled = seconds > 0;
+    max_time_difference_secs = seconds;
     build_cache();
     emit layoutChanged();
 }

@@ -74,6 +74,8 @@ public:
     // The photo's true UTC instant under the camera clock; nothing when its
     // recording time is invalid.
     std::optional<qint64> utc_msecs(const QString& path) const;
+    // The signed position the photo holds itself, whatever the mode proposes.
+    std::optional<std::pair<double, double>> own_position(const QString& path) const;
 
 signals:
     void sort_order_override(int column, Qt::SortOrder order);
@@ -82,6 +84,8 @@ public slots:
     void gps_sync_order_changed(int order);
     void gps_set_pos_changed(gps_pos set_pos);
     void gps_max_time_difference(int minutes);
+    // The same limit to the second; 0 or less for none.
+    void gps_max_time_difference_seconds(qint64 seconds);
     void gps_datetime_format_changed(const QString& format);
     void gps_track_changed(const QList<track_data>& tracks);
     // With it on, photos with a position of their own take the track's too.
@@ -114,7 +118,7 @@ private:
     bool overwrites_data = false;
     gps_pos fixed_pos;
     bool max_time_difference_enabled = false;
-    int max_time_difference = -1;
+    qint64 max_time_difference_secs = -1;
     QString datetime_format;
     gps_track track_points;
     bool track_overwrites = false;

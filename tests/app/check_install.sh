@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix and checks that a desktop finds
-# the program, its entry and icon, and that the program finds ExifTool.
+# the program, its entry and icon, and that the window and the terminal tool
+# find ExifTool.
 set -euo pipefail
 build=$1
 prefix=$(mktemp -d)
@@ -10,6 +11,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 fail() { echo "FAIL: $*"; exit 1; }
 [ -x "$prefix/bin/vestra" ] || fail "bin/vestra missing"
 [ "$(readlink -f "$prefix/bin/vestra")" = "$(readlink -f "$prefix"/lib*/vestra/bin/vestra)" ] || fail "bin/vestra does not lead to the bundle"
+[ -x "$prefix/bin/vestra-tag" ] || fail "bin/vestra-tag missing"
+[ "$(readlink -f "$prefix/bin/vestra-tag")" = "$(readlink -f "$prefix"/lib*/vestra/bin/vestra-tag)" ] || fail "bin/vestra-tag does not lead to the bundle"
 tool=$(echo "$prefix"/lib*/vestra/Resources/exiftool/exiftool)
 [ -e "$tool" ] || fail "ExifTool link missing"
 perl "$tool" -ver >/dev/null || fail "ExifTool does not run through the link"
@@ -18,4 +21,8 @@ entry="$prefix/share/applications/vestra.desktop"
 grep -q '^Exec=vestra %F$' "$entry" || fail "desktop entry does not take files"
 grep -q '^MimeType=.*image/jpeg;' "$entry" || fail "desktop entry lacks image types"
 [ -f "$prefix/share/icons/hicolor/256x256/apps/vestra.png" ] || fail "icon missing"
+# The terminal tool, started through its link, reads a photo through ExifTool.
+cp "$prefix/share/icons/hicolor/256x256/apps/vestra.png" "$prefix/photo.png"
+report=$("$prefix/bin/vestra-tag" --dry-run --position "1, 2" "$prefix/photo.png") || fail "vestra-tag fails from the bundle"
+grep -q "would write 1.00000000, 2.00000000" <<<"$report" || fail "vestra-tag does not read photos from the bundle"
 echo "1 passed, 0 failed"

@@ -1,0 +1,661 @@
+#include "cli/tag_tool.h"
+
+#include "exif/exif_cache.h"
+#include "exif/exiftool.h"
+#include "geo/camera_clock.h"
+#include "geo/gps_pos.h"
+#include "geo/gps_track.h"
+#include "geo/gpx_parser.h"
+#include "jobs/photo_jobs.h"
+#include "model/table_data_model.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <streambuf>
+
+#include <unistd.h>
+
+namespace tag_tool {
+namespace {
+
+using gps_info = table_data_model::gps_info;
+
+// In the order of the model's mode numbers.
+const QStringList mode_names = { "previous", "next", "closest", "position", "track" };
+constexpr int position_mode = 3;
+constexpr int track_mode = 4;
+
+enum class action { assign, remove_gps, undo };
+enum class report_format { text, json, csv };
+const QStringList format_names = { "text", "json", "csv" };
+
+struct choices {
+    action what = action::assign;
+    int mode = 2;
+    qint64 max_diff_secs = -1;
+    gps_pos position;
+    QList<track_data> tracks;
+    camera_clock clock;
+    bool overwrite = false;
+    bool dry_run = false;
+    report_format format = report_format::text;
+    QStringList files;
+};
+
+struct report_row {
+    QString path;
+    QDateTime local;
+    std::optional<qint64> utc;
+    QString outcome;
+    // The photo or track point the position came from.
+    QString source;
+    // Why there is no position.
+    QString reason;
+    std::optional<std::pair<double, double>> position;
+    QString status;
+    // ExifTool's reason, for a failed write.
+    QString error;
+};
+
+struct report {
+    std::vector<report_row> rows;
+    bool dry_run = false;
+    int count(std::initializer_list<const char*> statuses) const
+    {
+        return int(std::count_if(rows.begin(), rows.end(), [&](const report_row& row) {
+            return std::any_of(
+                statuses.begin(), statuses.end(), [&](const char* s) { return row.status == s; });
+        }));
+    }
+    int written() const { return count({ "written", "removed", "restored" }); }
+    int would_write() const { return count({ "would_write", "would_remove", "would_restore" }); }
+    int unchanged() const { return count({ "kept" }); }
+    int failed() const { return count({ "failed" }); }
+    int without_position() const { return count({ "no_position" }); }
+};
+
+// The engine prints its diagnostics to std::cout, which here carries the report.
+class null_buffer : public std::streambuf {
+protected:
+    int overflow(int c) override { return traits_type::not_eof(c); }
+};
+
+void print(std::FILE* file, const QString& text)
+{
+    std::fputs(text.toUtf8().constData(), file);
+}
+
+// One line of progress on standard error, only where someone watches it.
+class progress_line {
+public:
+    explicit progress_line(std::FILE* err)
+        : err(err)
+        , shown(isatty(fileno(err)))
+    {
+    }
+    ~progress_line() { clear(); }
+
+    photo_jobs::progress step(const QString& what)
+    {
+        if (!shown)
+            return {};
+        return [this, what](int done, int total) {
+            print(err, QStringLiteral("\r%1 %2/%3").arg(what).arg(done).arg(total));
+            std::fflush(err);
+            dirty = true;
+        };
+    }
+    void clear()
+    {
+        if (dirty)
+            std::fputs("\r\033[K", err);
+        dirty = false;
+    }
+
+private:
+    std::FILE* err;
+    bool shown;
+    bool dirty = false;
+};
+
+// "90s", "5m", "2h", or a plain number of minutes as the window takes it.
+std::optional<qint64> parse_duration(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^(\\d{1,9})([smh]?)$"));
+    const QRegularExpressionMatch match = form.match(text.trimmed());
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QString unit = match.captured(2);
+    return match.captured(1).toLongLong() * (unit == "s" ? 1 : unit == "h" ? 3600 : 60);
+}
+
+// "LAT, LON", each read as the window reads its fields. A comma followed by
+// space or a semicolon separates, so decimal commas still work.
+std::optional<gps_pos> parse_position(const QString& text)
+{
+    QStringList parts = text.split(QRegularExpression(QStringLiteral("\\s*;\\s*|,\\s+")));
+    if (parts.size() != 2)
+        parts = text.split(QLatin1Char(','));
+    if (parts.size() != 2)
+        return std::nullopt;
+    // The window reads any text as some number; here a typing error must
+    // not become 0 degrees.
+    static const QRegularExpression coordinate(QStringLiteral("^[-+]?\\d[\\d.,\\x{00B0}'\"]*[NSEWnsew]?$"));
+    for (QString& part : parts) {
+        part.remove(QRegularExpression(QStringLiteral("\\s")));
+        if (!coordinate.match(part).hasMatch())
+            return std::nullopt;
+        // A decimal comma reads in every locale, not only in the user's.
+        if (!part.contains(QRegularExpression(QStringLiteral("[\\x{00B0}'\"]"))))
+            part.replace(QLatin1Char(','), QLatin1Char('.'));
+    }
+    return typed_position(parts[0], parts[1]);
+}
+
+// Reads the arguments into `chosen`; an exit status when the run ends here.
+std::optional<int> read_choices(const QStringList& arguments, choices& chosen, std::FILE* out, std::FILE* err)
+{
+    const auto fail = [err](const QString& message) {
+        print(err, QStringLiteral("vestra-tag: %1\nTry 'vestra-tag --help'.\n").arg(message));
+        return std::optional<int>(bad_arguments);
+    };
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Gives photos a GPS position, as the Vestra window does, and writes it into the files.\n"
+        "Exit status: 0 when every photo that should get a position got it and was written, "
+        "1 when some could not be given one or written, 2 for bad arguments or unreadable GPX files."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("PATH"),
+        QStringLiteral("Photos, and folders standing for the photos directly inside them."),
+        QStringLiteral("PATH..."));
+    const QCommandLineOption recursive(
+        { "r", "recursive" }, QStringLiteral("Take the photos in the folders' sub-folders too."));
+    const QCommandLineOption mode(QStringLiteral("mode"),
+        QStringLiteral("Where positions come from: previous, next or closest tagged photo in time, the "
+                       "typed position, or the GPS track (default: closest; position with --position, "
+                       "track with --gpx)."),
+        QStringLiteral("MODE"));
+    const QCommandLineOption max_diff(QStringLiteral("max-diff"),
+        QStringLiteral("The farthest in time a source may be: minutes, or 90s, 5m, 2h; 0 for no limit "
+                       "(the track mode's default is 30 minutes)."),
+        QStringLiteral("DURATION"));
+    const QCommandLineOption position(QStringLiteral("position"),
+        QStringLiteral("The position for --mode position, in decimal degrees or degrees, minutes "
+                       "and seconds, e.g. \"-19.178194, 46.501221\"."),
+        QStringLiteral("LAT, LON"));
+    const QCommandLineOption gpx(QStringLiteral("gpx"),
+        QStringLiteral("A GPX file for the track mode; may be repeated."), QStringLiteral("FILE"));
+    const QCommandLineOption zone(QStringLiteral("camera-zone"),
+        QStringLiteral("The zone the camera clock was set to: local, UTC, +05:45 or a name such as "
+                       "Europe/Berlin (default: local)."),
+        QStringLiteral("ZONE"));
+    const QCommandLineOption offset(QStringLiteral("clock-offset"),
+        QStringLiteral("How far the camera clock ran ahead, [+-][hh:]mm:ss."), QStringLiteral("OFFSET"));
+    const QCommandLineOption overwrite(QStringLiteral("overwrite"),
+        QStringLiteral("Photos with a position of their own get the typed or the track's position too."));
+    const QCommandLineOption dry_run(
+        QStringLiteral("dry-run"), QStringLiteral("Report what would be written, and write nothing."));
+    const QCommandLineOption undo(QStringLiteral("undo"),
+        QStringLiteral("Take back the last write, made in the window or here, and take no PATH."));
+    const QCommandLineOption remove(
+        QStringLiteral("remove-gps"), QStringLiteral("Remove all GPS data from the photos."));
+    const QCommandLineOption format(QStringLiteral("format"),
+        QStringLiteral("The report's form: text, json or csv (default: text)."), QStringLiteral("FORMAT"),
+        QStringLiteral("text"));
+    parser.addOptions(
+        { recursive, mode, max_diff, position, gpx, zone, offset, overwrite, dry_run, undo, remove, format });
+    if (!parser.parse(arguments))
+        return fail(parser.errorText());
+    if (parser.isSet(help) || parser.isSet(version)) {
+        print(out,
+            parser.isSet(help)
+                ? parser.helpText()
+                : QStringLiteral("vestra-tag %1\n").arg(QCoreApplication::applicationVersion()));
+        return int(done);
+    }
+
+    const int format_index = format_names.indexOf(parser.value(format));
+    if (format_index < 0)
+        return fail(QStringLiteral("unknown --format \"%1\"").arg(parser.value(format)));
+    chosen.format = report_format(format_index);
+    chosen.dry_run = parser.isSet(dry_run);
+    chosen.overwrite = parser.isSet(overwrite);
+    if (const std::optional<camera_clock> clock = camera_clock::from_zone_text(parser.value(zone)))
+        chosen.clock = *clock;
+    else if (parser.isSet(zone))
+        return fail(QStringLiteral("unknown --camera-zone \"%1\"").arg(parser.value(zone)));
+    if (parser.isSet(offset)) {
+        const std::optional<qint64> seconds = camera_clock::parse_offset(parser.value(offset));
+        if (!seconds)
+            return fail(QStringLiteral("cannot read --clock-offset \"%1\"").arg(parser.value(offset)));
+        chosen.clock.clock_offset = *seconds;
+    }
+
+    const bool assigning = parser.isSet(mode) || parser.isSet(max_diff) || parser.isSet(position)
+        || parser.isSet(gpx) || parser.isSet(overwrite);
+    const QStringList paths = parser.positionalArguments();
+    if (parser.isSet(undo) || parser.isSet(remove)) {
+        if (parser.isSet(undo) && parser.isSet(remove))
+            return fail(QStringLiteral("--undo and --remove-gps exclude each other"));
+        if (assigning)
+            return fail(QStringLiteral("--undo and --remove-gps take no assignment options"));
+        chosen.what = parser.isSet(undo) ? action::undo : action::remove_gps;
+        if (chosen.what == action::undo && !paths.isEmpty())
+            return fail(QStringLiteral("--undo takes no PATH"));
+    } else {
+        if (parser.isSet(mode))
+            chosen.mode = mode_names.indexOf(parser.value(mode));
+        else if (parser.isSet(gpx) || parser.isSet(position))
+            chosen.mode = parser.isSet(gpx) ? track_mode : position_mode;
+        if (chosen.mode < 0)
+            return fail(QStringLiteral("unknown --mode \"%1\"").arg(parser.value(mode)));
+        if (parser.isSet(position) != (chosen.mode == position_mode))
+            return fail(QStringLiteral("--position goes with --mode position, and it with --position"));
+        if (parser.isSet(gpx) != (chosen.mode == track_mode))
+            return fail(QStringLiteral("--gpx goes with --mode track, and it with --gpx"));
+        if (parser.isSet(max_diff)) {
+            const std::optional<qint64> seconds = parse_duration(parser.value(max_diff));
+            if (!seconds)
+                return fail(QStringLiteral("cannot read --max-diff \"%1\"").arg(parser.value(max_diff)));
+            // 0 means no limit, as an empty field in the window.
+            chosen.max_diff_secs = *seconds > 0 ? *seconds : -1;
+        }
+        if (parser.isSet(position)) {
+            const std::optional<gps_pos> pos = parse_position(parser.value(position));
+            if (!pos)
+                return fail(
+                    QStringLiteral("cannot read --position \"%1\" as \"LAT, LON\" within 90 and 180 degrees")
+                        .arg(parser.value(position)));
+            chosen.position = *pos;
+        }
+        for (const QString& file : parser.values(gpx)) {
+            const gpx_parser track_file(file);
+            if (!track_file.error.isEmpty() || track_file.tracks.isEmpty())
+                return fail(track_file.error.isEmpty()
+                        ? QStringLiteral("the GPX file \"%1\" holds no track").arg(file)
+                        : track_file.describe(file));
+            if (!track_file.problems.isEmpty())
+                print(err, QStringLiteral("vestra-tag: %1\n").arg(track_file.describe(file)));
+            chosen.tracks += track_file.tracks;
+        }
+        if (chosen.mode == track_mode && gps_track(chosen.tracks).empty())
+            return fail(QStringLiteral("none of the track points can be used"));
+    }
+
+    if (chosen.what != action::undo && paths.isEmpty())
+        return fail(QStringLiteral("no PATH given"));
+    for (const QString& path : paths) {
+        const QFileInfo info(path);
+        if (!info.exists())
+            return fail(QStringLiteral("no such file or folder: %1").arg(path));
+        // Absolute, so that the undo journal holds paths that work from anywhere.
+        chosen.files += expand_path(QDir::cleanPath(info.absoluteFilePath()), parser.isSet(recursive));
+    }
+    chosen.files.removeDuplicates();
+    return std::nullopt;
+}
+
+// The report's names, in the order of the model's enumerators.
+QString origin_name(gps_info::origin how)
+{
+    static const QStringList names
+        = { "none", "own", "previous", "next", "position", "track_point", "interpolated" };
+    return names.value(int(how));
+}
+
+QString missing_name(gps_info::missing why)
+{
+    static const QStringList names = { "", "no_source", "too_far", "no_time", "no_track" };
+    return names.value(int(why));
+}
+
+QString utc_text(qint64 msecs, const QString& form)
+{
+    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC).toString(form);
+}
+
+// The track point a position was taken from: the nearest, the later one on
+// a tie, as the track chooses it.
+QString track_point_time(const gps_track& track, qint64 utc, qint64 distance)
+{
+    const std::vector<track_point>& points = track.points();
+    for (const qint64 msecs : { utc + distance, utc - distance }) {
+        const auto it = std::lower_bound(points.begin(), points.end(), msecs,
+            [](const track_point& point, qint64 value) { return point.msecs < value; });
+        if (it != points.end() && it->msecs == msecs)
+            return utc_text(msecs, QStringLiteral("yyyy-MM-dd'T'hh:mm:ss'Z'"));
+    }
+    return {};
+}
+
+// Failed files with their reasons; a journal that could not be kept fails
+// every file it left untouched.
+std::map<QString, QString> failures(const photo_jobs::result& result, const QStringList& attempted)
+{
+    std::map<QString, QString> failed;
+    for (const photo_jobs::failure& f : result.failed)
+        failed[f.path] = f.reason;
+    if (!result.journal_error.isEmpty()) {
+        for (const QString& path : attempted)
+            failed.emplace(path,
+                QStringLiteral("Not written: its undo data could not be saved: ") + result.journal_error);
+    }
+    return failed;
+}
+
+void set_status(report_row& row, const std::map<QString, QString>& failed, const QString& status)
+{
+    const auto it = failed.find(row.path);
+    row.status = it == failed.end() ? status : QStringLiteral("failed");
+    if (it != failed.end())
+        row.error = it->second;
+}
+
+report assign(const choices& chosen, table_data_model& table, photo_jobs& jobs, progress_line& progress)
+{
+    const auto has_own = [](const QString& path) { return exif_cache::instance()->image_has_gps(path); };
+    // A photo without a proposal is not touched. Where the window would ask
+    // before overwriting, the terminal keeps what the photo holds unless told otherwise.
+    const auto left_alone = [&](const photo_jobs::planned_write& write) {
+        const gps_info* info = table.assignment(write.path);
+        return !info || info->how == gps_info::origin::none || (!chosen.overwrite && has_own(write.path));
+    };
+    std::vector<photo_jobs::planned_write> plan = photo_jobs::sync_plan(table);
+    plan.erase(std::remove_if(plan.begin(), plan.end(), left_alone), plan.end());
+    QStringList attempted;
+    std::map<QString, const photo_jobs::planned_write*> planned;
+    for (const photo_jobs::planned_write& write : plan) {
+        attempted << write.path;
+        planned[write.path] = &write;
+    }
+    std::map<QString, QString> failed;
+    if (!chosen.dry_run && !plan.empty())
+        failed = failures(jobs.sync(plan, progress.step(QStringLiteral("Writing"))), attempted);
+
+    report out;
+    for (int row = 0; row < table.rowCount(); ++row) {
+        report_row line;
+        line.path = table.data(table.index(row, 0), Qt::UserRole).toString();
+        line.local = table.get_dt(line.path);
+        line.utc = table.utc_msecs(line.path);
+        const gps_info* info = table.assignment(line.path);
+        const auto it = planned.find(line.path);
+        if (it != planned.end()) {
+            line.outcome = origin_name(info->how);
+            if (info->how == gps_info::origin::previous || info->how == gps_info::origin::next)
+                line.source = info->source_file;
+            else if (info->how == gps_info::origin::track_point && info->utc_msecs
+                && info->nearest_point_msecs)
+                line.source = track_point_time(table.track(), *info->utc_msecs, *info->nearest_point_msecs);
+            line.position = it->second->position;
+            set_status(
+                line, failed, chosen.dry_run ? QStringLiteral("would_write") : QStringLiteral("written"));
+        } else if (has_own(line.path)) {
+            line.outcome = origin_name(gps_info::origin::own);
+            line.position = table.own_position(line.path);
+            line.status = QStringLiteral("kept");
+        } else {
+            line.outcome = origin_name(gps_info::origin::none);
+            line.reason = missing_name(info ? info->why : gps_info::missing::none);
+            line.status = QStringLiteral("no_position");
+        }
+        out.rows.push_back(line);
+    }
+    return out;
+}
+
+report remove_gps(const choices& chosen, table_data_model& table, photo_jobs& jobs, progress_line& progress)
+{
+    QStringList paths;
+    for (int row = 0; row < table.rowCount(); ++row)
+        paths << table.data(table.index(row, 0), Qt::UserRole).toString();
+    std::map<QString, QString> failed;
+    if (!chosen.dry_run && !paths.isEmpty())
+        failed = failures(jobs.remove_gps(paths, progress.step(QStringLiteral("Removing"))), paths);
+    report out;
+    for (const QString& path : paths) {
+        report_row line;
+        line.path = path;
+        line.local = table.get_dt(path);
+        line.utc = table.utc_msecs(path);
+        line.outcome = QStringLiteral("removal");
+        set_status(line, failed, chosen.dry_run ? QStringLiteral("would_remove") : QStringLiteral("removed"));
+        out.rows.push_back(line);
+    }
+    return out;
+}
+
+std::optional<report> undo(const choices& chosen, photo_jobs& jobs, progress_line& progress, std::FILE* err)
+{
+    const std::optional<undo_journal::contents> contents = jobs.journal().load();
+    if (!contents || contents->entries.empty()) {
+        print(err, QStringLiteral("vestra-tag: there is nothing to undo\n"));
+        return std::nullopt;
+    }
+    print(err,
+        QStringLiteral("%1 the %2 of %3 photo(s) begun %4\n")
+            .arg(chosen.dry_run ? QStringLiteral("Would undo") : QStringLiteral("Undoing"),
+                contents->operation)
+            .arg(contents->entries.size())
+            .arg(contents->started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))));
+    QStringList paths;
+    for (const undo_journal::entry& entry : contents->entries)
+        paths << entry.path;
+    std::map<QString, QString> failed;
+    if (!chosen.dry_run)
+        failed = failures(jobs.undo(progress.step(QStringLiteral("Undoing"))), paths);
+    report out;
+    for (const QString& path : paths) {
+        report_row line;
+        line.path = path;
+        line.outcome = QStringLiteral("undo");
+        set_status(
+            line, failed, chosen.dry_run ? QStringLiteral("would_restore") : QStringLiteral("restored"));
+        out.rows.push_back(line);
+    }
+    return out;
+}
+
+QString degrees(const std::optional<std::pair<double, double>>& position)
+{
+    return position
+        ? QStringLiteral("%1, %2").arg(position->first, 0, 'f', 8).arg(position->second, 0, 'f', 8)
+        : QString();
+}
+
+QString reason_text(const QString& reason)
+{
+    static const std::map<QString, QString> texts = {
+        { "no_source", "no photo with a position to take it from" },
+        { "too_far", "too far in time from any source" },
+        { "no_time", "no recording time" },
+        { "no_track", "no track" },
+    };
+    const auto it = texts.find(reason);
+    return it == texts.end() ? reason : it->second;
+}
+
+QString text_line(const report_row& row)
+{
+    const QString form = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+    QStringList parts;
+    if (row.outcome != QLatin1String("undo"))
+        parts << (row.local.isValid()
+                ? QStringLiteral("taken %1 (UTC %2)")
+                      .arg(row.local.toString(form), row.utc ? utc_text(*row.utc, form) : "?")
+                : QStringLiteral("no recording time"));
+    static const std::map<QString, QString> outcomes = {
+        { "own", "own position" },
+        { "previous", "from the previous photo %1" },
+        { "next", "from the next photo %1" },
+        { "position", "typed position" },
+        { "track_point", "track point %1" },
+        { "interpolated", "interpolated on the track" },
+        { "none", "no position: %2" },
+    };
+    const auto outcome = outcomes.find(row.outcome);
+    if (outcome != outcomes.end())
+        parts << QString(outcome->second).replace("%1", row.source).replace("%2", reason_text(row.reason));
+    static const std::map<QString, QString> statuses = {
+        { "kept", "kept %1" },
+        { "written", "written %1" },
+        { "would_write", "would write %1" },
+        { "no_position", "not written" },
+        { "removed", "GPS data removed" },
+        { "would_remove", "would remove its GPS data" },
+        { "restored", "restored" },
+        { "would_restore", "would restore" },
+        { "failed", "FAILED: %2" },
+    };
+    parts << QString(statuses.at(row.status)).replace("%1", degrees(row.position)).replace("%2", row.error);
+    return row.path + QStringLiteral(": ") + parts.join(QStringLiteral("; "));
+}
+
+QString summary_text(const report& rep)
+{
+    return QStringLiteral("%1%2 %3, %4 unchanged, %5 failed, %6 without position\n")
+        .arg(rep.dry_run ? QStringLiteral("Dry run: ") : QString())
+        .arg(rep.dry_run ? rep.would_write() : rep.written())
+        .arg(rep.dry_run ? QStringLiteral("would be written") : QStringLiteral("written"))
+        .arg(rep.unchanged())
+        .arg(rep.failed())
+        .arg(rep.without_position());
+}
+
+QJsonValue or_null(const QString& text)
+{
+    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
+}
+
+QByteArray json_report(const report& rep)
+{
+    QJsonArray photos;
+    for (const report_row& row : rep.rows) {
+        photos.append(QJsonObject {
+            { "path", row.path },
+            { "local_time", or_null(row.local.toString(QStringLiteral("yyyy-MM-dd'T'hh:mm:ss"))) },
+            { "utc_time",
+                row.utc ? QJsonValue(utc_text(*row.utc, QStringLiteral("yyyy-MM-dd'T'hh:mm:ss'Z'")))
+                        : QJsonValue() },
+            { "outcome", row.outcome },
+            { "source", or_null(row.source) },
+            { "reason", or_null(row.reason) },
+            { "latitude", row.position ? QJsonValue(row.position->first) : QJsonValue() },
+            { "longitude", row.position ? QJsonValue(row.position->second) : QJsonValue() },
+            { "status", row.status },
+            { "error", or_null(row.error) },
+        });
+    }
+    const QJsonObject summary { { "dry_run", rep.dry_run }, { "written", rep.written() },
+        { "would_write", rep.would_write() }, { "unchanged", rep.unchanged() }, { "failed", rep.failed() },
+        { "without_position", rep.without_position() } };
+    return QJsonDocument(QJsonObject { { "photos", photos }, { "summary", summary } }).toJson();
+}
+
+QString csv_field(QString text)
+{
+    if (!text.contains(QRegularExpression(QStringLiteral("[\",\r\n]"))))
+        return text;
+    return QLatin1Char('"') + text.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+QString csv_report(const report& rep)
+{
+    QString text
+        = QStringLiteral("path,local_time,utc_time,outcome,source,reason,latitude,longitude,status,error\n");
+    for (const report_row& row : rep.rows) {
+        const QStringList fields = { row.path, row.local.toString(QStringLiteral("yyyy-MM-dd'T'hh:mm:ss")),
+            row.utc ? utc_text(*row.utc, QStringLiteral("yyyy-MM-dd'T'hh:mm:ss'Z'")) : QString(), row.outcome,
+            row.source, row.reason, row.position ? QString::number(row.position->first, 'f', 8) : QString(),
+            row.position ? QString::number(row.position->second, 'f', 8) : QString(), row.status, row.error };
+        QStringList quoted;
+        for (const QString& field : fields)
+            quoted << csv_field(field);
+        text += quoted.join(QLatin1Char(',')) + QLatin1Char('\n');
+    }
+    return text;
+}
+
+void write_report(const report& rep, report_format format, std::FILE* out, std::FILE* err)
+{
+    switch (format) {
+    case report_format::json:
+        std::fputs(json_report(rep).constData(), out);
+        break;
+    case report_format::csv:
+        // The summary would break the table; it goes beside it.
+        print(out, csv_report(rep));
+        print(err, summary_text(rep));
+        break;
+    case report_format::text:
+        for (const report_row& row : rep.rows)
+            print(out, text_line(row) + QLatin1Char('\n'));
+        print(out, summary_text(rep));
+        break;
+    }
+}
+
+} // namespace
+
+int run(const QStringList& arguments, std::FILE* out, std::FILE* err)
+{
+    null_buffer quiet;
+    std::streambuf* const console = std::cout.rdbuf(&quiet);
+    struct restore {
+        std::streambuf* buffer;
+        ~restore() { std::cout.rdbuf(buffer); }
+    } restore_console { console };
+
+    choices chosen;
+    if (const std::optional<int> status = read_choices(arguments, chosen, out, err))
+        return *status;
+
+    progress_line progress(err);
+    photo_jobs jobs;
+    std::optional<report> rep;
+    if (chosen.what == action::undo) {
+        rep = undo(chosen, jobs, progress, err);
+    } else {
+        // Set up as the window sets up its table, then loaded as it loads.
+        table_data_model table;
+        table.camera_clock_changed(chosen.clock);
+        table.gps_max_time_difference_seconds(chosen.max_diff_secs);
+        table.gps_set_pos_changed(chosen.position);
+        table.gps_track_changed(chosen.tracks);
+        table.gps_track_overwrites_changed(chosen.overwrite);
+        table.gps_sync_order_changed(chosen.mode);
+        jobs.load(chosen.files, table, progress.step(QStringLiteral("Reading")));
+        table.resort();
+        progress.clear();
+        if (table.rowCount() > 0 && !kal::_exiftool2::instance()->running()) {
+            print(err,
+                QStringLiteral(
+                    "vestra-tag: ExifTool, which reads and writes the photos' data, is not running\n"));
+            return incomplete;
+        }
+        if (table.rowCount() == 0)
+            print(err, QStringLiteral("vestra-tag: no photos among the paths\n"));
+        rep = chosen.what == action::remove_gps ? remove_gps(chosen, table, jobs, progress)
+                                                : assign(chosen, table, jobs, progress);
+    }
+    progress.clear();
+    if (!rep)
+        return incomplete;
+    rep->dry_run = chosen.dry_run;
+    write_report(*rep, chosen.format, out, err);
+    std::fflush(out);
+    return rep->failed() > 0 || rep->without_position() > 0 ? incomplete : done;
+}
+
+} // namespace tag_tool

@@ -1,0 +1,378 @@
+// The built vestra-tag, run as a child on photos the test makes and read
+// back with the command-line exiftool.
+
+#include "../exif/test_files.h"
+
+#include <QCryptographicHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPointF>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+struct outcome {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+QString degrees(const QPointF& position)
+{
+    return QStringLiteral("%1, %2").arg(position.x(), 0, 'f', 8).arg(position.y(), 0, 'f', 8);
+}
+
+QJsonObject photo_entry(const QJsonDocument& report, const QString& path)
+{
+    for (const QJsonValue& photo : report.object().value("photos").toArray()) {
+        if (photo.toObject().value("path").toString() == path)
+            return photo.toObject();
+    }
+    return {};
+}
+
+} // namespace
+
+class tst_vestra_tag : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void modes_data();
+    void modes();
+    void without_position_data();
+    void without_position();
+    void bad_arguments_data();
+    void bad_arguments();
+    void dry_run_writes_nothing();
+    void undo_data();
+    void undo();
+    void unwritable_photo_among_others();
+
+private:
+    // a.jpg (10:00, own position), b.png (10:02), c.tif (10:09) and d.jpg
+    // (10:10, own position); a track two hours and a minute behind them.
+    void make_photos();
+    outcome run(QStringList args);
+    QString photo(const QString& name) const { return folder + '/' + name; }
+    // The signed position a photo holds, as exiftool reads it; empty for none.
+    QString position_of(const QString& name) const
+    {
+        return test_files::value(photo(name), "GPSPosition", true);
+    }
+    // The report line of one photo.
+    QString line_of(const QString& report, const QString& name) const;
+    // SHA-256 of each photo's bytes.
+    std::map<QString, QByteArray> checksums() const;
+
+    std::unique_ptr<QTemporaryDir> dir;
+    QString folder;
+    QString gpx;
+    QStringList immutable;
+};
+
+void tst_vestra_tag::initTestCase()
+{
+    int code = -1;
+    test_files::exiftool({ "-ver" }, &code);
+    QVERIFY2(code == 0, "the tests need the exiftool command");
+    QVERIFY(QFileInfo(QCoreApplication::applicationDirPath() + "/vestra-tag").isExecutable());
+}
+
+void tst_vestra_tag::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    folder = dir->filePath(QStringLiteral("Fotos Zürich"));
+    make_photos();
+}
+
+void tst_vestra_tag::cleanup()
+{
+    if (!immutable.isEmpty())
+        QProcess::execute("chattr", QStringList { "-i" } + immutable);
+    immutable.clear();
+    dir.reset();
+}
+
+void tst_vestra_tag::make_photos()
+{
+    const QList<QStringList> photos = {
+        { "a.jpg", "10:00:00", "-GPSLatitude=48.1", "-GPSLatitudeRef=N", "-GPSLongitude=11.5",
+            "-GPSLongitudeRef=E" },
+        { "b.png", "10:02:00" },
+        { "c.tif", "10:09:00" },
+        { "d.jpg", "10:10:00", "-GPSLatitude=33.25", "-GPSLatitudeRef=S", "-GPSLongitude=151.5",
+            "-GPSLongitudeRef=E" },
+    };
+    QStringList lines;
+    for (const QStringList& p : photos) {
+        QVERIFY(test_files::make_image(photo(p[0])));
+        lines += QStringList { "-q", "-m", "-overwrite_original", "-DateTimeOriginal=2019:05:01 " + p[1] }
+            + p.mid(2) + QStringList { photo(p[0]), "-execute" };
+    }
+    QFile args(dir->filePath("tag.args"));
+    QVERIFY(args.open(QIODevice::WriteOnly));
+    args.write(lines.join('\n').toUtf8() + '\n');
+    args.close();
+    int code = -1;
+    test_files::exiftool({ "-@", args.fileName() }, &code);
+    QCOMPARE(code, 0);
+
+    gpx = dir->filePath("trip.gpx");
+    QFile track(gpx);
+    QVERIFY(track.open(QIODevice::WriteOnly));
+    track.write(R"(<?xml version="1.0"?>
+<gpx version="1.1" creator="test" xmlns="http://www.topografix.com/GPX/1/1"><trk><name>trip</name><trkseg>
+<trkpt lat="47.0" lon="8.0"><time>2019-05-01T08:00:00Z</time></trkpt>
+<trkpt lat="47.2" lon="8.2"><time>2019-05-01T08:01:00Z</time></trkpt>
+<trkpt lat="48.0" lon="9.0"><time>2019-05-01T08:09:00Z</time></trkpt>
+</trkseg></trk></gpx>
+)");
+}
+
+outcome tst_vestra_tag::run(QStringList args)
+{
+    args.replaceInStrings("%F", folder).replaceInStrings("%G", gpx);
+    QProcess process;
+    // The undo journal and the settings stay in this test's folder.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", dir->filePath("home"));
+    env.insert("XDG_DATA_HOME", dir->filePath("data"));
+    env.insert("XDG_CONFIG_HOME", dir->filePath("config"));
+    process.setProcessEnvironment(env);
+    process.start(QCoreApplication::applicationDirPath() + "/vestra-tag", args);
+    if (!process.waitForFinished(60000))
+        return {};
+    return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+        QString::fromUtf8(process.readAllStandardOutput()),
+        QString::fromUtf8(process.readAllStandardError()) };
+}
+
+QString tst_vestra_tag::line_of(const QString& report, const QString& name) const
+{
+    for (const QString& line : report.split('\n')) {
+        if (line.startsWith(photo(name) + ": "))
+            return line;
+    }
+    return {};
+}
+
+std::map<QString, QByteArray> tst_vestra_tag::checksums() const
+{
+    std::map<QString, QByteArray> sums;
+    for (const char* name : { "a.jpg", "b.png", "c.tif", "d.jpg" }) {
+        QFile file(photo(name));
+        if (file.open(QIODevice::ReadOnly))
+            sums[name] = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+    }
+    return sums;
+}
+
+void tst_vestra_tag::modes_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("b_from");
+    QTest::addColumn<QPointF>("b_pos");
+    QTest::addColumn<QString>("c_from");
+    QTest::addColumn<QPointF>("c_pos");
+
+    const QPointF a(48.1, 11.5);
+    const QPointF d(-33.25, 151.5);
+    const QString from_a = "from the previous photo %F/a.jpg";
+    const QString from_d = "from the next photo %F/d.jpg";
+    QTest::newRow("previous") << QStringList { "--mode", "previous", "%F" } << from_a << a << from_a << a;
+    QTest::newRow("next") << QStringList { "--mode", "next", "%F" } << from_d << d << from_d << d;
+    QTest::newRow("closest") << QStringList { "%F" } << from_a << a << from_d << d;
+    QTest::newRow("position") << QStringList { "--mode", "position", "--position", "-19.5, 46.25", "%F" }
+                              << "typed position" << QPointF(-19.5, 46.25) << "typed position"
+                              << QPointF(-19.5, 46.25);
+    // Camera at UTC+2 and a minute fast: b is the track's second point, c
+    // lies seven eighths of the way to the third.
+    QTest::newRow("track") << QStringList { "--gpx", "%G", "--camera-zone", "+02:00", "--clock-offset",
+        "00:01:00", "%F" } << "track point 2019-05-01T08:01:00Z"
+                           << QPointF(47.2, 8.2) << "interpolated on the track" << QPointF(47.9, 8.9);
+}
+
+void tst_vestra_tag::modes()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, b_from);
+    QFETCH(QPointF, b_pos);
+    QFETCH(QString, c_from);
+    QFETCH(QPointF, c_pos);
+
+    const outcome result = run(args);
+    QCOMPARE(result.code, 0);
+    const auto expect = [&](const QString& name, const QString& from, const QPointF& pos) {
+        const QString said = QString(from).replace("%F", folder) + "; written " + degrees(pos);
+        QVERIFY2(line_of(result.out, name).contains(said), qPrintable(result.out));
+        const QStringList held = position_of(name).split(' ');
+        QCOMPARE(held.size(), 2);
+        QVERIFY(qAbs(held[0].toDouble() - pos.x()) < 1e-6 && qAbs(held[1].toDouble() - pos.y()) < 1e-6);
+    };
+    expect("b.png", b_from, b_pos);
+    expect("c.tif", c_from, c_pos);
+    // Photos with a position of their own keep it.
+    QVERIFY(line_of(result.out, "a.jpg").contains("own position; kept 48.10000000, 11.50000000"));
+    QCOMPARE(position_of("d.jpg"), QString("-33.25 151.5"));
+    QVERIFY(result.out.endsWith("2 written, 2 unchanged, 0 failed, 0 without position\n"));
+}
+
+void tst_vestra_tag::without_position_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("reason");
+
+    QTest::newRow("too far from the previous photo")
+        << QStringList { "--mode", "previous", "--max-diff", "5", "%F" } << "too far in time from any source";
+    QTest::newRow("no earlier photo with a position") << QStringList { "--mode", "previous", "%F/b.png",
+        "%F/c.tif", "%F/d.jpg" } << "no photo with a position to take it from";
+    // c is a minute from the nearest point; seconds count, not only minutes.
+    QTest::newRow("too far from the track") << QStringList { "--gpx", "%G", "--camera-zone", "+02:00",
+        "--clock-offset", "00:01:00", "--max-diff", "30s", "%F" }
+                                            << "too far in time from any source";
+}
+
+void tst_vestra_tag::without_position()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, reason);
+
+    const auto before = checksums();
+    const outcome result = run(args);
+    QCOMPARE(result.code, 1);
+    QVERIFY2(line_of(result.out, "c.tif").contains("no position: " + reason + "; not written"),
+        qPrintable(result.out));
+    QCOMPARE(checksums().at("c.tif"), before.at("c.tif"));
+}
+
+void tst_vestra_tag::bad_arguments_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("named");
+
+    QTest::newRow("latitude out of range") << QStringList { "--position", "91, 0", "%F" } << "91, 0";
+    QTest::newRow("position not a number") << QStringList { "--position", "north, 3", "%F" } << "north, 3";
+    QTest::newRow("position without longitude") << QStringList { "--position", "48.1", "%F" } << "48.1";
+    QTest::newRow("missing GPX file") << QStringList { "--gpx", "%F/none.gpx", "%F" } << "none.gpx";
+    QTest::newRow("unknown mode") << QStringList { "--mode", "sideways", "%F" } << "sideways";
+    QTest::newRow("unreadable duration") << QStringList { "--max-diff", "5x", "%F" } << "5x";
+    QTest::newRow("unknown zone") << QStringList { "--camera-zone", "Mars/Olympus", "%F" } << "Mars/Olympus";
+    QTest::newRow("missing path") << QStringList { "%F/none.jpg" } << "none.jpg";
+    QTest::newRow("undo with a path") << QStringList { "--undo", "%F" } << "--undo";
+    QTest::newRow("track without GPX") << QStringList { "--mode", "track", "%F" } << "--gpx";
+}
+
+void tst_vestra_tag::bad_arguments()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, named);
+
+    const auto before = checksums();
+    const outcome result = run(args);
+    QCOMPARE(result.code, 2);
+    QVERIFY2(result.err.contains(named), qPrintable(result.err));
+    QVERIFY(result.out.isEmpty());
+    QVERIFY(checksums() == before);
+}
+
+void tst_vestra_tag::dry_run_writes_nothing()
+{
+    const auto before = checksums();
+    const outcome json = run({ "--dry-run", "--format", "json", "%F" });
+    QCOMPARE(json.code, 0);
+    QJsonParseError error;
+    const QJsonDocument report = QJsonDocument::fromJson(json.out.toUtf8(), &error);
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(report.object().value("photos").toArray().size(), 4);
+    const QJsonObject b = photo_entry(report, photo("b.png"));
+    QCOMPARE(b.value("status").toString(), QString("would_write"));
+    QCOMPARE(b.value("source").toString(), photo("a.jpg"));
+    QCOMPARE(b.value("latitude").toDouble(), 48.1);
+    QCOMPARE(photo_entry(report, photo("d.jpg")).value("status").toString(), QString("kept"));
+    const QJsonObject summary = report.object().value("summary").toObject();
+    QCOMPARE(summary.value("would_write").toInt(), 2);
+    QCOMPARE(summary.value("written").toInt(), 0);
+
+    const outcome csv = run({ "--dry-run", "--format", "csv", "--mode", "previous", "--max-diff", "5",
+        "--camera-zone", "UTC", "%F" });
+    QCOMPARE(csv.code, 1);
+    const QStringList rows = csv.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 5);
+    QVERIFY(rows[0].startsWith("path,local_time,utc_time,outcome"));
+    QVERIFY(rows.contains(
+        photo("c.tif") + ",2019-05-01T10:09:00,2019-05-01T10:09:00Z,none,,too_far,,,no_position,"));
+    QVERIFY(csv.err.contains("Dry run: 1 would be written"));
+
+    QVERIFY(checksums() == before);
+    QVERIFY(!QFileInfo::exists(dir->filePath("data/Kaltrin/Vestra/undo")));
+}
+
+void tst_vestra_tag::undo_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("undone");
+
+    QTest::newRow("position") << QStringList { "--position", "-19.5, 46.25", "%F" } << "b.png"
+                              << "-19.5 46.25"
+                              << "";
+    QTest::newRow("removal") << QStringList { "--remove-gps", "%F" } << "a.jpg"
+                             << ""
+                             << "48.1 11.5";
+}
+
+void tst_vestra_tag::undo()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, name);
+    QFETCH(QString, written);
+    QFETCH(QString, undone);
+
+    QCOMPARE(run(args).code, 0);
+    QCOMPARE(position_of(name), written);
+    const outcome result = run({ "--undo" });
+    QCOMPARE(result.code, 0);
+    QVERIFY2(line_of(result.out, name).endsWith(": restored"), qPrintable(result.out));
+    QCOMPARE(position_of(name), undone);
+    // The journal is gone with it.
+    const outcome again = run({ "--undo" });
+    QCOMPARE(again.code, 1);
+    QVERIFY(again.err.contains("nothing to undo"));
+}
+
+// Root writes through file permissions, so a read-only file is no obstacle
+// here. An immutable file is; where the file system has no such flag, the
+// photo becomes a text file, which exiftool refuses to write.
+void tst_vestra_tag::unwritable_photo_among_others()
+{
+    const QString b = photo("b.png");
+    if (QProcess::execute("chattr", { "+i", b }) == 0)
+        immutable << b;
+    if (QFile(b).open(QIODevice::Append)) {
+        QFile text(b);
+        QVERIFY(text.open(QIODevice::WriteOnly | QIODevice::Truncate) && text.write("not a photo\n") > 0);
+    }
+
+    const outcome result = run({ "--position", "-19.5, 46.25", "--format", "json", "%F" });
+    QCOMPARE(result.code, 1);
+    const QJsonDocument report = QJsonDocument::fromJson(result.out.toUtf8());
+    const QJsonObject failed = photo_entry(report, b);
+    QCOMPARE(failed.value("status").toString(), QString("failed"));
+    QVERIFY2(!failed.value("error").toString().isEmpty(), qPrintable(result.out));
+    QCOMPARE(photo_entry(report, photo("c.tif")).value("status").toString(), QString("written"));
+    QCOMPARE(report.object().value("summary").toObject().value("failed").toInt(), 1);
+    QCOMPARE(position_of("c.tif"), QString("-19.5 46.25"));
+}
+
+QTEST_GUILESS_MAIN(tst_vestra_tag)
+#include "tst_vestra_tag.moc"
