@@ -7,6 +7,7 @@ packages=(
   cmake make g++ pkg-config
   qtbase5-dev qtbase5-dev-tools libqt5webkit5-dev libqt5svg5-dev
   qt5-image-formats-plugins
+  libmarble-dev marble-data marble-plugins
   libimage-exiftool-perl perl
   fonts-freefont-ttf
   xvfb xauth imagemagick

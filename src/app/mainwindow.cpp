@@ -14,6 +14,7 @@
 #include "geo/gps_track.h"
 #include "geo/gpx_parser.h"
 #include "geo/number_validator.h"
+#include "map/map_window.h"
 #include "model/table_data_model.h"
 #include "toolkit/qt/layout.h"
 #include "toolkit/qt/message_box.h"
@@ -141,6 +142,7 @@ MainWindow::MainWindow(QWidget* parent)
         { button_settings, "button_settings" },
         { button_about, "button_about" },
         { button_help, "button_help" },
+        { button_map, "button_map" },
         { button_sync, "button_sync" },
         { button_undo, "button_undo" },
         { button_reset, "button_reset" },
@@ -171,6 +173,7 @@ MainWindow::MainWindow(QWidget* parent)
 MainWindow::~MainWindow()
 {
     delete help_window;
+    delete map;
     delete settings_dialog;
     // The view goes with the window; it lets go of a model that is deleted first.
     delete table_model;
@@ -178,7 +181,7 @@ MainWindow::~MainWindow()
 
 void MainWindow::build_top_bar()
 {
-    layout_top = new ktk::qt::layout(3, false);
+    layout_top = new ktk::qt::layout(4, false);
 
     button_settings = make_image_button(tr("Show settings dialog"),
         "QPushButton{background-image: url(:/images/button_settings_small.png);border:none;}");
@@ -195,6 +198,12 @@ void MainWindow::build_top_bar()
         "QPushButton{background-image: url(:/images/button_help_small.png);border:none;}");
     layout_top->add(
         button_help, prop::size(27, 27), prop::margin_left(-1), prop::margin_right(5), prop::margin_top(5));
+    set_column_width(layout_top, 32);
+
+    button_map = make_image_button(tr("Show the photos on a map"),
+        "QPushButton{background-image: url(:/images/button_map_small.png);border:none;}");
+    layout_top->add(
+        button_map, prop::size(27, 27), prop::margin_left(-1), prop::margin_right(5), prop::margin_top(5));
     set_column_width(layout_top, 32);
 
     layout_main->add(layout_top, prop::column_span(3),
@@ -461,6 +470,7 @@ void MainWindow::connect_signals()
     connect(button_settings, &QAbstractButton::clicked, this, [this] { on_button_settings_clicked(); });
     connect(button_about, &QAbstractButton::clicked, this, [this] { on_button_about_clicked(); });
     connect(button_help, &QAbstractButton::clicked, this, [this] { on_button_help_clicked(); });
+    connect(button_map, &QAbstractButton::clicked, this, [this] { on_button_map_clicked(); });
     connect(button_load_files, &QAbstractButton::clicked, this, [this] { on_button_load_files_clicked(); });
     connect(button_load_gpx, &QAbstractButton::clicked, this, [this] { on_button_load_gpx_clicked(); });
     connect(button_reset, &QAbstractButton::clicked, this, [this] { on_button_reset_clicked(); });
@@ -501,6 +511,7 @@ void MainWindow::create_shortcuts()
     add(QKeySequence::Open, [this] { Q_EMIT button_load_files->clicked(false); });
     add(QKeySequence(Qt::Key_F1), [this] { Q_EMIT button_help->clicked(false); });
     add(QKeySequence("Ctrl+?"), [this] { Q_EMIT button_help->clicked(false); });
+    add(QKeySequence("Ctrl+M"), [this] { Q_EMIT button_map->clicked(false); });
     add(QKeySequence("Ctrl+Q"), [] { QCoreApplication::quit(); });
 }
 
@@ -559,22 +570,7 @@ bool MainWindow::event(QEvent* e)
 
 QStringList MainWindow::expand_path(const QString& path)
 {
-    QStringList candidates;
-    const QFileInfo info(path);
-    if (info.isDir()) {
-        const QFileInfoList entries
-            = QDir(path).entryInfoList(QDir::Files | QDir::Readable | QDir::NoDotAndDotDot, QDir::NoSort);
-        for (const QFileInfo& entry : entries)
-            candidates << entry.absoluteFilePath();
-    } else {
-        candidates << path;
-    }
-    QStringList files;
-    for (const QString& candidate : candidates) {
-        if (QFileInfo(candidate).isFile())
-            files << candidate;
-    }
-    return files;
+    return ::expand_path(path);
 }
 
 void MainWindow::step_progress(QProgressDialog* progress, int value)
@@ -835,6 +831,27 @@ void MainWindow::on_button_help_clicked()
         help_window->show();
 }
 
+void MainWindow::on_button_map_clicked()
+{
+    if (!map) {
+        map = new map_window(*table_model, nullptr);
+        // Closing the main window ends the program even while the map is open.
+        map->setAttribute(Qt::WA_QuitOnClose, false);
+        connect(map, &map_window::position_chosen, this, &MainWindow::use_map_position);
+    }
+    if (map->isVisible())
+        map->close();
+    else
+        map->show();
+}
+
+void MainWindow::use_map_position(double lat, double lon)
+{
+    lineedit_lat->setText(QString::number(lat, 'f', 6));
+    lineedit_lon->setText(QString::number(lon, 'f', 6));
+    radio_gps_set->click();
+}
+
 void MainWindow::report_failed_writes(const photo_jobs::result& result, const QString& what)
 {
     if (!result.journal_error.isEmpty())
@@ -1005,12 +1022,8 @@ void MainWindow::on_lat_lon_text_changed(const QString&)
         table_model->gps_set_pos_changed(gps_pos());
         return;
     }
-    const auto lat = parse_coordinate_text(lat_text);
-    const auto lon = parse_coordinate_text(lon_text);
-    // Comparisons with a value that is not a number are false, so it fails here.
-    if (std::fabs(lat.value) <= 90 && std::fabs(lon.value) <= 180)
-        table_model->gps_set_pos_changed(
-            make_gps_pos(lat.value, lat.numerical_text, lon.value, lon.numerical_text));
+    if (const std::optional<gps_pos> pos = typed_position(lat_text, lon_text))
+        table_model->gps_set_pos_changed(*pos);
 }
 
 void MainWindow::on_max_timedelta_changed(const QString&)

@@ -18,6 +18,7 @@ class QLabel;
 class QProgressDialog;
 class QTableView;
 class QWebView;
+class map_window;
 class dialog_camera_clock;
 class dialog_settings;
 struct gps_pos;
@@ -59,6 +60,9 @@ public:
     void on_button_settings_clicked();
     void on_button_about_clicked();
     void on_button_help_clicked();
+    void on_button_map_clicked();
+    // Types a position picked on the map and proposes it for every photo.
+    void use_map_position(double lat, double lon);
     void on_button_sync_clicked();
     void on_button_undo_clicked();
     void on_label_delete_gps();
@@ -105,6 +109,7 @@ private:
     kal::button* button_settings = nullptr;
     kal::button* button_about = nullptr;
     kal::button* button_help = nullptr;
+    kal::button* button_map = nullptr;
     kal::button* button_sync = nullptr;
     kal::button* button_undo = nullptr;
     kal::button* button_reset = nullptr;
@@ -137,6 +142,7 @@ private:
     ktk::qt::layout* layout_gpx = nullptr;
     ktk::qt::layout* layout_table = nullptr;
     QWebView* help_window = nullptr;
+    map_window* map = nullptr;
     QProgressDialog* progress_load = nullptr;
     QProgressDialog* progress_sync = nullptr;
     std::unique_ptr<photo_jobs> jobs;

@@ -2,6 +2,7 @@
 #include "app/drop_files_widget.h"
 #include "exif/exif_cache.h"
 #include "exif/exiftool.h"
+#include "map/map_window.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -135,6 +136,7 @@ private Q_SLOTS:
     void help_toggles_and_shows_cmd_data();
     void help_toggles_and_shows_cmd();
     void shortcuts();
+    void map_follows_the_table_and_picks_a_position();
     void settings_dialog_changes_the_date_column();
     void about_dialog_is_centred_and_credits_exiftool();
     void gpx_without_tracks_warns();
@@ -573,6 +575,62 @@ void tst_mainwindow::shortcuts()
     QVERIFY(QTest::qWaitForWindowActive(&w));
     QTest::keyClick(&w, Qt::Key_Question, Qt::ControlModifier);
     QVERIFY(!help_visible());
+}
+
+void tst_mainwindow::map_follows_the_table_and_picks_a_position()
+{
+    MainWindow w;
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    const QString path = photo(QDir(dir->path()), "placed.jpg", "2019:05:01 10:00:00");
+    exiftool({ "-overwrite_original", "-GPSLatitude=47.5", "-GPSLatitudeRef=N", "-GPSLongitude=11.25",
+        "-GPSLongitudeRef=E", path });
+    w.load_files({ path, photo(QDir(dir->path()), "later.jpg", "2019:05:01 10:05:00") });
+
+    auto shown_map = [] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* map = qobject_cast<map_window*>(top); map && map->isVisible())
+                return map;
+        }
+        return static_cast<map_window*>(nullptr);
+    };
+    w.findChild<QAbstractButton*>("button_map")->click();
+    map_window* map = shown_map();
+    QVERIFY(map);
+    QCOMPARE(map->theme(), QString("plain"));
+    QTRY_COMPARE(int(map->content().markers.size()), 2);
+    QCOMPARE(map->content().markers[0].what, map_content::kind::own);
+
+    // The online map is a choice that is remembered; the offline one is back after.
+    auto* maps = map->findChild<QComboBox*>();
+    for (const QString theme : { "openstreetmap", "plain" }) {
+        emit maps->activated(maps->findData(theme));
+        QCOMPARE(map->theme(), theme);
+        QCOMPARE(QSettings().value("map_theme").toString(), theme);
+    }
+
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_M, Qt::ControlModifier);
+    QVERIFY(!shown_map());
+    QTest::keyClick(&w, Qt::Key_M, Qt::ControlModifier);
+    QCOMPARE(shown_map(), map);
+
+    // Picked on the map: six decimals typed, the typed mode chosen, every
+    // photo proposed the spot, and the map shows it.
+    emit map->position_chosen(-33.8567844, 151.2152967);
+    QCOMPARE(w.findChild<QLineEdit*>("lineedit_lat")->text(), QString("-33.856784"));
+    QCOMPARE(w.findChild<QLineEdit*>("lineedit_lon")->text(), QString("151.215297"));
+    QVERIFY(w.findChild<QRadioButton*>("radio_gps_set")->isChecked());
+    auto* table = w.findChild<QTableView*>("table_view")->model();
+    QCOMPARE(table->index(1, 2).data().toString(), QString("=  -33.856784, 151.215297"));
+    QTRY_VERIFY(std::any_of(map->content().markers.begin(), map->content().markers.end(),
+        [](const map_content::marker& m) { return m.what == map_content::kind::typed && m.photos.size() == 2; }));
+
+    w.on_button_reset_clicked();
+    QTRY_VERIFY(map->content().markers.empty());
+    w.findChild<QRadioButton*>("radio_gps_use_closest")->click();
 }
 
 void tst_mainwindow::settings_dialog_changes_the_date_column()

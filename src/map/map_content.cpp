@@ -1,0 +1,197 @@
+#include "map/map_content.h"
+
+#include "model/table_data_model.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QHash>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace {
+
+using gps_info = table_data_model::gps_info;
+
+std::optional<std::pair<double, double>> proposed_position(const gps_info& info)
+{
+    if (info.how == gps_info::origin::none || info.how == gps_info::origin::own)
+        return std::nullopt;
+    bool lat_ok = false;
+    bool lon_ok = false;
+    const double lat = info.pos.lat_numerical.toDouble(&lat_ok);
+    const double lon = info.pos.lon_numerical.toDouble(&lon_ok);
+    // An empty typed position clears the photos' GPS data: nothing to show.
+    if (!lat_ok || !lon_ok)
+        return std::nullopt;
+    return std::make_pair(lat, lon);
+}
+
+map_content::kind kind_of(gps_info::origin how)
+{
+    switch (how) {
+    case gps_info::origin::typed:
+        return map_content::kind::typed;
+    case gps_info::origin::track_point:
+    case gps_info::origin::track_interpolated:
+        return map_content::kind::track_proposal;
+    default:
+        return map_content::kind::proposed;
+    }
+}
+
+// Photos on one spot to a ten-millionth of a degree (about a centimetre) are
+// on the same spot.
+struct spot_key {
+    map_content::kind what;
+    qint64 lat;
+    qint64 lon;
+    bool operator<(const spot_key& other) const
+    {
+        return std::tie(what, lat, lon) < std::tie(other.what, other.lat, other.lon);
+    }
+};
+
+QString heading(map_content::kind what)
+{
+    switch (what) {
+    case map_content::kind::own:
+        return QCoreApplication::translate("map_content", "Own position");
+    case map_content::kind::proposed:
+        return QCoreApplication::translate("map_content", "Proposed position");
+    case map_content::kind::typed:
+        return QCoreApplication::translate("map_content", "Typed position");
+    case map_content::kind::track_proposal:
+        return QCoreApplication::translate("map_content", "Position from the track");
+    }
+    return {};
+}
+
+} // namespace
+
+map_content map_content::of(const table_data_model& table)
+{
+    map_content content;
+    std::map<spot_key, std::size_t> where;
+    auto add = [&](kind what, double lat, double lon, photo who) {
+        const spot_key key { what, std::llround(lat * 1e7), std::llround(lon * 1e7) };
+        auto it = where.find(key);
+        if (it == where.end()) {
+            it = where.emplace(key, content.markers.size()).first;
+            content.markers.push_back(marker { what, lat, lon, {} });
+        }
+        content.markers[it->second].photos.push_back(std::move(who));
+    };
+
+    const int rows = table.rowCount();
+    for (int row = 0; row < rows; ++row) {
+        const QString path = table.data(table.index(row, 0), Qt::UserRole).toString();
+        const gps_info* info = table.assignment(path);
+        const QDateTime time = info ? info->recording_time : table.get_dt(path);
+        const photo who { QFileInfo(path).fileName(), time };
+        if (const auto own = table.own_position(path))
+            add(kind::own, own->first, own->second, who);
+        if (!info)
+            continue;
+        if (const auto proposal = proposed_position(*info))
+            add(kind_of(info->how), proposal->first, proposal->second, who);
+    }
+
+    if (table.mode() == 4) {
+        // Sorted by time over all tracks; each segment is its own line.
+        std::map<std::pair<int, int>, std::size_t> lines;
+        for (const track_point& point : table.track().points()) {
+            auto it = lines.find({ point.track, point.segment });
+            if (it == lines.end()) {
+                it = lines.emplace(std::make_pair(point.track, point.segment), content.track.size()).first;
+                content.track.emplace_back();
+            }
+            content.track[it->second].emplace_back(point.lat, point.lon);
+        }
+    }
+    return content;
+}
+
+std::optional<map_content::box> map_content::bounds() const
+{
+    std::optional<box> all;
+    auto take = [&all](double lat, double lon) {
+        if (!all) {
+            all = box { lat, lat, lon, lon };
+            return;
+        }
+        all->south = std::min(all->south, lat);
+        all->north = std::max(all->north, lat);
+        all->west = std::min(all->west, lon);
+        all->east = std::max(all->east, lon);
+    };
+    for (const marker& m : markers)
+        take(m.lat, m.lon);
+    for (const line& l : track) {
+        for (const auto& [lat, lon] : l)
+            take(lat, lon);
+    }
+    return all;
+}
+
+QString map_content::tool_tip(const std::vector<const marker*>& here)
+{
+    if (here.empty())
+        return {};
+    // A tip taller than the screen helps nobody.
+    constexpr int most = 15;
+    std::size_t photo_count = 0;
+    for (const marker* m : here)
+        photo_count += m->photos.size();
+    const marker& first = *here.front();
+    const QString where = QStringLiteral("%1, %2").arg(first.lat, 0, 'f', 6).arg(first.lon, 0, 'f', 6);
+    QStringList lines;
+    if (photo_count == 1) {
+        const photo& p = first.photos.front();
+        lines << QStringLiteral("<b>%1</b>").arg(p.file.toHtmlEscaped()) << p.time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))
+              << where << heading(first.what);
+    } else {
+        lines << QStringLiteral("<b>%1</b>")
+                     .arg(QCoreApplication::translate("map_content", "%n photos", nullptr, int(photo_count)))
+              << (here.size() == 1 ? where : QCoreApplication::translate("map_content", "near %1").arg(where))
+              << heading(first.what);
+        int listed = 0;
+        for (const marker* m : here) {
+            for (const photo& p : m->photos) {
+                if (listed++ == most)
+                    break;
+                lines << QStringLiteral("%1 &nbsp; %2")
+                             .arg(p.file.toHtmlEscaped(), p.time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+            }
+        }
+        if (photo_count > std::size_t(most))
+            lines << QCoreApplication::translate("map_content", "and %1 more").arg(photo_count - most);
+    }
+    return QStringLiteral("<p style='white-space:pre'>") + lines.join(QStringLiteral("<br>")) + QStringLiteral("</p>");
+}
+
+std::vector<map_content::spot> map_content::spots(const projection& project, double cell_pixels) const
+{
+    std::vector<spot> drawn;
+    // One grid cell per drawn spot and kind: cheap enough for every repaint.
+    QHash<QPair<qint64, qint64>, int> cells;
+    for (int i = 0; i < int(markers.size()); ++i) {
+        const marker& m = markers[std::size_t(i)];
+        const auto at = project(m.lat, m.lon);
+        if (!at)
+            continue;
+        const auto cx = qint64(std::floor(at->x() / cell_pixels));
+        const auto cy = qint64(std::floor(at->y() / cell_pixels));
+        const QPair<qint64, qint64> key(cx * 4 + qint64(m.what), cy);
+        auto it = cells.find(key);
+        if (it == cells.end()) {
+            it = cells.insert(key, int(drawn.size()));
+            drawn.push_back(spot { *at, m.what, 0, {} });
+        }
+        spot& s = drawn[std::size_t(*it)];
+        s.photo_count += int(m.photos.size());
+        s.members.push_back(i);
+    }
+    return drawn;
+}

@@ -1,0 +1,147 @@
+#include "map/map_content.h"
+#include "model/model_fixture.h"
+
+#include <QtTest>
+
+#include <algorithm>
+
+// The map's markers and track, read from the table as each mode leaves it.
+class tst_map_content : public QObject {
+    Q_OBJECT
+
+    // "kind lat,lon xN" for every marker, sorted, so a row reads as the map.
+    static QString summary(const map_content& content)
+    {
+        const char* names[] = { "own", "proposed", "typed", "track" };
+        QStringList parts;
+        for (const map_content::marker& m : content.markers)
+            parts << QStringLiteral("%1 %2,%3 x%4")
+                         .arg(QLatin1String(names[int(m.what)]))
+                         .arg(m.lat, 0, 'f', 3)
+                         .arg(m.lon, 0, 'f', 3)
+                         .arg(m.photos.size());
+        parts.sort();
+        return parts.join(QStringLiteral("; "));
+    }
+
+    static QDateTime at(const char* time)
+    {
+        return QDateTime::fromString(QString::fromLatin1(time), Qt::ISODate);
+    }
+
+private slots:
+    void cleanup() { clear_metadata(); }
+
+    void markers_per_mode_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("track_lines");
+
+        QTest::newRow("previous: proposals share the source's spot")
+            << 0 << "own 47.100,11.100 x1; own 47.200,11.200 x1; proposed 47.100,11.100 x2" << 0;
+        QTest::newRow("next") << 1 << "own 47.100,11.100 x1; own 47.200,11.200 x1; proposed 47.200,11.200 x2" << 0;
+        QTest::newRow("closest") << 2
+                                 << "own 47.100,11.100 x1; own 47.200,11.200 x1; proposed 47.100,11.100 x1; "
+                                    "proposed 47.200,11.200 x1"
+                                 << 0;
+        QTest::newRow("typed: one marker for all, own positions still shown")
+            << 3 << "own 47.100,11.100 x1; own 47.200,11.200 x1; typed -33.500,151.250 x4" << 0;
+        QTest::newRow("track: two segments, points on them, own kept")
+            << 4 << "own 47.100,11.100 x1; own 47.200,11.200 x1; track 1.000,10.000 x1; track 5.000,15.000 x1" << 2;
+    }
+
+    void markers_per_mode()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, expected);
+        QFETCH(int, track_lines);
+
+        stream_capture out(1);
+        probe_model model;
+        put_photo("/p/a.jpg", at("2019-05-01T08:00:00"), "47.1", "11.1");
+        put_photo("/p/b.jpg", at("2019-05-01T08:05:00"));
+        put_photo("/p/c.jpg", at("2019-05-01T09:00:00"));
+        put_photo("/p/d.jpg", at("2019-05-01T09:10:00"), "47.2", "11.2");
+        for (const char* path : { "/p/a.jpg", "/p/b.jpg", "/p/c.jpg", "/p/d.jpg" })
+            model.add_cached_file(QString::fromLatin1(path), true);
+
+        gps_data first;
+        first.time = at("2019-05-01T08:05:00Z");
+        first.latitude = "1.0";
+        first.longitude = "10.0";
+        gps_data second = first;
+        second.time = at("2019-05-01T09:00:00Z");
+        second.latitude = "5.0";
+        second.longitude = "15.0";
+        second.segment = 1;
+        track_data track;
+        track.points << first << second;
+        model.camera_clock_changed(camera_clock::from_zone_text("UTC").value());
+        model.gps_track_changed({ track });
+        model.gps_set_pos_changed(make_gps_pos(-33.5f, "-33.5", 151.25f, "151.25"));
+        model.gps_sync_order_changed(mode);
+
+        const map_content content = map_content::of(model);
+        QCOMPARE(summary(content), expected);
+        QCOMPARE(int(content.track.size()), track_lines);
+        const auto box = content.bounds();
+        QVERIFY(box && box->south <= box->north && box->west <= box->east);
+    }
+
+    // A thousand photos proposed the same spot are one marker, and its tip
+    // lists a few of them rather than all.
+    void many_photos_on_one_spot()
+    {
+        stream_capture out(1);
+        probe_model model;
+        put_photo("/p/source.jpg", at("2019-05-01T08:00:00"), "-12.5", "-77.25");
+        model.add_cached_file("/p/source.jpg", true);
+        for (int i = 0; i < 1000; ++i) {
+            const QString path = QStringLiteral("/p/%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
+            put_photo(path, at("2019-05-01T08:00:01").addSecs(i));
+            model.add_cached_file(path, false);
+        }
+        model.gps_sync_order_changed(0);
+
+        const map_content content = map_content::of(model);
+        QCOMPARE(summary(content), QString("own -12.500,-77.250 x1; proposed -12.500,-77.250 x1000"));
+        const auto proposed = std::find_if(content.markers.begin(), content.markers.end(),
+            [](const map_content::marker& m) { return m.what == map_content::kind::proposed; });
+        const QString tip = map_content::tool_tip({ &*proposed });
+        QVERIFY(tip.contains("1000 photos"));
+        QVERIFY(tip.contains("0000.jpg"));
+        QVERIFY(tip.contains("and 985 more"));
+        QVERIFY(!tip.contains("0999.jpg"));
+    }
+
+    // On screen, markers of one kind a few pixels apart are drawn as one;
+    // kinds never mix, and what is off screen is left out.
+    void spots_merge_on_screen()
+    {
+        map_content content;
+        const auto add = [&](map_content::kind what, double lat, double lon, int photos) {
+            content.markers.push_back({ what, lat, lon, std::vector<map_content::photo>(std::size_t(photos)) });
+        };
+        add(map_content::kind::own, 10, 10, 1);
+        add(map_content::kind::own, 10.5, 11, 2);
+        add(map_content::kind::proposed, 10, 10, 3);
+        add(map_content::kind::own, 40, 40, 1);
+        add(map_content::kind::own, -5, 300, 1);
+        const auto spots = content.spots(
+            [](double lat, double lon) -> std::optional<QPointF> {
+                if (lon > 180)
+                    return std::nullopt;
+                return QPointF(lon, lat);
+            },
+            6);
+        QCOMPARE(int(spots.size()), 3);
+        QCOMPARE(spots[0].photo_count, 3);
+        QCOMPARE(int(spots[0].members.size()), 2);
+        QCOMPARE(spots[1].what, map_content::kind::proposed);
+        QCOMPARE(spots[2].photo_count, 1);
+    }
+};
+
+QTEST_MAIN(tst_map_content)
+#include "tst_map_content.moc"
