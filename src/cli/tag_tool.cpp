@@ -143,23 +143,23 @@ std::optional<qint64> parse_duration(const QString& text)
 // space or a semicolon separates, so decimal commas still work.
 std::optional<gps_pos> parse_position(const QString& text)
 {
-    QStringList parts = text.split(QRegularExpression(QStringLiteral("\\s*;\\s*|,\\s+")));
-    if (parts.size() != 2)
-        parts = text.split(QLatin1Char(','));
-    if (parts.size() != 2)
+    QStringList pieces = text.split(QRegularExpression(QStringLiteral("\\s*;\\s*|,\\s+")));
+    if (pieces.size() != 2)
+        pieces = text.split(QLatin1Char(','));
+    if (pieces.size() != 2)
         return std::nullopt;
     // The window reads any text as some number; here a typing error must
     // not become 0 degrees.
     static const QRegularExpression coordinate(QStringLiteral("^[-+]?\\d[\\d.,\\x{00B0}'\"]*[NSEWnsew]?$"));
-    for (QString& part : parts) {
-        part.remove(QRegularExpression(QStringLiteral("\\s")));
-        if (!coordinate.match(part).hasMatch())
+    for (QString& piece : pieces) {
+        piece.remove(QRegularExpression(QStringLiteral("\\s")));
+        if (!coordinate.match(piece).hasMatch())
             return std::nullopt;
         // A decimal comma reads in every locale, not only in the user's.
-        if (!part.contains(QRegularExpression(QStringLiteral("[\\x{00B0}'\"]"))))
-            part.replace(QLatin1Char(','), QLatin1Char('.'));
+        if (!piece.contains(QRegularExpression(QStringLiteral("[\\x{00B0}'\"]"))))
+            piece.replace(QLatin1Char(','), QLatin1Char('.'));
     }
-    return typed_position(parts[0], parts[1]);
+    return typed_position(pieces[0], pieces[1]);
 }
 
 // Reads the arguments into `chosen`; an exit status when the run ends here.
