@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Vestra needs to build, run and test.
-# Quiet and quick when everything is already there.
+# Quiet and quick when everything is already there. Extra package names
+# given as arguments are installed too (scripts that need more than the
+# build and the tests).
 set -euo pipefail
 
 packages=(
@@ -12,6 +14,7 @@ packages=(
   fonts-freefont-ttf
   xvfb xauth imagemagick
   locales
+  "$@"
 )
 
 missing=()

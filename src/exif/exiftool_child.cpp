@@ -5,6 +5,10 @@
 
 #include <iostream>
 
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+
 namespace kal {
 
 namespace {
@@ -38,6 +42,27 @@ int line_end(const QByteArray& buffer, int at)
     return newline < 0 ? buffer.size() : newline + 1;
 }
 
+// A child that ends with us, however we end: a killed program must not leave
+// ExifTool polling its closed pipe forever. SIGINT, because ExifTool deletes
+// its temporary file on it and finishes an in-place copy before it obeys.
+class bound_process : public QProcess {
+public:
+    using QProcess::QProcess;
+
+protected:
+    void setupChildProcess() override
+    {
+        std::signal(SIGINT, SIG_DFL);
+        ::prctl(PR_SET_PDEATHSIG, SIGINT);
+        // The parent may have gone before the request was made.
+        if (::getppid() != parent)
+            ::_exit(1);
+    }
+
+private:
+    const pid_t parent = ::getpid();
+};
+
 } // namespace
 
 int exiftool_child::answer_timeout_msecs = 30000;
@@ -47,7 +72,7 @@ exiftool_child::exiftool_child(const QString& program, const QStringList& argume
     , program(program)
     , arguments(arguments)
 {
-    proc = new QProcess(this);
+    proc = new bound_process(this);
     connect(proc, &QProcess::readyReadStandardOutput, this, &exiftool_child::on_output, Qt::DirectConnection);
     connect(proc, &QProcess::readyReadStandardError, this, &exiftool_child::on_errors, Qt::DirectConnection);
     connect(

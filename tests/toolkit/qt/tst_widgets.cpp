@@ -105,8 +105,7 @@ void tst_widgets::button_frame_on_release()
     QCOMPARE(pixel(button, 0, 15), frame_colour);
     QVERIFY(!button.isDown());
 
-    QTest::qWait(300);
-    QVERIFY(!button.highlighted());
+    QTRY_VERIFY(!button.highlighted());
     QCOMPARE(button.styleSheet(), idle_sheet);
     QVERIFY(pixel(button, 0, 15) != frame_colour);
 }
@@ -121,8 +120,7 @@ void tst_widgets::button_two_quick_releases()
     QCOMPARE(button.styleSheet(), frame_sheet);
 
     // Both timers fire; the sheet is back to exactly the idle declarations.
-    QTest::qWait(400);
-    QVERIFY(!button.highlighted());
+    QTRY_VERIFY(!button.highlighted());
     QCOMPARE(button.styleSheet(), idle_sheet);
 }
 
@@ -164,8 +162,7 @@ void tst_widgets::button_highlight_rectangle()
     QCOMPARE(button.styleSheet(), idle_sheet);
     QCOMPARE(pixel(button, 4, 10), frame_colour);
 
-    QTest::qWait(300);
-    QVERIFY(!button.highlighted());
+    QTRY_VERIFY(!button.highlighted());
     QVERIFY(pixel(button, 4, 10) != frame_colour);
 
     kal::button plain(nullptr, QRect());
