@@ -31,7 +31,8 @@ tmp_listing() {
 }
 
 one_run() {
-  local label=$1 out=$log/$label.txt
+  local label=$1
+  local out=$log/$label.txt
   (cd "$build" && QT_QPA_PLATFORM=offscreen ctest -j "$jobs" --output-on-failure >"$out" 2>&1)
   grep -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: ' "$out" |
     sed -E 's/^.*Test +#[0-9]+: ([^ ]+) .*(Passed|Failed|Timeout|Exception|Not Run).*$/\1 \2/' >>"$log/results"

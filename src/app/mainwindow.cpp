@@ -6,6 +6,7 @@
 #include "dialogs/dialog_3rd_part_lib_info.h"
 #include "dialogs/dialog_about.h"
 #include "dialogs/dialog_settings.h"
+#include "dialogs/dialog_undo_history.h"
 #include "dialogs/git_version.h"
 #include "exif/exif_cache.h"
 #include "exif/exiftool.h"
@@ -35,6 +36,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QScreen>
@@ -135,7 +137,13 @@ MainWindow::MainWindow(QWidget* parent)
 
     // A journal left by an earlier run can still be undone.
     jobs = std::make_unique<photo_jobs>();
-    button_undo->setEnabled(jobs->journal().exists());
+    update_undo_button();
+    button_undo->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(button_undo, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        menu.addAction(tr("Undo history…"), this, &MainWindow::show_undo_history);
+        menu.exec(button_undo->mapToGlobal(at));
+    });
 
     // Named after their members, so they can be found from outside.
     const std::pair<QObject*, const char*> named[] = {
@@ -512,6 +520,7 @@ void MainWindow::create_shortcuts()
     add(QKeySequence(Qt::Key_F1), [this] { Q_EMIT button_help->clicked(false); });
     add(QKeySequence("Ctrl+?"), [this] { Q_EMIT button_help->clicked(false); });
     add(QKeySequence("Ctrl+M"), [this] { Q_EMIT button_map->clicked(false); });
+    add(QKeySequence("Ctrl+Shift+Z"), [this] { show_undo_history(); });
     add(QKeySequence("Ctrl+Q"), [] { QCoreApplication::quit(); });
 }
 
@@ -854,31 +863,177 @@ void MainWindow::use_map_position(double lat, double lon)
 
 void MainWindow::report_failed_writes(const photo_jobs::result& result, const QString& what)
 {
-    if (!result.journal_error.isEmpty())
-        kal::message_box::warning(this, tr("Undo data not saved"),
-            tr("The data for undoing the change could not be saved, so the files were left alone:\n\n%1")
-                .arg(result.journal_error),
+    if (!result.stopped.isEmpty())
+        kal::message_box::warning(this, tr("Writing stopped"), result.stopped, QMessageBox::Ok, QMessageBox::NoButton);
+    if (!result.damaged.isEmpty())
+        kal::message_box::warning(this, tr("Undo data damaged"),
+            tr("Undo data for %n photo(s) are damaged and could not be restored. They were moved aside, "
+               "not deleted:\n\n%1",
+                "", result.damaged_photos)
+                .arg(result.damaged.join('\n')),
             QMessageBox::Ok, QMessageBox::NoButton);
-    if (result.failed.empty())
+    const std::size_t count = result.failed.size() + result.unverified.size() + result.changed_since.size();
+    if (count == 0)
         return;
     QStringList names;
     QStringList details;
-    for (std::size_t i = 0; i < result.failed.size(); ++i) {
-        const QString name = QDir::toNativeSeparators(result.failed[i].path);
-        if (i < 10)
-            names << name;
-        details << name + QStringLiteral(": ") + result.failed[i].reason;
-    }
-    if (result.failed.size() > 10)
-        names << tr("and %1 more").arg(result.failed.size() - 10);
-    kal::message_box box(QMessageBox::Warning, tr("Files not changed"),
-        tr("%1 of the files could not be changed while %2:\n\n%3")
-            .arg(result.failed.size())
-            .arg(what, names.join('\n')),
-        QMessageBox::NoButton, this);
+    const auto list = [&](const std::vector<photo_jobs::failure>& failures) {
+        for (const photo_jobs::failure& f : failures) {
+            const QString name = QDir::toNativeSeparators(f.path);
+            if (names.size() < 10)
+                names << name;
+            details << name + QStringLiteral(": ") + f.reason;
+        }
+    };
+    list(result.failed);
+    list(result.unverified);
+    list(result.changed_since);
+    if (count > 10)
+        names << tr("and %1 more").arg(count - 10);
+    QString text = tr("%1 of the files could not be changed as meant while %2:\n\n%3")
+                       .arg(count)
+                       .arg(what, names.join('\n'));
+    if (!result.unverified.empty())
+        text += QStringLiteral("\n\n")
+            + tr("%n photo(s) were written, but reading them back did not show what was meant; "
+                 "they can be undone.",
+                "", int(result.unverified.size()));
+    kal::message_box box(QMessageBox::Warning, tr("Files not changed"), text, QMessageBox::NoButton, this);
     kal::message_box::initMessageBox(box, QMessageBox::Ok, QMessageBox::NoButton);
     box.setDetailedText(details.join('\n'));
     box.exec();
+}
+
+QString MainWindow::run_title(const undo_journal::run_info& info) const
+{
+    const QDateTime when = info.started.toLocalTime();
+    const QString time = when.date() == QDate::currentDate()
+        ? when.toString(QStringLiteral("hh:mm"))
+        : when.toString(settings_dialog->selector()->get_datetime_format());
+    if (info.operation == QLatin1String("removal"))
+        return tr("GPS data removed from %n photo(s) %1", "", info.photos).arg(time);
+    if (info.operation == QLatin1String("sync"))
+        return tr("%n position(s) written %1", "", info.photos).arg(time);
+    return tr("%n photo(s) written %1", "", info.photos).arg(time);
+}
+
+void MainWindow::update_undo_button()
+{
+    const std::vector<undo_journal::run_info> runs = jobs->journal().runs();
+    button_undo->setEnabled(!runs.empty());
+    button_undo->setToolTip(runs.empty()
+            ? tr("Nothing to undo")
+            : tr("Undo: %1\nRight click or Ctrl+Shift+Z for older runs").arg(run_title(runs.front())));
+}
+
+void MainWindow::undo_run(const QString& id, bool confirm)
+{
+    const std::optional<undo_journal::run> run = jobs->journal().load(id);
+    if (!run) {
+        update_undo_button();
+        return;
+    }
+    const int later = jobs->journal().written_later(id).size();
+    QString question;
+    if (confirm)
+        question = tr("Undo %1? Changes made to these photos since then by other programs are kept; "
+                      "you will be asked about them.")
+                       .arg(run_title(run->info));
+    if (later > 0)
+        question += (question.isEmpty() ? QString() : QStringLiteral("\n\n"))
+            + tr("%n photo(s) of this run were written again by a later run; undo leaves them as they are "
+                 "unless you restore them anyway.",
+                "", later);
+    if (!question.isEmpty()
+        && kal::message_box::question(this, tr("Undo"), question, QMessageBox::Yes | QMessageBox::No,
+               QMessageBox::NoButton)
+            != QMessageBox::Yes)
+        return;
+
+    const auto progress = [this](int done, int total) {
+        progress_sync->setMaximum(total);
+        step_progress(progress_sync, done);
+    };
+    start_progress(1);
+    photo_jobs::undo_request request;
+    request.run = id;
+    photo_jobs::result result = jobs->undo(request, progress);
+    progress_sync->reset();
+
+    if (!result.changed_since.empty()) {
+        QStringList names;
+        for (const photo_jobs::failure& f : result.changed_since)
+            names << QDir::toNativeSeparators(f.path) + QStringLiteral(": ") + f.reason;
+        kal::message_box box(QMessageBox::Question, tr("Changed since"),
+            tr("%n photo(s) were changed after Vestra wrote them, by another program or by a later run "
+               "of Vestra. Restoring them would take back that change too.",
+                "", int(result.changed_since.size())),
+            QMessageBox::NoButton, this);
+        kal::message_box::initMessageBox(box, QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        box.button(QMessageBox::Yes)->setText(tr("Restore anyway"));
+        box.button(QMessageBox::No)->setText(tr("Leave them"));
+        box.setDetailedText(names.join('\n'));
+        if (box.exec() == QMessageBox::Yes) {
+            request.force = true;
+            for (const photo_jobs::failure& f : result.changed_since)
+                request.only.insert(f.path);
+            start_progress(1);
+            const photo_jobs::result forced = jobs->undo(request, progress);
+            progress_sync->reset();
+            result.changed_since = forced.changed_since;
+            result.written += forced.written;
+            result.failed.insert(result.failed.end(), forced.failed.begin(), forced.failed.end());
+            if (!forced.stopped.isEmpty())
+                result.stopped = forced.stopped;
+        } else {
+            result.changed_since.clear();
+        }
+    }
+    update_undo_button();
+    report_failed_writes(result, tr("undoing %1").arg(run_title(run->info)));
+}
+
+void MainWindow::show_undo_history()
+{
+    std::vector<dialog_undo_history::run_row> rows;
+    qint64 bytes = 0;
+    for (const undo_journal::run_info& info : jobs->journal().runs()) {
+        bytes += info.bytes;
+        dialog_undo_history::run_row row;
+        row.id = info.id;
+        row.when = info.started.toLocalTime().toString(settings_dialog->selector()->get_datetime_format());
+        row.what = info.operation == QLatin1String("removal")
+            ? tr("GPS data removed from %n photo(s)", "", info.photos)
+            : tr("%n position(s) written", "", info.photos);
+        row.folders = info.folders.join(QStringLiteral(", "));
+        const int later = jobs->journal().written_later(info.id).size();
+        if (later > 0)
+            row.warning = tr("%n photo(s) written again later", "", later);
+        rows.push_back(row);
+    }
+    const QString note = tr("Undo data: %1 MB in %2. The newest %3 runs are always kept; older ones go once all "
+                            "take more than %4 MB.")
+                             .arg(double(bytes) / (1024 * 1024), 0, 'f', 1)
+                             .arg(QDir::toNativeSeparators(jobs->journal().folder()))
+                             .arg(undo_journal::runs_always_kept)
+                             .arg(undo_journal::size_limit / (1024 * 1024));
+    dialog_undo_history dialog(rows, note, this);
+    dialog.exec();
+    const QString id = dialog.chosen_run();
+    if (dialog.chosen() == dialog_undo_history::choice::undo) {
+        undo_run(id, false);
+    } else if (dialog.chosen() == dialog_undo_history::choice::discard) {
+        if (kal::message_box::question(this, tr("Discard undo data"),
+                tr("Discard the undo data of this run? Its photos keep what they hold now, and the run can "
+                   "no longer be undone."),
+                QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            != QMessageBox::Yes)
+            return;
+        QString error;
+        if (!jobs->discard(id, &error))
+            kal::message_box::warning(this, tr("Undo data"), error, QMessageBox::Ok, QMessageBox::NoButton);
+        update_undo_button();
+    }
 }
 
 void MainWindow::start_progress(int total)
@@ -917,39 +1072,21 @@ void MainWindow::on_button_sync_clicked()
 void MainWindow::finish_writing(const photo_jobs::result& result, const QString& what)
 {
     progress_sync->reset();
-    journal_is_ours = true;
-    button_undo->setEnabled(jobs->journal().exists());
+    last_run_written = result.run;
+    update_undo_button();
     table_model->clear();
     report_failed_writes(result, what);
 }
 
 void MainWindow::on_button_undo_clicked()
 {
-    // A journal from an earlier run may be old news to the user: say what it takes back.
-    if (!journal_is_ours) {
-        const std::optional<undo_journal::contents> contents = jobs->journal().load();
-        if (contents && !contents->entries.empty()) {
-            const QDateTime written = contents->entries.front().written.toLocalTime();
-            const QString what = contents->operation == QLatin1String("removal")
-                ? tr("the removal of GPS data from %n photo(s)", "", int(contents->entries.size()))
-                : tr("the GPS positions written into %n photo(s)", "", int(contents->entries.size()));
-            if (kal::message_box::question(this, tr("Undo"),
-                    tr("Undo %1 on %2? Changes made to these photos since then are undone too.")
-                        .arg(what, written.toString(settings_dialog->selector()->get_datetime_format())),
-                    QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton)
-                != QMessageBox::Yes)
-                return;
-        }
+    const std::vector<undo_journal::run_info> runs = jobs->journal().runs();
+    if (runs.empty()) {
+        update_undo_button();
+        return;
     }
-    start_progress(1);
-    const photo_jobs::result result = jobs->undo([this](int done, int total) {
-        progress_sync->setMaximum(total);
-        step_progress(progress_sync, done);
-    });
-    progress_sync->reset();
-    journal_is_ours = true;
-    button_undo->setEnabled(jobs->journal().exists());
-    report_failed_writes(result, tr("undoing the last change"));
+    // A run this window did not write may be old news to the user: say what it takes back.
+    undo_run(runs.front().id, runs.front().id != last_run_written);
 }
 
 void MainWindow::on_label_delete_gps()

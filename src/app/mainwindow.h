@@ -65,6 +65,8 @@ public:
     void use_map_position(double lat, double lon);
     void on_button_sync_clicked();
     void on_button_undo_clicked();
+    // Lists the runs that can be undone, to take back or discard one.
+    void show_undo_history();
     void on_label_delete_gps();
     void on_radio_gps_use_prev_clicked(bool checked);
     void on_radio_gps_use_next_clicked(bool checked);
@@ -105,6 +107,11 @@ private:
     void finish_writing(const photo_jobs::result& result, const QString& what);
     void show_track();
     void show_camera_clock();
+    QString run_title(const undo_journal::run_info& info) const;
+    void update_undo_button();
+    // Undoes one run, asking first when `confirm`, and offers to restore
+    // photos changed since anyway.
+    void undo_run(const QString& id, bool confirm);
 
     kal::button* button_settings = nullptr;
     kal::button* button_about = nullptr;
@@ -146,9 +153,8 @@ private:
     QProgressDialog* progress_load = nullptr;
     QProgressDialog* progress_sync = nullptr;
     std::unique_ptr<photo_jobs> jobs;
-    // Whether this window wrote the journal; one from an earlier run is
-    // confirmed before undo.
-    bool journal_is_ours = false;
+    // The run this window wrote last; any other is confirmed before undo.
+    QString last_run_written;
     dialog_settings* settings_dialog = nullptr;
     QString last_image_load_path;
     QString last_gpx_load_path;

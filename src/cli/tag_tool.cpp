@@ -35,7 +35,7 @@ const QStringList mode_names = { "previous", "next", "closest", "position", "tra
 constexpr int position_mode = 3;
 constexpr int track_mode = 4;
 
-enum class action { assign, remove_gps, undo };
+enum class action { assign, remove_gps, undo, undo_list };
 enum class report_format { text, json, csv };
 const QStringList format_names = { "text", "json", "csv" };
 
@@ -48,6 +48,8 @@ struct choices {
     camera_clock clock;
     bool overwrite = false;
     bool dry_run = false;
+    QString undo_run;
+    bool force = false;
     report_format format = report_format::text;
     QStringList files;
 };
@@ -79,9 +81,12 @@ struct report {
     }
     int written() const { return count({ "written", "removed", "restored" }); }
     int would_write() const { return count({ "would_write", "would_remove", "would_restore" }); }
-    int unchanged() const { return count({ "kept" }); }
-    int failed() const { return count({ "failed" }); }
+    int unchanged() const { return count({ "kept", "unchanged" }); }
+    int failed() const { return count({ "failed", "unverified", "changed_since" }); }
     int without_position() const { return count({ "no_position" }); }
+    // Why the job stopped early; damaged undo data.
+    QString stopped;
+    QString damaged;
 };
 
 // The engine prints its diagnostics to std::cout, which here carries the report.
@@ -207,14 +212,20 @@ std::optional<int> read_choices(const QStringList& arguments, choices& chosen, s
     const QCommandLineOption dry_run(
         QStringLiteral("dry-run"), QStringLiteral("Report what would be written, and write nothing."));
     const QCommandLineOption undo(QStringLiteral("undo"),
-        QStringLiteral("Take back the last write, made in the window or here, and take no PATH."));
+        QStringLiteral("Take back the newest run of writes, made in the window or here; given a RUN "
+                       "(as --undo-list names it) in place of PATH, take back that one."));
+    const QCommandLineOption undo_list(
+        QStringLiteral("undo-list"), QStringLiteral("List the runs that can be undone, newest first."));
+    const QCommandLineOption force(QStringLiteral("force"),
+        QStringLiteral("With --undo: restore also photos that another program changed since our write."));
     const QCommandLineOption remove(
         QStringLiteral("remove-gps"), QStringLiteral("Remove all GPS data from the photos."));
     const QCommandLineOption format(QStringLiteral("format"),
         QStringLiteral("The report's form: text, json or csv (default: text)."), QStringLiteral("FORMAT"),
         QStringLiteral("text"));
     parser.addOptions(
-        { recursive, mode, max_diff, position, gpx, zone, offset, overwrite, dry_run, undo, remove, format });
+        { recursive, mode, max_diff, position, gpx, zone, offset, overwrite, dry_run, undo, undo_list, force,
+            remove, format });
     if (!parser.parse(arguments))
         return fail(parser.errorText());
     if (parser.isSet(help) || parser.isSet(version)) {
@@ -245,14 +256,27 @@ std::optional<int> read_choices(const QStringList& arguments, choices& chosen, s
     const bool assigning = parser.isSet(mode) || parser.isSet(max_diff) || parser.isSet(position)
         || parser.isSet(gpx) || parser.isSet(overwrite);
     const QStringList paths = parser.positionalArguments();
+    if (parser.isSet(force) && !parser.isSet(undo))
+        return fail(QStringLiteral("--force goes with --undo"));
+    if (parser.isSet(undo_list)) {
+        if (parser.isSet(undo) || parser.isSet(remove) || assigning || !paths.isEmpty())
+            return fail(QStringLiteral("--undo-list takes nothing else"));
+        chosen.what = action::undo_list;
+        return std::nullopt;
+    }
     if (parser.isSet(undo) || parser.isSet(remove)) {
         if (parser.isSet(undo) && parser.isSet(remove))
             return fail(QStringLiteral("--undo and --remove-gps exclude each other"));
         if (assigning)
             return fail(QStringLiteral("--undo and --remove-gps take no assignment options"));
         chosen.what = parser.isSet(undo) ? action::undo : action::remove_gps;
-        if (chosen.what == action::undo && !paths.isEmpty())
-            return fail(QStringLiteral("--undo takes no PATH"));
+        if (chosen.what == action::undo) {
+            if (paths.size() > 1)
+                return fail(QStringLiteral("--undo takes one RUN at most"));
+            chosen.undo_run = paths.value(0);
+            chosen.force = parser.isSet(force);
+            return std::nullopt;
+        }
     } else {
         if (parser.isSet(mode))
             chosen.mode = mode_names.indexOf(parser.value(mode));
@@ -339,27 +363,36 @@ QString track_point_time(const gps_track& track, qint64 utc, qint64 distance)
     return {};
 }
 
-// Failed files with their reasons; a journal that could not be kept fails
-// every file it left untouched.
-std::map<QString, QString> failures(const photo_jobs::result& result, const QStringList& attempted)
-{
-    std::map<QString, QString> failed;
-    for (const photo_jobs::failure& f : result.failed)
-        failed[f.path] = f.reason;
-    if (!result.journal_error.isEmpty()) {
-        for (const QString& path : attempted)
-            failed.emplace(path,
-                QStringLiteral("Not written: its undo data could not be saved: ") + result.journal_error);
+// The photos a job did not write as meant, with their status and reason.
+struct job_outcome {
+    std::map<QString, std::pair<QString, QString>> photos;
+    QString stopped;
+
+    void add(const std::vector<photo_jobs::failure>& list, const char* status)
+    {
+        for (const photo_jobs::failure& f : list)
+            photos[f.path] = { QString::fromLatin1(status), f.reason };
     }
-    return failed;
+};
+
+job_outcome outcome_of(const photo_jobs::result& result)
+{
+    job_outcome out;
+    out.add(result.failed, "failed");
+    out.add(result.unverified, "unverified");
+    out.add(result.changed_since, "changed_since");
+    for (const QString& path : result.unchanged)
+        out.photos[path] = { QStringLiteral("unchanged"), QString() };
+    out.stopped = result.stopped;
+    return out;
 }
 
-void set_status(report_row& row, const std::map<QString, QString>& failed, const QString& status)
+void set_status(report_row& row, const job_outcome& outcome, const QString& status)
 {
-    const auto it = failed.find(row.path);
-    row.status = it == failed.end() ? status : QStringLiteral("failed");
-    if (it != failed.end())
-        row.error = it->second;
+    const auto it = outcome.photos.find(row.path);
+    row.status = it == outcome.photos.end() ? status : it->second.first;
+    if (it != outcome.photos.end())
+        row.error = it->second.second;
 }
 
 report assign(const choices& chosen, table_data_model& table, photo_jobs& jobs, progress_line& progress)
@@ -379,9 +412,16 @@ report assign(const choices& chosen, table_data_model& table, photo_jobs& jobs, 
         attempted << write.path;
         planned[write.path] = &write;
     }
-    std::map<QString, QString> failed;
-    if (!chosen.dry_run && !plan.empty())
-        failed = failures(jobs.sync(plan, progress.step(QStringLiteral("Writing"))), attempted);
+    job_outcome failed;
+    if (!chosen.dry_run && !plan.empty()) {
+        failed = outcome_of(jobs.sync(plan, progress.step(QStringLiteral("Writing"))));
+    } else {
+        for (const photo_jobs::planned_write& write : plan) {
+            const QString problem = jobs.leftover_problem(write.path);
+            if (!problem.isEmpty())
+                failed.photos[write.path] = { QStringLiteral("failed"), problem };
+        }
+    }
 
     report out;
     for (int row = 0; row < table.rowCount(); ++row) {
@@ -412,6 +452,7 @@ report assign(const choices& chosen, table_data_model& table, photo_jobs& jobs, 
         }
         out.rows.push_back(line);
     }
+    out.stopped = failed.stopped;
     return out;
 }
 
@@ -420,10 +461,11 @@ report remove_gps(const choices& chosen, table_data_model& table, photo_jobs& jo
     QStringList paths;
     for (int row = 0; row < table.rowCount(); ++row)
         paths << table.data(table.index(row, 0), Qt::UserRole).toString();
-    std::map<QString, QString> failed;
+    job_outcome failed;
     if (!chosen.dry_run && !paths.isEmpty())
-        failed = failures(jobs.remove_gps(paths, progress.step(QStringLiteral("Removing"))), paths);
+        failed = outcome_of(jobs.remove_gps(paths, progress.step(QStringLiteral("Removing"))));
     report out;
+    out.stopped = failed.stopped;
     for (const QString& path : paths) {
         report_row line;
         line.path = path;
@@ -436,29 +478,76 @@ report remove_gps(const choices& chosen, table_data_model& table, photo_jobs& jo
     return out;
 }
 
+QString run_description(const undo_journal::run_info& info)
+{
+    const QString when = info.started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    const QString what = info.operation == QLatin1String("removal") ? QStringLiteral("GPS data removed from")
+        : info.operation == QLatin1String("sync")                    ? QStringLiteral("positions written into")
+                                                                     : QStringLiteral("a run of unknown kind on");
+    return QStringLiteral("%1 %2 photo(s) on %3").arg(what).arg(info.photos).arg(when);
+}
+
+int list_runs(photo_jobs& jobs, std::FILE* out)
+{
+    const std::vector<undo_journal::run_info> runs = jobs.journal().runs();
+    qint64 bytes = 0;
+    for (const undo_journal::run_info& info : runs) {
+        bytes += info.bytes;
+        QString line = QStringLiteral("%1  %2").arg(info.id, run_description(info));
+        if (!info.folders.isEmpty())
+            line += QStringLiteral(" in ") + info.folders.join(QStringLiteral(", "));
+        const int later = jobs.journal().written_later(info.id).size();
+        if (later > 0)
+            line += QStringLiteral(" (%1 of them written again by a later run)").arg(later);
+        print(out, line + QLatin1Char('\n'));
+    }
+    if (runs.empty())
+        print(out, QStringLiteral("There is nothing to undo.\n"));
+    print(out,
+        QStringLiteral("Undo data: %1 MB in %2; runs beyond the newest %3 are dropped once all take more than %4 MB.\n")
+            .arg(double(bytes) / (1024 * 1024), 0, 'f', 1)
+            .arg(QDir::toNativeSeparators(jobs.journal().folder()))
+            .arg(undo_journal::runs_always_kept)
+            .arg(undo_journal::size_limit / (1024 * 1024)));
+    return done;
+}
+
 std::optional<report> undo(const choices& chosen, photo_jobs& jobs, progress_line& progress, std::FILE* err)
 {
-    const std::optional<undo_journal::contents> contents = jobs.journal().load();
-    if (!contents || contents->entries.empty()) {
-        print(err, QStringLiteral("vestra-tag: there is nothing to undo\n"));
+    QString id = chosen.undo_run;
+    if (id.isEmpty()) {
+        const std::vector<undo_journal::run_info> runs = jobs.journal().runs();
+        if (!runs.empty())
+            id = runs.front().id;
+    }
+    const std::optional<undo_journal::run> run = jobs.journal().load(id);
+    if (!run) {
+        print(err,
+            chosen.undo_run.isEmpty()
+                ? QStringLiteral("vestra-tag: there is nothing to undo\n")
+                : QStringLiteral("vestra-tag: there is no run \"%1\" to undo (see --undo-list)\n").arg(id));
         return std::nullopt;
     }
     print(err,
-        QStringLiteral("%1 the %2 of %3 photo(s) begun %4\n")
-            .arg(chosen.dry_run ? QStringLiteral("Would undo") : QStringLiteral("Undoing"),
-                contents->operation)
-            .arg(contents->entries.size())
-            .arg(contents->started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))));
-    QStringList paths;
-    for (const undo_journal::entry& entry : contents->entries)
-        paths << entry.path;
-    std::map<QString, QString> failed;
-    if (!chosen.dry_run)
-        failed = failures(jobs.undo(progress.step(QStringLiteral("Undoing"))), paths);
+        QStringLiteral("%1 run %2: %3\n")
+            .arg(chosen.dry_run ? QStringLiteral("Would undo") : QStringLiteral("Undoing"), id,
+                run_description(run->info)));
     report out;
-    for (const QString& path : paths) {
+    if (!run->info.damaged_files.isEmpty())
+        out.damaged = QStringLiteral("Undo data for %1 photo(s) are damaged and cannot be restored: %2")
+                          .arg(run->info.damaged_photos)
+                          .arg(run->info.damaged_files.join(QStringLiteral(", ")));
+    job_outcome failed;
+    if (!chosen.dry_run) {
+        photo_jobs::undo_request request;
+        request.run = id;
+        request.force = chosen.force;
+        failed = outcome_of(jobs.undo(request, progress.step(QStringLiteral("Undoing"))));
+    }
+    out.stopped = failed.stopped;
+    for (const undo_journal::entry& entry : run->entries) {
         report_row line;
-        line.path = path;
+        line.path = entry.path;
         line.outcome = QStringLiteral("undo");
         set_status(
             line, failed, chosen.dry_run ? QStringLiteral("would_restore") : QStringLiteral("restored"));
@@ -516,7 +605,10 @@ QString text_line(const report_row& row)
         { "would_remove", "would remove its GPS data" },
         { "restored", "restored" },
         { "would_restore", "would restore" },
+        { "unchanged", "already held %1" },
         { "failed", "FAILED: %2" },
+        { "unverified", "WRITTEN BUT NOT VERIFIED: %2" },
+        { "changed_since", "NOT RESTORED: %2 (--force restores it anyway)" },
     };
     parts << QString(statuses.at(row.status)).replace("%1", degrees(row.position)).replace("%2", row.error);
     return row.path + QStringLiteral(": ") + parts.join(QStringLiteral("; "));
@@ -559,7 +651,8 @@ QByteArray json_report(const report& rep)
     }
     const QJsonObject summary { { "dry_run", rep.dry_run }, { "written", rep.written() },
         { "would_write", rep.would_write() }, { "unchanged", rep.unchanged() }, { "failed", rep.failed() },
-        { "without_position", rep.without_position() } };
+        { "without_position", rep.without_position() }, { "stopped", or_null(rep.stopped) },
+        { "damaged", or_null(rep.damaged) } };
     return QJsonDocument(QJsonObject { { "photos", photos }, { "summary", summary } }).toJson();
 }
 
@@ -624,6 +717,8 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err)
     progress_line progress(err);
     photo_jobs jobs;
     std::optional<report> rep;
+    if (chosen.what == action::undo_list)
+        return list_runs(jobs, out);
     if (chosen.what == action::undo) {
         rep = undo(chosen, jobs, progress, err);
     } else {
@@ -655,7 +750,12 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err)
     rep->dry_run = chosen.dry_run;
     write_report(*rep, chosen.format, out, err);
     std::fflush(out);
-    return rep->failed() > 0 || rep->without_position() > 0 ? incomplete : done;
+    for (const QString& message : { rep->damaged, rep->stopped }) {
+        if (!message.isEmpty())
+            print(err, QStringLiteral("vestra-tag: %1\n").arg(message));
+    }
+    const bool trouble = !rep->stopped.isEmpty() || !rep->damaged.isEmpty();
+    return trouble || rep->failed() > 0 || rep->without_position() > 0 ? incomplete : done;
 }
 
 } // namespace tag_tool

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
@@ -46,6 +47,8 @@ QString degrees(const std::pair<double, double>& position)
 }
 
 } // namespace
+
+int photo_jobs::lock_wait_msecs = 3000;
 
 photo_jobs::photo_jobs(std::shared_ptr<kal::_exiftool2> bridge, const QString& journal_folder)
     : bridge(std::move(bridge))
@@ -131,7 +134,7 @@ photo_jobs::tag_map photo_jobs::restore_tags(const tag_map& numbers)
     return restore;
 }
 
-std::optional<std::pair<double, double>> photo_jobs::position_of(const tag_map& numbers)
+std::optional<photo_jobs::lat_lon> photo_jobs::position_of(const tag_map& numbers)
 {
     const auto value = [&numbers](const char* name) -> std::optional<double> {
         const auto it = numbers.find(name);
@@ -214,142 +217,400 @@ photo_jobs::result photo_jobs::remove_gps(const QStringList& paths, const progre
     return write_all(QStringLiteral("removal"), plan, step);
 }
 
+// One photo on its way through a write: the plan, the state before, the
+// write's answer, the state after, and what became of it.
+struct photo_jobs::write_item {
+    const planned_write* plan = nullptr;
+    std::optional<tag_map> before;
+    kal::write_result write;
+    std::optional<tag_map> after;
+    QString read_reason;
+    // Set once the photo's fate is known.
+    enum class fate { pending, failed, unchanged, written, unverified } how = fate::pending;
+    QString reason;
+
+    void fail(fate f, const QString& why)
+    {
+        how = f;
+        reason = why;
+    }
+};
+
 photo_jobs::result photo_jobs::write_all(
     const QString& operation, const std::vector<planned_write>& plan, const progress& step)
 {
     result out;
-    if (!log.begin(operation, &out.journal_error))
+    const auto refuse_all = [&](std::size_t from, const QString& why) {
+        for (std::size_t i = from; i < plan.size(); ++i)
+            out.failed.push_back({ plan[i].path, why });
+    };
+    if (plan.empty())
         return out;
+    if (!log.lock(lock_wait_msecs, &out.stopped)) {
+        refuse_all(0, QStringLiteral("Not written: %1").arg(out.stopped));
+        return out;
+    }
+    QStringList folders;
+    for (const planned_write& p : plan) {
+        const QString folder = QFileInfo(p.path).absolutePath();
+        if (!folders.contains(folder))
+            folders << folder;
+    }
+    log.begin(operation, folders);
+    out.run = log.current_run();
+
     // Each file is read, written and read again.
     const int total = int(plan.size()) * 3;
+    int done = 0;
+    const progress advance = [&](int steps, int) {
+        done += steps;
+        if (step)
+            step(done, total);
+    };
+    for (std::size_t start = 0; start < plan.size(); start += batch_size) {
+        const std::size_t end = std::min(plan.size(), start + batch_size);
+        std::vector<write_item> batch(end - start);
+        for (std::size_t i = start; i < end; ++i)
+            batch[i - start].plan = &plan[i];
+        write_batch(batch, out, advance);
+        if (!out.stopped.isEmpty()) {
+            // Nothing of this batch was touched; neither is anything after it.
+            for (const write_item& item : batch) {
+                if (item.how == write_item::fate::pending)
+                    out.failed.push_back({ item.plan->path, QStringLiteral("Not written: its undo data could not be stored") });
+            }
+            refuse_all(end, QStringLiteral("Not written: its undo data could not be stored"));
+            break;
+        }
+    }
+    log.finish();
+    log.unlock();
+    return out;
+}
+
+void photo_jobs::write_batch(std::vector<write_item>& batch, result& out, const progress& advance)
+{
+    using fate = write_item::fate;
+    // The state just before our write, numerically, so undo is exact.
+    QStringList paths;
+    for (const write_item& item : batch)
+        paths << item.plan->path;
+    bridge->read_gps_many(paths, [&](int k, const std::optional<tag_map>& numbers, const QString& reason) {
+        write_item& item = batch[std::size_t(k)];
+        item.before = numbers;
+        if (!numbers)
+            item.fail(fate::failed, reason.isEmpty() ? QStringLiteral("Its GPS data could not be read") : first_line(reason));
+        advance(1, 0);
+    });
+    for (write_item& item : batch) {
+        if (item.how != fate::pending)
+            continue;
+        const QString problem = clear_leftover(item.plan->path, true);
+        if (!problem.isEmpty())
+            item.fail(fate::failed, problem);
+    }
+
+    std::vector<undo_journal::entry> entries;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const write_item& item : batch) {
+        if (item.how == fate::pending)
+            entries.push_back({ item.plan->path, restore_tags(*item.before), now, true, item.plan->position, std::nullopt });
+    }
+    int part = 0;
+    if (!entries.empty() && !log.record(entries, &part, &out.stopped)) {
+        out.stopped = QStringLiteral("The undo data could not be stored in %1 (%2), so the photos left were not written.")
+                          .arg(QDir::toNativeSeparators(log.folder()), out.stopped);
+        for (write_item& item : batch) {
+            if (item.how != fate::pending)
+                out.failed.push_back({ item.plan->path, item.reason });
+        }
+        return;
+    }
+
+    std::vector<std::pair<QString, tag_map>> writes;
+    std::vector<write_item*> sent;
+    for (write_item& item : batch) {
+        if (item.how != fate::pending) {
+            advance(2, 0);
+            continue;
+        }
+        writes.emplace_back(item.plan->path, item.plan->tags);
+        sent.push_back(&item);
+    }
+    bridge->write_many(writes, [&](int w, const kal::write_result& r) {
+        sent[std::size_t(w)]->write = r;
+        advance(1, 0);
+    });
+    QStringList written_paths;
+    for (const write_item* item : sent)
+        written_paths << item->plan->path;
+    bridge->read_gps_many(written_paths, [&](int w, const std::optional<tag_map>& numbers, const QString& reason) {
+        sent[std::size_t(w)]->after = numbers;
+        sent[std::size_t(w)]->read_reason = reason;
+        advance(1, 0);
+    });
+
+    for (write_item* item : sent) {
+        const planned_write& p = *item->plan;
+        if (!item->after) {
+            // Whether it changed is unknown: its undo data stay.
+            if (item->write.ok)
+                item->fail(fate::unverified,
+                    QStringLiteral("Written, but it could not be read back: %1").arg(first_line(item->read_reason)));
+            else
+                item->fail(fate::failed, first_line(item->write.reason));
+            continue;
+        }
+        const std::optional<lat_lon> stored = position_of(*item->after);
+        const bool as_meant = p.position
+            ? stored && std::fabs(stored->first - p.position->first) <= position_tolerance
+                && std::fabs(stored->second - p.position->second) <= position_tolerance
+            : !stored;
+        const bool changed = *item->after != *item->before;
+        if (!changed) {
+            if (as_meant && item->write.ok)
+                item->how = fate::unchanged;
+            else
+                item->fail(fate::failed,
+                    item->write.ok ? QStringLiteral("ExifTool reported it written, but nothing changed")
+                                   : first_line(item->write.reason));
+        } else if (!as_meant) {
+            item->fail(fate::unverified,
+                p.position ? QStringLiteral("Written, but read back %1 instead of %2")
+                                 .arg(stored ? degrees(*stored) : QStringLiteral("no position"), degrees(*p.position))
+                           : QStringLiteral("Written, but it still holds a position"));
+        } else {
+            item->how = fate::written;
+        }
+    }
+
+    // The part keeps what was read back, and drops photos left as they were.
+    std::vector<undo_journal::entry> kept;
+    for (const undo_journal::entry& e : entries) {
+        const auto item = std::find_if(sent.begin(), sent.end(), [&](const write_item* i) { return i->plan->path == e.path; });
+        if (item == sent.end() || ((*item)->after && *(*item)->after == *(*item)->before))
+            continue;
+        undo_journal::entry entry = e;
+        entry.after = (*item)->after;
+        kept.push_back(entry);
+    }
+    if (part > 0)
+        log.rewrite(part, kept, nullptr);
+
+    for (const write_item& item : batch) {
+        switch (item.how) {
+        case fate::written:
+            ++out.written;
+            break;
+        case fate::unchanged:
+            out.unchanged << item.plan->path;
+            break;
+        case fate::unverified:
+            out.unverified.push_back({ item.plan->path, item.reason });
+            break;
+        case fate::failed:
+        case fate::pending:
+            out.failed.push_back({ item.plan->path, item.reason });
+            break;
+        }
+    }
+}
+
+bool photo_jobs::discard(const QString& run, QString* error)
+{
+    if (!log.lock(lock_wait_msecs, error))
+        return false;
+    const bool ok = log.discard(run);
+    if (!ok && error)
+        *error = QStringLiteral("The undo data of run %1 could not be removed from %2")
+                     .arg(run, QDir::toNativeSeparators(log.folder()));
+    log.unlock();
+    return ok;
+}
+
+QString photo_jobs::leftover_problem(const QString& path)
+{
+    return clear_leftover(path, false);
+}
+
+QString photo_jobs::clear_leftover(const QString& path, bool remove)
+{
+    const QString leftover = path + QStringLiteral("_exiftool_tmp");
+    const QFileInfo tmp(leftover);
+    if (!tmp.exists())
+        return {};
+    const QString name = tmp.fileName();
+    // Where the two files first differ. ExifTool copies its finished copy
+    // over the photo in blocks of 64 KiB, so a copy that began has replaced
+    // at least the first block.
+    QFile a(path);
+    QFile b(leftover);
+    qint64 common = 0;
+    bool identical = false;
+    if (a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly)) {
+        while (true) {
+            const QByteArray x = a.read(65536);
+            const QByteArray y = b.read(65536);
+            const int n = std::min(x.size(), y.size());
+            int i = 0;
+            while (i < n && x[i] == y[i])
+                ++i;
+            common += i;
+            if (i < n || x.size() != y.size()) {
+                break;
+            }
+            if (x.isEmpty()) {
+                identical = true;
+                break;
+            }
+        }
+    } else {
+        return QStringLiteral("%1 lies beside it and cannot be read; not written").arg(name);
+    }
+    a.close();
+    b.close();
+    if (!identical) {
+        if (common >= 65536)
+            return QStringLiteral("An earlier write was cut off while copying over the photo, which may be damaged; "
+                                  "the finished copy is %1. Not written: look at both files first")
+                .arg(name);
+        // Ours only when our own write of the photo began before the copy was made.
+        bool ours = false;
+        for (const undo_journal::run_info& info : log.runs()) {
+            if (const std::optional<undo_journal::run> run = log.load(info.id)) {
+                for (const undo_journal::entry& e : run->entries) {
+                    if (e.path == path && e.written.isValid() && e.written <= tmp.lastModified().addSecs(1))
+                        ours = true;
+                }
+            }
+            if (ours)
+                break;
+        }
+        if (!ours)
+            return QStringLiteral("%1 lies beside it, left by another program or being written now; not written")
+                .arg(name);
+    }
+    if (remove && !QFile::remove(leftover))
+        return QStringLiteral("The unfinished copy %1 beside it cannot be removed; not written").arg(name);
+    return {};
+}
+
+photo_jobs::result photo_jobs::undo(const undo_request& request, const progress& step)
+{
+    result out;
+    if (!log.lock(lock_wait_msecs, &out.stopped))
+        return out;
+    QString id = request.run;
+    if (id.isEmpty()) {
+        const std::vector<undo_journal::run_info> runs = log.runs();
+        if (!runs.empty())
+            id = runs.front().id;
+    }
+    const std::optional<undo_journal::run> run = log.load(id);
+    if (!run) {
+        log.unlock();
+        return out;
+    }
+    out.run = id;
+    out.damaged = run->info.damaged_files;
+    out.damaged_photos = run->info.damaged_photos;
+
+    std::vector<const undo_journal::entry*> chosen;
+    QSet<QString> left;
+    for (const undo_journal::entry& e : run->entries) {
+        if (request.only.isEmpty() || request.only.contains(e.path))
+            chosen.push_back(&e);
+        else
+            left.insert(e.path);
+    }
+    const int total = int(chosen.size()) * 2;
     int done = 0;
     const auto advance = [&](int steps) {
         done += steps;
         if (step)
             step(done, total);
     };
-    int kept = 0;
-    for (std::size_t start = 0; start < plan.size(); start += batch_size) {
-        const std::size_t end = std::min(plan.size(), start + batch_size);
-        QStringList paths;
-        for (std::size_t i = start; i < end; ++i)
-            paths << plan[i].path;
 
-        // The state just before our write, numerically, so undo is exact.
-        std::vector<std::optional<tag_map>> before(paths.size());
-        std::vector<QString> reasons(paths.size());
-        bridge->read_gps_many(paths, [&](int k, const std::optional<tag_map>& numbers, const QString& reason) {
-            before[std::size_t(k)] = numbers;
-            reasons[std::size_t(k)] = reason;
-            advance(1);
-        });
-        std::vector<undo_journal::entry> entries;
-        std::vector<std::size_t> to_write;
-        const QDateTime now = QDateTime::currentDateTimeUtc();
-        for (std::size_t k = 0; k < before.size(); ++k) {
-            if (!before[k]) {
-                out.failed.push_back({ paths[int(k)],
-                    reasons[k].isEmpty() ? QStringLiteral("Its GPS data could not be read") : first_line(reasons[k]) });
-                advance(2);
-                continue;
-            }
-            entries.push_back({ paths[int(k)], restore_tags(*before[k]), now });
-            to_write.push_back(k);
+    // What each photo holds now decides whether it is ours to restore. A
+    // later run that wrote it again comes first: restoring past it would
+    // lose that run's undo.
+    const QSet<QString> later = request.force ? QSet<QString>() : log.written_later(id);
+    QStringList present;
+    std::vector<const undo_journal::entry*> readable;
+    for (const undo_journal::entry* e : chosen) {
+        if (later.contains(e->path)) {
+            out.changed_since.push_back({ e->path, QStringLiteral("Written again by a later run; undo that run first") });
+            left.insert(e->path);
+            advance(2);
+            continue;
         }
-        if (!log.record(entries, &out.journal_error)) {
-            // Without its restore data safe, no file is touched.
-            for (std::size_t i = start; i < plan.size(); ++i) {
-                if (std::none_of(out.failed.begin(), out.failed.end(),
-                        [&](const failure& f) { return f.path == plan[i].path; }))
-                    out.failed.push_back(
-                        { plan[i].path, QStringLiteral("Not written: its undo data could not be saved") });
-            }
-            break;
+        if (!QFileInfo(e->path).isFile()) {
+            out.failed.push_back({ e->path, QStringLiteral("The photo is not there (a card not mounted, a folder renamed?)") });
+            left.insert(e->path);
+            advance(2);
+            continue;
         }
-        kept += int(entries.size());
-
-        std::vector<std::pair<QString, tag_map>> writes;
-        QStringList written_paths;
-        for (const std::size_t k : to_write) {
-            writes.emplace_back(paths[int(k)], plan[start + k].tags);
-            written_paths << paths[int(k)];
-        }
-        std::vector<kal::write_result> results(writes.size());
-        bridge->write_many(writes, [&](int w, const kal::write_result& r) {
-            results[std::size_t(w)] = r;
-            advance(1);
-        });
-        std::vector<std::optional<tag_map>> after(writes.size());
-        std::vector<QString> after_reasons(writes.size());
-        bridge->read_gps_many(
-            written_paths, [&](int w, const std::optional<tag_map>& numbers, const QString& reason) {
-                after[std::size_t(w)] = numbers;
-                after_reasons[std::size_t(w)] = reason;
-                advance(1);
-            });
-
-        QSet<QString> untouched;
-        for (std::size_t w = 0; w < writes.size(); ++w) {
-            const std::size_t k = to_write[w];
-            const planned_write& p = plan[start + k];
-            // Nothing to take back where the file is as it was.
-            if (after[w] && *after[w] == *before[k])
-                untouched.insert(p.path);
-            if (!results[w].ok) {
-                out.failed.push_back({ p.path, first_line(results[w].reason) });
-                continue;
-            }
-            if (!after[w]) {
-                out.failed.push_back({ p.path,
-                    QStringLiteral("Could not read it back after writing: %1").arg(first_line(after_reasons[w])) });
-                continue;
-            }
-            const std::optional<std::pair<double, double>> stored = position_of(*after[w]);
-            if (p.position
-                && (!stored || std::fabs(stored->first - p.position->first) > position_tolerance
-                    || std::fabs(stored->second - p.position->second) > position_tolerance)) {
-                out.failed.push_back({ p.path,
-                    QStringLiteral("Read back %1 instead of %2")
-                        .arg(stored ? degrees(*stored) : QStringLiteral("no position"), degrees(*p.position)) });
-                continue;
-            }
-            if (!p.position && stored) {
-                out.failed.push_back({ p.path, QStringLiteral("It still holds a position after writing") });
-                continue;
-            }
-            ++out.written;
-        }
-        if (!untouched.isEmpty()) {
-            log.forget(untouched, nullptr);
-            kept -= untouched.size();
-        }
+        present << e->path;
+        readable.push_back(e);
     }
-    if (kept == 0)
-        log.remove();
-    return out;
-}
-
-photo_jobs::result photo_jobs::undo(const progress& step)
-{
-    result out;
-    const std::optional<undo_journal::contents> contents = log.load();
-    if (!contents) {
-        log.remove();
-        return out;
-    }
-    std::vector<std::pair<QString, tag_map>> writes;
-    for (const undo_journal::entry& e : contents->entries)
-        writes.emplace_back(e.path, e.restore);
-    int done = 0;
-    bridge->write_many(writes, [&](int i, const kal::write_result& r) {
-        if (r.ok)
-            ++out.written;
-        else
-            out.failed.push_back({ writes[std::size_t(i)].first, first_line(r.reason) });
-        if (step)
-            step(++done, int(writes.size()));
+    std::vector<std::optional<tag_map>> now(readable.size());
+    std::vector<QString> reasons(readable.size());
+    bridge->read_gps_many(present, [&](int k, const std::optional<tag_map>& numbers, const QString& reason) {
+        now[std::size_t(k)] = numbers;
+        reasons[std::size_t(k)] = reason;
+        advance(1);
     });
-    log.remove();
+    std::vector<std::pair<QString, tag_map>> writes;
+    for (std::size_t k = 0; k < readable.size(); ++k) {
+        const undo_journal::entry& e = *readable[k];
+        if (!now[k]) {
+            out.failed.push_back({ e.path, first_line(reasons[k]) });
+            left.insert(e.path);
+            advance(1);
+            continue;
+        }
+        if (restore_tags(*now[k]) == e.restore) {
+            // Already as it was before our write.
+            ++out.written;
+            advance(1);
+            continue;
+        }
+        bool ours = true;
+        if (e.after) {
+            ours = *now[k] == *e.after;
+        } else if (e.intended_known) {
+            const std::optional<lat_lon> held = position_of(*now[k]);
+            ours = e.intended ? held && std::fabs(held->first - e.intended->first) <= position_tolerance
+                    && std::fabs(held->second - e.intended->second) <= position_tolerance
+                              : !held;
+        }
+        if (!ours && !request.force) {
+            out.changed_since.push_back({ e.path,
+                QStringLiteral("Changed by another program since %1")
+                    .arg(e.written.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm"))) });
+            left.insert(e.path);
+            advance(1);
+            continue;
+        }
+        writes.emplace_back(e.path, e.restore);
+    }
+    bridge->write_many(writes, [&](int i, const kal::write_result& r) {
+        const QString& path = writes[std::size_t(i)].first;
+        if (r.ok) {
+            ++out.written;
+        } else {
+            out.failed.push_back({ path, first_line(r.reason) });
+            left.insert(path);
+        }
+        advance(1);
+    });
+    QString error;
+    if (!log.keep(id, left, &error))
+        out.stopped = QStringLiteral("The undo data in %1 could not be updated (%2); photos restored now may be "
+                                     "listed again by the next undo")
+                          .arg(QDir::toNativeSeparators(log.folder()), error);
+    log.finish();
+    log.unlock();
     return out;
 }
 

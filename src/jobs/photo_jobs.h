@@ -4,6 +4,7 @@
 #include "geo/gps_pos.h"
 #include "jobs/undo_journal.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -17,10 +18,12 @@ class table_data_model;
 
 // The work on many photos behind the window and the terminal tool: loading,
 // writing proposals, removing GPS data and undoing either. Every write keeps
-// its restore data in the undo journal first and is checked afterwards.
+// its restore data in the undo journal first and is checked afterwards; one
+// process writes at a time.
 class photo_jobs {
 public:
     using tag_map = std::map<std::string, std::string>;
+    using lat_lon = std::pair<double, double>;
 
     struct failure {
         QString path;
@@ -28,11 +31,27 @@ public:
         QString reason;
     };
 
+    // What became of the photos of one write or undo.
     struct result {
+        // Changed and verified (undo: restored).
         int written = 0;
+        // Already as meant; nothing needed writing.
+        QStringList unchanged;
+        // Not changed, each with its reason.
         std::vector<failure> failed;
-        // Set when the journal could not be kept; nothing was written then.
-        QString journal_error;
+        // Changed, but the read-back does not show what was meant, or could
+        // not be made.
+        std::vector<failure> unverified;
+        // Undo: changed by another program since our write, so left alone.
+        std::vector<failure> changed_since;
+        // Why the job stopped before its end (undo data not stored, another
+        // writer); the photos it did not reach are among `failed`.
+        QString stopped;
+        // Undo: journal files that could not be read, and the photos they held.
+        QStringList damaged;
+        int damaged_photos = 0;
+        // The run written or undone.
+        QString run;
     };
 
     // One file's write: the tags, and the position it must hold afterwards
@@ -40,11 +59,23 @@ public:
     struct planned_write {
         QString path;
         tag_map tags;
-        std::optional<std::pair<double, double>> position;
+        std::optional<lat_lon> position;
+    };
+
+    struct undo_request {
+        // Empty: the newest run.
+        QString run;
+        // Only these photos of the run; empty: all of them.
+        QSet<QString> only;
+        // Restore also photos changed by another program since our write.
+        bool force = false;
     };
 
     // Work done and work in all, in steps of one file.
     using progress = std::function<void(int done, int total)>;
+
+    // How long a job waits for another process that is writing photos.
+    static int lock_wait_msecs;
 
     explicit photo_jobs(std::shared_ptr<kal::_exiftool2> bridge = kal::_exiftool2::instance(),
         const QString& journal_folder = undo_journal::default_folder());
@@ -57,10 +88,20 @@ public:
     static std::vector<planned_write> sync_plan(const table_data_model& table);
     result sync(const std::vector<planned_write>& plan, const progress& step = {});
     result remove_gps(const QStringList& paths, const progress& step = {});
-    // Writes the journal's restore data back and removes the journal.
-    result undo(const progress& step = {});
+    // Writes a run's restore data back; photos that could not be restored
+    // stay in the journal for another try.
+    result undo(const undo_request& request, const progress& step = {});
+    result undo() { return undo(undo_request()); }
+
+    // Removes a run's undo data on the user's word.
+    bool discard(const QString& run, QString* error);
 
     undo_journal& journal() { return log; }
+
+    // Why a photo cannot be written because of a temporary file that an
+    // earlier write of exiftool left beside it; empty when there is none, or
+    // it is an unfinished copy of ours that can go.
+    QString leftover_problem(const QString& path);
 
     // The GPS tags a sync may write or clear, in the order they are recorded.
     static const std::vector<std::string>& undo_tags();
@@ -72,10 +113,14 @@ public:
     // a write may add removed.
     static tag_map restore_tags(const tag_map& numbers);
     // The signed position a file's GPS numbers hold, if any.
-    static std::optional<std::pair<double, double>> position_of(const tag_map& numbers);
+    static std::optional<lat_lon> position_of(const tag_map& numbers);
 
 private:
+    struct write_item;
     result write_all(const QString& operation, const std::vector<planned_write>& plan, const progress& step);
+    void write_batch(std::vector<write_item>& batch, result& out, const progress& advance);
+    // Removes an unfinished copy of ours; the reason when something else lies there.
+    QString clear_leftover(const QString& path, bool remove);
 
     std::shared_ptr<kal::_exiftool2> bridge;
     undo_journal log;

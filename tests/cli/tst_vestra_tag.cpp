@@ -54,6 +54,7 @@ private slots:
     void dry_run_writes_nothing();
     void undo_data();
     void undo();
+    void undo_history();
     void unwritable_photo_among_others();
 
 private:
@@ -267,7 +268,7 @@ void tst_vestra_tag::bad_arguments_data()
     QTest::newRow("unreadable duration") << QStringList { "--max-diff", "5x", "%F" } << "5x";
     QTest::newRow("unknown zone") << QStringList { "--camera-zone", "Mars/Olympus", "%F" } << "Mars/Olympus";
     QTest::newRow("missing path") << QStringList { "%F/none.jpg" } << "none.jpg";
-    QTest::newRow("undo with a path") << QStringList { "--undo", "%F" } << "--undo";
+    QTest::newRow("undo with two runs") << QStringList { "--undo", "a", "b" } << "--undo";
     QTest::newRow("track without GPX") << QStringList { "--mode", "track", "%F" } << "--gpx";
 }
 
@@ -348,6 +349,35 @@ void tst_vestra_tag::undo()
     const outcome again = run({ "--undo" });
     QCOMPARE(again.code, 1);
     QVERIFY(again.err.contains("nothing to undo"));
+}
+
+// Runs are undone newest first; an older run leaves alone what a later one
+// wrote again, unless forced.
+void tst_vestra_tag::undo_history()
+{
+    QCOMPARE(run({ "--position", "-19.5, 46.25", "--overwrite", "%F" }).code, 0);
+    QCOMPARE(run({ "--remove-gps", "%F" }).code, 0);
+    const outcome list = run({ "--undo-list" });
+    QCOMPARE(list.code, 0);
+    const QStringList runs = list.out.split('\n', Qt::SkipEmptyParts).filter(" photo(s) on ");
+    QCOMPARE(runs.size(), 2);
+    QVERIFY2(runs[0].contains("GPS data removed from 4 photo(s)") && runs[1].contains("positions written into 4"),
+        qPrintable(list.out));
+    QVERIFY(runs[1].contains("written again by a later run"));
+    const QString older = runs[1].section(' ', 0, 0);
+
+    // Its photos were written again later: that run goes first.
+    const outcome refused = run({ "--undo", older });
+    QCOMPARE(refused.code, 1);
+    QVERIFY2(line_of(refused.out, "a.jpg").contains("NOT RESTORED: Written again by a later run"), qPrintable(refused.out));
+    QCOMPARE(position_of("a.jpg"), QString());
+
+    QCOMPARE(run({ "--undo" }).code, 0);
+    QCOMPARE(position_of("a.jpg"), QString("-19.5 46.25"));
+    QCOMPARE(run({ "--undo", older }).code, 0);
+    QCOMPARE(position_of("a.jpg"), QString("48.1 11.5"));
+    QCOMPARE(position_of("b.png"), QString());
+    QVERIFY(run({ "--undo-list" }).out.contains("nothing to undo"));
 }
 
 // Root writes through file permissions, so a read-only file is no obstacle

@@ -55,7 +55,12 @@ class tst_photo_jobs : public QObject {
 
 private slots:
     void initTestCase();
-    void journal_parts();
+    void storage_full_data();
+    void storage_full();
+    void one_writer_at_a_time();
+    void partial_undo();
+    void leftover_copy_data();
+    void leftover_copy();
     void pool_sizes_agree_data();
     void pool_sizes_agree();
     void killed_child_in_a_batch();
@@ -105,33 +110,176 @@ QStringList tst_photo_jobs::make_photos(const QString& folder, int count)
     return code == 0 ? paths : QStringList();
 }
 
-void tst_photo_jobs::journal_parts()
+void tst_photo_jobs::storage_full_data()
 {
-    undo_journal journal(dir.filePath("journal"));
-    QVERIFY(!journal.exists());
-    QVERIFY(!journal.load());
-    QString error;
-    QVERIFY(journal.begin("sync", &error));
-    const QDateTime when = QDateTime::currentDateTimeUtc();
-    QVERIFY(journal.record({ { "/a", { { "GPS:GPSLatitude#", "1.5" } }, when }, { "/b", { { "GPS:GPSAltitude", "" } }, when } }, &error));
-    QVERIFY(journal.record({ { "/c", { { "GPS:GPSDOP#", "2.5" } }, when }, { "/a", { { "GPS:GPSLatitude#", "9" } }, when } }, &error));
-    QVERIFY(journal.forget({ "/b" }, &error));
+    // The disk fills after this many steps of the job (three per photo).
+    QTest::addColumn<int>("steps");
+    QTest::addColumn<int>("written");
+    QTest::newRow("full before the first part") << 0 << 0;
+    QTest::newRow("full after the first batch") << 32 * 3 << 32;
+}
 
-    // Read back by a journal that did not write it, as after a restart.
-    const auto contents = undo_journal(dir.filePath("journal")).load();
-    QVERIFY(contents);
-    QCOMPARE(contents->operation, QString("sync"));
-    QStringList paths;
-    for (const undo_journal::entry& e : contents->entries)
-        paths << e.path;
-    // A file written twice is restored to its state before the first write.
-    QCOMPARE(paths, QStringList({ "/a", "/c" }));
-    QCOMPARE(contents->entries[0].restore, (tag_map { { "GPS:GPSLatitude#", "1.5" } }));
-    QCOMPARE(contents->entries[0].written.toMSecsSinceEpoch(), when.toMSecsSinceEpoch());
+void tst_photo_jobs::storage_full()
+{
+    QFETCH(int, steps);
+    QFETCH(int, written);
+    const QString folder = QStringLiteral("full%1").arg(steps);
+    const QStringList paths = make_photos(folder, 40);
+    QCOMPARE(paths.size(), 40);
+    const auto before = gps_groups(paths);
+    photo_jobs jobs(std::make_shared<kal::_exiftool2>(2), dir.filePath(folder + "-journal"));
+    std::vector<photo_jobs::planned_write> plan;
+    for (const QString& path : paths)
+        plan.push_back(typed(path, 10.5, 20.5));
 
-    QVERIFY(journal.remove());
-    QVERIFY(!journal.exists());
-    QVERIFY(!undo_journal(dir.filePath("journal")).load());
+    const auto fill = [](int done, int at) {
+        if (done == at)
+            undo_journal::space_left_for_tests = 100;
+    };
+    fill(0, steps);
+    const photo_jobs::result result = jobs.sync(plan, [&](int done, int) { fill(done, steps); });
+    undo_journal::space_left_for_tests = -1;
+
+    QVERIFY2(result.stopped.contains("No space left on device") && result.stopped.contains(folder + "-journal"),
+        qPrintable(result.stopped));
+    QCOMPARE(result.written, written);
+    QCOMPARE(int(result.failed.size()), 40 - written);
+    // The counts are the truth: exactly the photos reported written changed.
+    const auto after = gps_groups(paths);
+    int changed = 0;
+    for (const QString& path : paths)
+        changed += after.at(path) != before.at(path);
+    QCOMPARE(changed, written);
+    QVERIFY(QDir(dir.filePath(folder + "-journal")).entryList({ "*.new" }, QDir::Files).isEmpty());
+
+    // Those written stay undoable.
+    const photo_jobs::result undone = jobs.undo();
+    QCOMPARE(undone.written, written);
+    for (const QString& path : paths)
+        QCOMPARE(gps_groups({ path }).at(path), before.at(path));
+}
+
+void tst_photo_jobs::one_writer_at_a_time()
+{
+    const QStringList paths = make_photos("writers", 25);
+    QCOMPARE(paths.size(), 25);
+    const QString journal = dir.filePath("writers-journal");
+    const auto untouched = gps_groups(paths.mid(20));
+
+    // Another process writes: a second job waits, then is refused and writes nothing.
+    QProcess helper;
+    helper.start(SYNC_HELPER, QStringList { journal, "1.25", "2.25" } + paths.mid(0, 20));
+    QVERIFY(helper.waitForStarted());
+    QVERIFY(helper.waitForReadyRead(30000));
+    photo_jobs second(std::make_shared<kal::_exiftool2>(1), journal);
+    const int saved = photo_jobs::lock_wait_msecs;
+    photo_jobs::lock_wait_msecs = 200;
+    const QStringList mine = paths.mid(20);
+    std::vector<photo_jobs::planned_write> plan;
+    for (const QString& path : mine)
+        plan.push_back(typed(path, 3.5, 4.5));
+    const photo_jobs::result refused = second.sync(plan);
+    photo_jobs::lock_wait_msecs = saved;
+    QVERIFY(helper.waitForFinished(120000));
+    QCOMPARE(helper.exitCode(), 0);
+    QVERIFY2(refused.stopped.contains("Another Vestra is writing photos"), qPrintable(refused.stopped));
+    QCOMPARE(int(refused.failed.size()), 5);
+    QCOMPARE(gps_groups(mine), untouched);
+
+    // Afterwards each run is one of its own, and both can be taken back.
+    QVERIFY(second.sync(plan).stopped.isEmpty());
+    QCOMPARE(int(second.journal().runs().size()), 2);
+    QCOMPARE(second.undo().written, 5);
+    QCOMPARE(second.undo().written, 20);
+    QVERIFY(second.journal().runs().empty());
+}
+
+void tst_photo_jobs::partial_undo()
+{
+    const QStringList paths = make_photos("partial", 6);
+    QCOMPARE(paths.size(), 6);
+    const auto before = gps_groups(paths);
+    photo_jobs jobs(std::make_shared<kal::_exiftool2>(1), dir.filePath("partial-journal"));
+    std::vector<photo_jobs::planned_write> plan;
+    for (const QString& path : paths)
+        plan.push_back(typed(path, 60.5, 25.5));
+    QCOMPARE(jobs.sync(plan).written, 6);
+
+    // Two photos are away, one was changed by another program since.
+    const QString away = dir.filePath("partial-away");
+    QVERIFY(QDir().mkpath(away));
+    for (const int i : { 1, 2 })
+        QVERIFY(QFile::rename(paths[i], away + "/" + QFileInfo(paths[i]).fileName()));
+    QVERIFY(test_files::tag(paths[3], { "-GPSLatitude=1.5" }));
+
+    photo_jobs::result undone = jobs.undo();
+    QCOMPARE(undone.written, 3);
+    QCOMPARE(int(undone.failed.size()), 2);
+    QVERIFY(undone.failed[0].reason.contains("not there"));
+    QCOMPARE(int(undone.changed_since.size()), 1);
+    QCOMPARE(undone.changed_since[0].path, paths[3]);
+    QVERIFY(undone.changed_since[0].reason.contains("Changed by another program"));
+    QCOMPARE(jobs.journal().runs().front().photos, 3);
+
+    // Back in place, they are restored by another undo; the changed one only when forced.
+    for (const int i : { 1, 2 })
+        QVERIFY(QFile::rename(away + "/" + QFileInfo(paths[i]).fileName(), paths[i]));
+    undone = jobs.undo();
+    QCOMPARE(undone.written, 2);
+    QCOMPARE(int(undone.changed_since.size()), 1);
+    photo_jobs::undo_request forced;
+    forced.force = true;
+    QCOMPARE(jobs.undo(forced).written, 1);
+    QVERIFY(jobs.journal().runs().empty());
+    const auto after = gps_groups(paths);
+    for (const QString& path : paths)
+        QCOMPARE(after.at(path), before.at(path));
+}
+
+void tst_photo_jobs::leftover_copy_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("finished copy, same as the photo") << "same" << true;
+    QTest::newRow("unfinished copy of ours") << "ours" << true;
+    QTest::newRow("copy of another program") << "foreign" << false;
+    QTest::newRow("copy cut off while copied over") << "copying" << false;
+}
+
+void tst_photo_jobs::leftover_copy()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, written);
+    const QString path = dir.filePath(QStringLiteral("leftover-%1/photo.jpg").arg(kind));
+    // Noise, so the photo is larger than the blocks exiftool copies in.
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QImage noise(400, 400, QImage::Format_RGB32);
+    for (int y = 0; y < noise.height(); ++y) {
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 251, (x * y) % 253, (x + 3 * y) % 241));
+    }
+    QVERIFY(noise.save(path, nullptr, 100));
+    photo_jobs jobs(std::make_shared<kal::_exiftool2>(1), dir.filePath("leftover-" + kind + "-journal"));
+    if (kind == "ours")
+        QCOMPARE(jobs.sync({ typed(path, 5.5, 6.5) }).written, 1);
+    QFile photo(path);
+    QVERIFY(photo.open(QIODevice::ReadOnly));
+    QByteArray bytes = photo.readAll();
+    photo.close();
+    if (kind == "ours" || kind == "foreign")
+        bytes = bytes.left(1000);
+    else if (kind == "copying")
+        bytes[bytes.size() - 10] = char(bytes[bytes.size() - 10] ^ 0x55);
+    QFile copy(path + "_exiftool_tmp");
+    QVERIFY(copy.open(QIODevice::WriteOnly));
+    copy.write(bytes);
+    copy.close();
+
+    const photo_jobs::result result = jobs.sync({ typed(path, 7.5, 8.5) });
+    QCOMPARE(result.written, written ? 1 : 0);
+    QCOMPARE(QFile::exists(path + "_exiftool_tmp"), !written);
+    if (!written)
+        QVERIFY2(result.failed.front().reason.contains("photo.jpg_exiftool_tmp"), qPrintable(result.failed.front().reason));
 }
 
 void tst_photo_jobs::pool_sizes_agree_data()
@@ -146,8 +294,8 @@ void tst_photo_jobs::pool_sizes_agree()
 {
     QFETCH(int, children);
     const QString folder = QStringLiteral("pool%1").arg(children);
-    const QStringList paths = make_photos(folder, 60);
-    QCOMPARE(paths.size(), 60);
+    const QStringList paths = make_photos(folder, 40);
+    QCOMPARE(paths.size(), 40);
     const auto before = gps_groups(paths);
 
     // One request after the other on one child is the reference.
@@ -175,7 +323,7 @@ void tst_photo_jobs::pool_sizes_agree()
     table_data_model table;
     photo_jobs jobs(pool, dir.filePath(folder + "-journal"));
     jobs.load(paths, table);
-    QCOMPARE(table.rowCount(), 60);
+    QCOMPARE(table.rowCount(), 40);
     for (int row = 0; row < table.rowCount(); ++row) {
         const QString path = table.data(table.index(row, 0), Qt::UserRole).toString();
         const int i = paths.indexOf(path);
@@ -189,12 +337,12 @@ void tst_photo_jobs::pool_sizes_agree()
     int last = 0;
     const photo_jobs::result synced = jobs.sync(plan, [&](int done, int total) {
         QVERIFY(done == last + 1 || done > last);
-        QCOMPARE(total, 180);
+        QCOMPARE(total, 120);
         last = done;
     });
-    QCOMPARE(last, 180);
+    QCOMPARE(last, 120);
     QCOMPARE(int(synced.failed.size()), 0);
-    QCOMPARE(synced.written, 60);
+    QCOMPARE(synced.written, 40);
     const auto written = gps_groups(paths);
     for (int i = 0; i < paths.size(); ++i) {
         const QJsonObject& tags = written.at(paths[i]);
@@ -205,8 +353,8 @@ void tst_photo_jobs::pool_sizes_agree()
 
     const photo_jobs::result undone = jobs.undo();
     QCOMPARE(int(undone.failed.size()), 0);
-    QCOMPARE(undone.written, 60);
-    QVERIFY(!jobs.journal().exists());
+    QCOMPARE(undone.written, 40);
+    QVERIFY(jobs.journal().runs().empty());
     const auto after = gps_groups(paths);
     for (const QString& path : paths)
         QCOMPARE(after.at(path), before.at(path));
@@ -248,8 +396,8 @@ void tst_photo_jobs::killed_child_in_a_batch()
 
 void tst_photo_jobs::journal_outlives_a_killed_program()
 {
-    const QStringList paths = make_photos("cut off", 200);
-    QCOMPARE(paths.size(), 200);
+    const QStringList paths = make_photos("cut off", 120);
+    QCOMPARE(paths.size(), 120);
     const auto before = gps_groups(paths);
     const QString journal = dir.filePath("cut-off-journal");
 
@@ -260,7 +408,7 @@ void tst_photo_jobs::journal_outlives_a_killed_program()
     bool killed = false;
     while (!killed && helper.waitForReadyRead(30000)) {
         while (helper.canReadLine()) {
-            if (helper.readLine().trimmed() == "done 200") {
+            if (helper.readLine().trimmed() == "done 120") {
                 ::kill(pid_t(helper.processId()), SIGKILL);
                 killed = true;
                 break;
@@ -275,25 +423,31 @@ void tst_photo_jobs::journal_outlives_a_killed_program()
         if (tags["GPS:GPSLatitude"].toDouble() == 12.5)
             written << path;
     }
-    QVERIFY2(written.size() > 0 && written.size() < 200, qPrintable(QString::number(written.size())));
+    QVERIFY2(written.size() > 0 && written.size() < 120, qPrintable(QString::number(written.size())));
 
-    // Something else changes a written file; undo still puts it back.
+    // Something else changes a written file: undo leaves it unless forced.
     QVERIFY(test_files::tag(written.first(), { "-GPSAltitude=99", "-GPSAltitudeRef=0" }));
 
     photo_jobs jobs(std::make_shared<kal::_exiftool2>(2), journal);
-    QVERIFY(jobs.journal().exists());
-    const auto contents = jobs.journal().load();
+    QCOMPARE(int(jobs.journal().runs().size()), 1);
+    const auto contents = jobs.journal().load(jobs.journal().runs().front().id);
     QVERIFY(contents);
     QSet<QString> journaled;
     for (const undo_journal::entry& e : contents->entries)
         journaled.insert(e.path);
     for (const QString& path : written)
         QVERIFY2(journaled.contains(path), qPrintable(path));
-    QVERIFY(journaled.size() < 200);
+    QVERIFY(journaled.size() < 120);
 
+    // The killed program's lock is taken over.
     const photo_jobs::result undone = jobs.undo();
     QCOMPARE(int(undone.failed.size()), 0);
-    QVERIFY(!jobs.journal().exists());
+    QCOMPARE(int(undone.changed_since.size()), 1);
+    QCOMPARE(undone.changed_since.front().path, written.first());
+    photo_jobs::undo_request forced;
+    forced.force = true;
+    QCOMPARE(jobs.undo(forced).written, 1);
+    QVERIFY(jobs.journal().runs().empty());
     const auto after = gps_groups(paths);
     for (const QString& path : paths)
         QVERIFY2(after.at(path) == before.at(path), qPrintable(path));
