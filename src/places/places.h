@@ -52,6 +52,6 @@ struct place_match {
 };
 place_match resolve_place(const QString& text, int limit = 10);
 
-// The time zone of a position: the zone of the nearest place, known to
-// QTimeZone; the caller judges by the distance whether to trust it.
+// The time zone at a position: where.zone_id of the nearest place whose zone
+// QTimeZone knows; the distance tells the caller how far to trust it.
 std::optional<place_distance> zone_at(double lat, double lon);

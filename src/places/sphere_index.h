@@ -13,7 +13,6 @@ public:
         double lon;
     };
 
-    sphere_index() = default;
     explicit sphere_index(const std::vector<lat_lon>& points);
 
     // The position in the given points of the one nearest to lat/lon and
@@ -23,8 +22,6 @@ public:
     {
         return nearest(lat, lon, [](int) { return true; });
     }
-
-    bool empty() const { return nodes.empty(); }
 
 private:
     struct node {
