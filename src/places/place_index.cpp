@@ -2,6 +2,7 @@
 #include "places/places_log.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QHash>
 #include <QTimeZone>
 
@@ -75,6 +76,24 @@ bool is_ascii(const QString& text)
     return true;
 }
 
+// QTimeZone lists a renamed zone (Europe/Kiev) only under its new name, to
+// which the system's zone file links.
+QByteArray zone_as_listed(const QByteArray& id)
+{
+    if (QTimeZone::isTimeZoneIdAvailable(id))
+        return id;
+    const QString folder
+        = QFileInfo(qEnvironmentVariable("TZDIR", QStringLiteral("/usr/share/zoneinfo"))).canonicalFilePath()
+        + QLatin1Char('/');
+    const QString target = QFileInfo(folder + QString::fromUtf8(id)).canonicalFilePath();
+    if (folder.size() > 1 && target.startsWith(folder)) {
+        const QByteArray renamed = target.mid(folder.size()).toUtf8();
+        if (QTimeZone::isTimeZoneIdAvailable(renamed))
+            return renamed;
+    }
+    return {};
+}
+
 } // namespace
 
 QString search_key(const QString& text)
@@ -121,27 +140,33 @@ int place_index::nearest(double lat, double lon) const
     return points.nearest(lat, lon);
 }
 
-int place_index::nearest_with_known_zone(double lat, double lon) const
+int place_index::nearest_with_listed_zone(double lat, double lon) const
 {
     if (!in_range(lat, lon))
         return -1;
-    std::call_once(zones_once, [this] { check_zones(); });
-    return points.nearest(lat, lon, [this](int item) { return zone_known[std::size_t(item)]; });
+    std::call_once(zones_once, [this] { list_zones(); });
+    return points.nearest(lat, lon, [this](int item) { return !listed_zones[std::size_t(item)].isEmpty(); });
 }
 
-void place_index::check_zones() const
+QByteArray place_index::listed_zone(int item) const
 {
-    QHash<QByteArray, bool> known;
-    zone_known.reserve(entries_.size());
+    std::call_once(zones_once, [this] { list_zones(); });
+    return listed_zones[std::size_t(item)];
+}
+
+void place_index::list_zones() const
+{
+    QHash<QByteArray, QByteArray> listed;
+    listed_zones.reserve(entries_.size());
     for (const gazetteer_entry& entry : entries_) {
         const QByteArray& zone = entry.where.zone_id;
-        auto found = known.constFind(zone);
-        if (found == known.constEnd()) {
-            found = known.insert(zone, QTimeZone::isTimeZoneIdAvailable(zone));
-            if (!*found)
-                qCDebug(lc_places) << "zone unknown to this system:" << zone;
+        auto found = listed.constFind(zone);
+        if (found == listed.constEnd()) {
+            found = listed.insert(zone, zone_as_listed(zone));
+            if (*found != zone)
+                qCDebug(lc_places) << "zone" << zone << "listed as" << *found;
         }
-        zone_known.push_back(*found);
+        listed_zones.push_back(*found);
     }
 }
 

@@ -24,7 +24,9 @@ public:
     // Positions into entries(); -1 when the position is out of range or
     // nothing qualifies.
     int nearest(double lat, double lon) const;
-    int nearest_with_known_zone(double lat, double lon) const;
+    int nearest_with_listed_zone(double lat, double lon) const;
+    // The place's zone as QTimeZone lists it; empty when it doesn't.
+    QByteArray listed_zone(int item) const;
 
     struct name_match {
         int item;
@@ -43,7 +45,7 @@ private:
         QString region, country, code, english_region, english_country;
     };
     void build_name_keys() const;
-    void check_zones() const;
+    void list_zones() const;
 
     std::vector<gazetteer_entry> entries_;
     sphere_index points;
@@ -53,7 +55,7 @@ private:
     mutable std::vector<qualifier_keys> qualifiers;
 
     mutable std::once_flag zones_once;
-    mutable std::vector<bool> zone_known;
+    mutable std::vector<QByteArray> listed_zones;
 };
 
 // Lower case without accents, apostrophes or punctuation, words one space

@@ -69,7 +69,11 @@ std::optional<place_distance> nearest_place(double lat, double lon)
 
 std::optional<place_distance> zone_at(double lat, double lon)
 {
-    return distance_to(place_index::shared().nearest_with_known_zone(lat, lon), lat, lon);
+    const int item = place_index::shared().nearest_with_listed_zone(lat, lon);
+    auto found = distance_to(item, lat, lon);
+    if (found)
+        found->where.zone_id = place_index::shared().listed_zone(item);
+    return found;
 }
 
 QString describe_place(const place& where, double distance_km, double limit_km)

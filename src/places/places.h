@@ -52,6 +52,7 @@ struct place_match {
 };
 place_match resolve_place(const QString& text, int limit = 10);
 
-// The time zone at a position: where.zone_id of the nearest place whose zone
-// QTimeZone knows; the distance tells the caller how far to trust it.
+// The time zone at a position: where.zone_id of the nearest place, under the
+// name QTimeZone lists (a renamed zone by its new name); places whose zone it
+// doesn't know are passed over. The distance tells how far to trust it.
 std::optional<place_distance> zone_at(double lat, double lon);

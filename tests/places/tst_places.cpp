@@ -247,6 +247,7 @@ void tst_places::zone_data()
     QTest::newRow("Iceland") << 64.1466 << -21.9426 << QByteArray("Atlantic/Reykjavik") << "Reykjavik";
     QTest::newRow("New Zealand") << -36.85 << 174.76 << QByteArray("Pacific/Auckland") << "Auckland";
     QTest::newRow("across the date line") << -16.5 << -179.9 << QByteArray("Pacific/Fiji") << "Labasa";
+    QTest::newRow("renamed zone by its listed name") << 50.45 << 30.52 << QByteArray("Europe/Kyiv") << "Kyiv";
     QTest::newRow("out of range") << -91.0 << 0.0 << QByteArray() << "";
 }
 
@@ -259,6 +260,8 @@ void tst_places::zone()
     const auto found = zone_at(lat, lon);
     QCOMPARE(found ? found->where.zone_id : QByteArray(), zone);
     QCOMPARE(found ? found->where.name : QString(), from);
+    if (found)
+        QVERIFY(QTimeZone::isTimeZoneIdAvailable(found->where.zone_id));
 }
 
 void tst_places::names_follow_language_data()
