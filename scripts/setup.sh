@@ -11,6 +11,7 @@ packages=(
   qt5-image-formats-plugins
   libmarble-dev marble-data marble-plugins
   libimage-exiftool-perl perl
+  libgeonames-dev libgeonames-common
   fonts-freefont-ttf
   xvfb xauth imagemagick
   locales
