@@ -12,6 +12,7 @@ packages=(
   fonts-freefont-ttf
   xvfb xauth imagemagick
   locales
+  desktop-file-utils appstream
 )
 
 missing=()

@@ -64,6 +64,8 @@ int main(int argc, char** argv)
 
     application app(argc, argv);
     QGuiApplication::setApplicationDisplayName("Vestra");
+    // Lets a Wayland desktop match the window with its entry and icon.
+    QGuiApplication::setDesktopFileName("io.github.vestra.Vestra");
     QCommandLineParser parser;
     describe(parser);
     parser.process(app);
