@@ -24,6 +24,9 @@ for icon in {16x16,32x32,48x48,64x64,128x128,256x256}/apps/vestra.png scalable/a
   [ -f "$prefix/share/icons/hicolor/$icon" ] || fail "icon $icon missing"
 done
 [ -f "$prefix/share/metainfo/io.github.vestra.Vestra.metainfo.xml" ] || fail "AppStream metadata missing"
+for page in vestra vestra-tag; do
+  [ -f "$prefix/share/man/man1/$page.1.gz" ] || fail "manual page of $page missing"
+done
 # The terminal tool, started through its link, reads a photo through ExifTool.
 cp "$prefix/share/icons/hicolor/256x256/apps/vestra.png" "$prefix/photo.png"
 report=$("$prefix/bin/vestra-tag" --dry-run --position "1, 2" "$prefix/photo.png") || fail "vestra-tag fails from the bundle"
