@@ -12,7 +12,7 @@ packages=(
   fonts-freefont-ttf
   xvfb xauth imagemagick
   locales
-  desktop-file-utils appstream help2man man-db groff-base
+  desktop-file-utils appstream help2man man-db groff-base bash-completion
 )
 
 missing=()

@@ -24,6 +24,7 @@ for icon in {16x16,32x32,48x48,64x64,128x128,256x256}/apps/vestra.png scalable/a
   [ -f "$prefix/share/icons/hicolor/$icon" ] || fail "icon $icon missing"
 done
 [ -f "$prefix/share/metainfo/io.github.vestra.Vestra.metainfo.xml" ] || fail "AppStream metadata missing"
+[ -f "$prefix/share/bash-completion/completions/vestra-tag" ] || fail "bash completion missing"
 for page in vestra vestra-tag; do
   [ -f "$prefix/share/man/man1/$page.1.gz" ] || fail "manual page of $page missing"
 done
