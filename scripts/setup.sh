@@ -13,6 +13,7 @@ packages=(
   xvfb xauth imagemagick
   locales
   desktop-file-utils appstream help2man man-db groff-base bash-completion
+  dpkg-dev file
 )
 
 missing=()
