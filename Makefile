@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup configure build run test bench clean
+.PHONY: all setup configure build run test bench package clean
 
 all: build
 
@@ -26,6 +26,13 @@ bench: setup
 	@cmake -S . -B $(BUILD) -DVESTRA_BENCH=ON >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 	@scripts/run-benchmarks.sh $(BUILD)
+
+# A Debian package, built apart from the tests' tree with the programs in /usr/bin.
+package: setup
+	@cmake -S . -B $(BUILD)/package -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESTRA_FHS_LAYOUT=ON -DBUILD_TESTING=OFF >/dev/null
+	@cmake --build $(BUILD)/package -j $(JOBS)
+	@cd $(BUILD)/package && cpack
+	@mv $(BUILD)/package/vestra_*.deb $(BUILD)/
 
 clean:
 	rm -rf $(BUILD)

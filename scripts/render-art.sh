@@ -26,6 +26,13 @@ fi
 # source SVG (below resources/art)    target PNG (below resources)     width height
 targets=(
     "images/icon.svg                  images/icon.png                    256 256"
+    # The desktop's icon theme, one picture per size.
+    "images/icon.svg                  icons/16x16/vestra.png              16  16"
+    "images/icon.svg                  icons/32x32/vestra.png              32  32"
+    "images/icon.svg                  icons/48x48/vestra.png              48  48"
+    "images/icon.svg                  icons/64x64/vestra.png              64  64"
+    "images/icon.svg                  icons/128x128/vestra.png           128 128"
+    "images/icon.svg                  icons/256x256/vestra.png           256 256"
     "images/Head.svg                  images/Head.png                    925  97"
     "images/logo.svg                  images/logo.png                    230  70"
     "images/border.svg                images/border.png                    9   9"

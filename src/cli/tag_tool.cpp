@@ -167,6 +167,12 @@ std::optional<gps_pos> parse_position(const QString& text)
     return typed_position(pieces[0], pieces[1]);
 }
 
+QString exiftool_line()
+{
+    const QString version = kal::exiftool_version();
+    return version.isEmpty() ? QStringLiteral("ExifTool not found") : QStringLiteral("ExifTool ") + version;
+}
+
 // Reads the arguments into `chosen`; an exit status when the run ends here.
 std::optional<int> read_choices(const QStringList& arguments, choices& chosen, std::FILE* out, std::FILE* err)
 {
@@ -230,9 +236,9 @@ std::optional<int> read_choices(const QStringList& arguments, choices& chosen, s
         return fail(parser.errorText());
     if (parser.isSet(help) || parser.isSet(version)) {
         print(out,
-            parser.isSet(help)
-                ? parser.helpText()
-                : QStringLiteral("vestra-tag %1\n").arg(QCoreApplication::applicationVersion()));
+            parser.isSet(help) ? parser.helpText()
+                               : QStringLiteral("vestra-tag %1\n%2\n")
+                                     .arg(QCoreApplication::applicationVersion(), exiftool_line()));
         return int(done);
     }
 

@@ -37,17 +37,26 @@ bool has_line_break(const std::string& text)
     return text.find_first_of("\r\n") != std::string::npos;
 }
 
+QString bundled_script()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/../Resources/exiftool/exiftool");
+}
+
+// The bundled exiftool, else the one on the search path; empty when neither.
+QString located_script()
+{
+    if (QFileInfo::exists(bundled_script()))
+        return bundled_script();
+    return QStandardPaths::findExecutable(QStringLiteral("exiftool"));
+}
+
 QString exiftool_script()
 {
-    const QString bundled
-        = QCoreApplication::applicationDirPath() + QStringLiteral("/../Resources/exiftool/exiftool");
-    if (QFileInfo::exists(bundled))
-        return bundled;
-    const QString found = QStandardPaths::findExecutable(QStringLiteral("exiftool"));
+    const QString found = located_script();
     if (found.isEmpty()) {
-        print(QStringLiteral("Error: Exiftool is neither at ") + bundled
+        print(QStringLiteral("Error: Exiftool is neither at ") + bundled_script()
             + QStringLiteral(" nor on the search path..."));
-        return bundled;
+        return bundled_script();
     }
     return found;
 }
@@ -83,6 +92,18 @@ int summary_count(const QString& output, const QString& what)
 }
 
 } // namespace
+
+QString exiftool_version()
+{
+    const QString script = located_script();
+    if (script.isEmpty())
+        return {};
+    QProcess child;
+    child.start(QStringLiteral("perl"), { script, QStringLiteral("-ver") });
+    if (!child.waitForFinished(10000) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(child.readAllStandardOutput()).trimmed();
+}
 
 std::shared_ptr<_exiftool2> _exiftool2::instance()
 {

@@ -33,6 +33,10 @@ struct stored_position {
     QString reason;
 };
 
+// The version of the exiftool the bridge runs ("12.57"), asked of a
+// short-lived child; empty when it cannot be found or run.
+QString exiftool_version();
+
 // The long-lived exiftool children, spoken to in their stay-open argument
 // protocol. A child that dies is replaced on the next request (a few times a
 // minute at most); a request that gets no byte for 30 s is given up.

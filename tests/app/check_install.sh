@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix and checks that a desktop finds
-# the program, its entry and icon, and that the window and the terminal tool
-# find ExifTool.
+# the program, its entry, metadata and icons, and that the window and the
+# terminal tool find ExifTool.
 set -euo pipefail
 build=$1
 prefix=$(mktemp -d)
@@ -16,11 +16,18 @@ fail() { echo "FAIL: $*"; exit 1; }
 tool=$(echo "$prefix"/lib*/vestra/Resources/exiftool/exiftool)
 [ -e "$tool" ] || fail "ExifTool link missing"
 perl "$tool" -ver >/dev/null || fail "ExifTool does not run through the link"
-entry="$prefix/share/applications/vestra.desktop"
+entry="$prefix/share/applications/io.github.vestra.Vestra.desktop"
 [ -f "$entry" ] || fail "desktop entry missing"
 grep -q '^Exec=vestra %F$' "$entry" || fail "desktop entry does not take files"
 grep -q '^MimeType=.*image/jpeg;' "$entry" || fail "desktop entry lacks image types"
-[ -f "$prefix/share/icons/hicolor/256x256/apps/vestra.png" ] || fail "icon missing"
+for icon in {16x16,32x32,48x48,64x64,128x128,256x256}/apps/vestra.png scalable/apps/vestra.svg; do
+  [ -f "$prefix/share/icons/hicolor/$icon" ] || fail "icon $icon missing"
+done
+[ -f "$prefix/share/metainfo/io.github.vestra.Vestra.metainfo.xml" ] || fail "AppStream metadata missing"
+[ -f "$prefix/share/bash-completion/completions/vestra-tag" ] || fail "bash completion missing"
+for page in vestra vestra-tag; do
+  [ -f "$prefix/share/man/man1/$page.1.gz" ] || fail "manual page of $page missing"
+done
 # The terminal tool, started through its link, reads a photo through ExifTool.
 cp "$prefix/share/icons/hicolor/256x256/apps/vestra.png" "$prefix/photo.png"
 report=$("$prefix/bin/vestra-tag" --dry-run --position "1, 2" "$prefix/photo.png") || fail "vestra-tag fails from the bundle"
