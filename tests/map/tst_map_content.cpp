@@ -79,7 +79,7 @@ private slots:
         track.points << first << second;
         model.camera_clock_changed(camera_clock::from_zone_text("UTC").value());
         model.gps_track_changed({ track });
-        model.gps_set_pos_changed(make_gps_pos(-33.5f, "-33.5", 151.25f, "151.25"));
+        model.gps_set_pos_changed(make_gps_pos(-33.5, 151.25));
         model.gps_sync_order_changed(mode);
 
         const map_content content = map_content::of(model);
