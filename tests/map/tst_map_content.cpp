@@ -67,13 +67,13 @@ private slots:
             model.add_cached_file(QString::fromLatin1(path), true);
 
         gps_data first;
-        first.time = at("2019-05-01T08:05:00Z");
-        first.latitude = "1.0";
-        first.longitude = "10.0";
+        first.msecs = at("2019-05-01T08:05:00Z").toMSecsSinceEpoch();
+        first.latitude = 1.0;
+        first.longitude = 10.0;
         gps_data second = first;
-        second.time = at("2019-05-01T09:00:00Z");
-        second.latitude = "5.0";
-        second.longitude = "15.0";
+        second.msecs = at("2019-05-01T09:00:00Z").toMSecsSinceEpoch();
+        second.latitude = 5.0;
+        second.longitude = 15.0;
         second.segment = 1;
         track_data track;
         track.points << first << second;
