@@ -26,7 +26,6 @@ private slots:
     void make_gps_pos_data();
     void make_gps_pos();
     void typed_position_in_any_locale();
-    void meta_type();
     void number_validator_validate_data();
     void number_validator_validate();
     void number_validator_fixup();
@@ -179,47 +178,33 @@ void tst_gps_pos::make_gps_pos_data()
 {
     QTest::addColumn<double>("value");
     QTest::addColumn<QString>("dms");
-    QTest::addColumn<QString>("lat_ref");
-    QTest::addColumn<QString>("lon_ref");
+    QTest::addColumn<QString>("refs"); // latitude's and longitude's letter
 
-    QTest::newRow("48.5") << 48.5 << "48" + deg + "30'0\""
-                          << "N"
-                          << "E";
-    QTest::newRow("seconds not 6.99") << 34 + 56 / 60.0 + 7 / 3600.0 << "34" + deg + "56'7\""
-                                      << "N"
-                                      << "E";
-    QTest::newRow("hundredths of seconds") << 11 + 34 / 60.0 + 56.78 / 3600 << "11" + deg + "34'56.78\""
-                                           << "N"
-                                           << "E";
-    QTest::newRow("rounding up to a minute") << 10.999999999 << "11" + deg + "0'0\""
-                                             << "N"
-                                             << "E";
-    QTest::newRow("negative below one degree") << -0.25 << "-0" + deg + "15'0\""
-                                               << "S"
-                                               << "W";
-    QTest::newRow("minus zero is north and east") << -0.0 << "0" + deg + "0'0\""
-                                                  << "N"
-                                                  << "E";
+    const auto row = [](const char* tag, double value, const QString& dms, const char* refs) {
+        QTest::newRow(tag) << value << dms << refs;
+    };
+    row("48.5", 48.5, "48" + deg + "30'0\"", "NE");
+    row("seconds not 6.99", 34 + 56 / 60.0 + 7 / 3600.0, "34" + deg + "56'7\"", "NE");
+    row("hundredths of seconds", 11 + 34 / 60.0 + 56.78 / 3600, "11" + deg + "34'56.78\"", "NE");
+    row("rounding up to a minute", 10.999999999, "11" + deg + "0'0\"", "NE");
+    row("negative below one degree", -0.25, "-0" + deg + "15'0\"", "SW");
+    row("minus zero is north and east", -0.0, "0" + deg + "0'0\"", "NE");
 }
 
 void tst_gps_pos::make_gps_pos()
 {
     QFETCH(double, value);
     QFETCH(QString, dms);
-    QFETCH(QString, lat_ref);
-    QFETCH(QString, lon_ref);
+    QFETCH(QString, refs);
 
     const gps_pos pos = ::make_gps_pos(value, value);
     QCOMPARE(pos.lat, dms);
     QCOMPARE(pos.lon, dms);
-    QCOMPARE(pos.lat_ref, lat_ref);
-    QCOMPARE(pos.lon_ref, lon_ref);
-    // The written text reads back as the very same double.
+    QCOMPARE(pos.lat_ref + pos.lon_ref, refs);
+    // The written text reads back as the very same double, and never as "-0".
     QCOMPARE(pos.lat_numerical.toDouble(), value);
     QCOMPARE(pos.lon_numerical, pos.lat_numerical);
-    QVERIFY(!pos.lat_numerical.contains('e'));
-    if (value == 0)
-        QCOMPARE(pos.lat_numerical, QString("0"));
+    QVERIFY(!pos.lat_numerical.contains('e') && pos.lat_numerical != "-0");
 }
 
 void tst_gps_pos::typed_position_in_any_locale()
@@ -234,18 +219,6 @@ void tst_gps_pos::typed_position_in_any_locale()
         QVERIFY(!typed_position("91", "11"));
         QVERIFY(!typed_position("12.5N", ""));
     }
-}
-
-void tst_gps_pos::meta_type()
-{
-    register_gps_pos_meta_type();
-    const int id = QMetaType::type("gps_pos");
-    QCOMPARE(id, qMetaTypeId<gps_pos>());
-    const gps_pos pos = ::make_gps_pos(48.5, 11.25);
-    const QVariant variant = QVariant::fromValue(pos);
-    QCOMPARE(variant.userType(), id);
-    QVERIFY(variant.value<gps_pos>() == pos);
-    QVERIFY(gps_pos() != pos);
 }
 
 void tst_gps_pos::number_validator_validate_data()
