@@ -241,10 +241,10 @@ QList<track_data> make_track(int count)
     const QDateTime start(QDate(2019, 3, 1), QTime(8, 0), Qt::UTC);
     for (int i = 0; i < count; ++i) {
         gps_data point;
-        point.latitude = QString::number(48.1 + 0.3 * std::sin(i / 5000.0), 'f', 7);
-        point.longitude = QString::number(11.5 + 0.3 * std::cos(i / 7000.0), 'f', 7);
-        point.elevation = QString::number(500 + (i % 300));
-        point.time = start.addSecs(qint64(i) * 45);
+        point.latitude = 48.1 + 0.3 * std::sin(i / 5000.0);
+        point.longitude = 11.5 + 0.3 * std::cos(i / 7000.0);
+        point.elevation = 500 + (i % 300);
+        point.msecs = start.addSecs(qint64(i) * 45).toMSecsSinceEpoch();
         point.segment = i / 20000;
         track.points.append(point);
     }

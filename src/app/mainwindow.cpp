@@ -11,6 +11,7 @@
 #include "exif/exif_cache.h"
 #include "exif/exiftool.h"
 #include "exif/exiftool_data.h"
+#include "geo/coordinate_parser.h"
 #include "geo/gps_pos.h"
 #include "geo/gps_track.h"
 #include "geo/gpx_parser.h"
@@ -1153,8 +1154,18 @@ void MainWindow::on_radio_gps_gpx(bool checked)
 
 void MainWindow::on_lat_lon_text_changed(const QString&)
 {
-    const QString lat_text = lineedit_lat->text().remove(' ');
-    const QString lon_text = lineedit_lon->text().remove(' ');
+    const QString lat_text = lineedit_lat->text().trimmed();
+    const QString lon_text = lineedit_lon->text().trimmed();
+    // A whole position pasted into the latitude field is shared out; setting
+    // the fields comes back here.
+    if (!parse_coordinate(lat_text, axis::latitude).value) {
+        const position_reading both = parse_position(lat_text);
+        if (both.ok()) {
+            lineedit_lon->setText(QString::number(*both.lon, 'f', QLocale::FloatingPointShortest));
+            lineedit_lat->setText(QString::number(*both.lat, 'f', QLocale::FloatingPointShortest));
+            return;
+        }
+    }
     if (lat_text.isEmpty() || lon_text.isEmpty()) {
         table_model->gps_set_pos_changed(gps_pos());
         return;

@@ -3,6 +3,7 @@
 #include "exif/exif_cache.h"
 #include "exif/exiftool.h"
 #include "geo/camera_clock.h"
+#include "geo/coordinate_parser.h"
 #include "geo/gps_pos.h"
 #include "geo/gps_track.h"
 #include "geo/gpx_parser.h"
@@ -144,29 +145,6 @@ std::optional<qint64> parse_duration(const QString& text)
     return match.captured(1).toLongLong() * (unit == "s" ? 1 : unit == "h" ? 3600 : 60);
 }
 
-// "LAT, LON", each read as the window reads its fields. A comma followed by
-// space or a semicolon separates, so decimal commas still work.
-std::optional<gps_pos> parse_position(const QString& text)
-{
-    QStringList pieces = text.split(QRegularExpression(QStringLiteral("\\s*;\\s*|,\\s+")));
-    if (pieces.size() != 2)
-        pieces = text.split(QLatin1Char(','));
-    if (pieces.size() != 2)
-        return std::nullopt;
-    // The window reads any text as some number; here a typing error must
-    // not become 0 degrees.
-    static const QRegularExpression coordinate(QStringLiteral("^[-+]?\\d[\\d.,\\x{00B0}'\"]*[NSEWnsew]?$"));
-    for (QString& piece : pieces) {
-        piece.remove(QRegularExpression(QStringLiteral("\\s")));
-        if (!coordinate.match(piece).hasMatch())
-            return std::nullopt;
-        // A decimal comma reads in every locale, not only in the user's.
-        if (!piece.contains(QRegularExpression(QStringLiteral("[\\x{00B0}'\"]"))))
-            piece.replace(QLatin1Char(','), QLatin1Char('.'));
-    }
-    return typed_position(pieces[0], pieces[1]);
-}
-
 QString exiftool_line()
 {
     const QString version = kal::exiftool_version();
@@ -203,7 +181,8 @@ std::optional<int> read_choices(const QStringList& arguments, choices& chosen, s
         QStringLiteral("DURATION"));
     const QCommandLineOption position(QStringLiteral("position"),
         QStringLiteral("The position for --mode position, in decimal degrees or degrees, minutes "
-                       "and seconds, e.g. \"-19.178194, 46.501221\"."),
+                       "and seconds, signed or with N, S, E, W, e.g. \"-19.178194, 46.501221\" or "
+                       "\"19°10'41.5\"S 46°30'4.4\"E\"."),
         QStringLiteral("LAT, LON"));
     const QCommandLineOption gpx(QStringLiteral("gpx"),
         QStringLiteral("A GPX file for the track mode; may be repeated."), QStringLiteral("FILE"));
@@ -302,12 +281,11 @@ std::optional<int> read_choices(const QStringList& arguments, choices& chosen, s
             chosen.max_diff_secs = *seconds > 0 ? *seconds : -1;
         }
         if (parser.isSet(position)) {
-            const std::optional<gps_pos> pos = parse_position(parser.value(position));
-            if (!pos)
-                return fail(
-                    QStringLiteral("cannot read --position \"%1\" as \"LAT, LON\" within 90 and 180 degrees")
-                        .arg(parser.value(position)));
-            chosen.position = *pos;
+            const position_reading pos = parse_position(parser.value(position));
+            if (!pos.ok())
+                return fail(QStringLiteral("cannot read --position \"%1\": %2")
+                                .arg(parser.value(position), pos.error));
+            chosen.position = make_gps_pos(*pos.lat, *pos.lon);
         }
         for (const QString& file : parser.values(gpx)) {
             const gpx_parser track_file(file);

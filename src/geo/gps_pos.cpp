@@ -1,50 +1,33 @@
 #include "geo/gps_pos.h"
 
+#include "geo/coordinate_parser.h"
+
 #include <QLocale>
 
 #include <cmath>
-#include <tuple>
 
 namespace {
 
-const char utf8_degree_lead = '\xC2';
-const char degree_byte = '\xB0';
-
-// The position of the first degree sign and its length in bytes, or npos.
-// A B0 byte counts alone only where it cannot be the tail of another UTF-8
-// character, so text such as Cyrillic "а" (D0 B0) is no degree sign.
-std::pair<std::string::size_type, std::string::size_type> find_degree_sign(const std::string& text)
+// Signed degrees with whole minutes and seconds to a hundredth, counted in
+// whole hundredths so that 34°56'7" does not show as 34°56'6.99".
+QString dms_text(double value)
 {
-    for (std::string::size_type i = 0; i < text.size(); ++i) {
-        if (text[i] != degree_byte)
-            continue;
-        if (i == 0)
-            return { 0, 1 };
-        if (text[i - 1] == utf8_degree_lead)
-            return { i - 1, 2 };
-        if (static_cast<unsigned char>(text[i - 1]) < 0x80)
-            return { i, 1 };
-    }
-    return { std::string::npos, 0 };
+    const qint64 hundredths = std::llround(std::fabs(value) * 360000.0);
+    const qint64 degrees = hundredths / 360000;
+    const qint64 minutes = hundredths / 6000 % 60;
+    QString seconds = QString::number(double(hundredths % 6000) / 100.0, 'f', 2);
+    while (seconds.endsWith(QLatin1Char('0')))
+        seconds.chop(1);
+    if (seconds.endsWith(QLatin1Char('.')))
+        seconds.chop(1);
+    return (value < 0 && hundredths > 0 ? QStringLiteral("-") : QString()) + QString::number(degrees)
+        + QChar(0x00B0) + QString::number(minutes) + QLatin1Char('\'') + seconds + QLatin1Char('"');
 }
 
-// Reads the number before the first separator into the running value and
-// cuts the text behind it.
-void take_part(ktk::string& text, char separator, double divisor, double& value)
+// The shortest text that reads back as the same double; never "-0".
+QString numerical_text(double value)
 {
-    const auto pos = text.find(separator);
-    if (pos == std::string::npos)
-        return;
-    value += ktk::string(text.substr(0, pos)).to_double(0.0) / divisor;
-    text.erase(0, pos + 1);
-}
-
-QString whole_number_text(float v)
-{
-    // Via int where it fits, so that -0 prints as 0.
-    if (std::isfinite(v) && std::fabs(v) < 2147483648.0f)
-        return QString::number(static_cast<int>(v));
-    return QString::number(v, 'f', 0);
+    return QString::number(value + 0.0, 'f', QLocale::FloatingPointShortest);
 }
 
 } // namespace
@@ -62,87 +45,23 @@ void register_gps_pos_meta_type()
     Q_UNUSED(id)
 }
 
-float parse_lat_or_lon_str(ktk::string text)
-{
-    std::string::size_type start = 0;
-    while (start < text.size() && text[start] == ' ')
-        ++start;
-    text.erase(0, start);
-
-    bool negate = false;
-    if (!text.empty() && text[0] == '-') {
-        negate = true;
-        text.erase(0, 1);
-    }
-
-    double value = 0.0;
-    const auto [degree_pos, degree_len] = find_degree_sign(text);
-    if (degree_pos != std::string::npos) {
-        value = ktk::string(text.substr(0, degree_pos)).to_double(0.0);
-        text.erase(0, degree_pos + degree_len);
-    }
-    take_part(text, '\'', 60.0, value);
-    take_part(text, '"', 3600.0, value);
-
-    const QString hemisphere = QString::fromUtf8(text.data(), static_cast<int>(text.size())).toUpper();
-    if (hemisphere == QLatin1String("W") || hemisphere == QLatin1String("S"))
-        value = -value;
-    if (negate)
-        value = -value;
-    return static_cast<float>(value);
-}
-
-coordinate_reading parse_coordinate_text(const QString& text)
-{
-    bool ok = false;
-    float value = text.toFloat(&ok);
-    if (ok)
-        return { value, text };
-
-    // Group separators are refused: "1,000.5" would otherwise read as 1000.5
-    // while its numerical text became "1.000.5".
-    QLocale locale;
-    locale.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
-    value = locale.toFloat(text, &ok);
-    QString replaced = text;
-    replaced.replace(QLatin1Char(','), QLatin1Char('.'));
-    if (ok)
-        return { value, replaced };
-
-    // UTF-8 rather than the local 8-bit encoding: under LANG=C the latter
-    // cannot carry the degree sign.
-    value = parse_lat_or_lon_str(ktk::string(replaced.toUtf8().toStdString()));
-    return { value, QString::number(static_cast<double>(value), 'f', 6) };
-}
-
-std::pair<QString, QString> format_dms(
-    float value, const QString& positive_letter, const QString& negative_letter)
-{
-    const float degrees = std::trunc(value);
-    const float fraction = value - degrees;
-    const float minutes = std::trunc(fraction * 60.0f);
-    const float seconds = std::trunc((fraction * 60.0f - minutes) * 60.0f);
-    const QString text = whole_number_text(degrees) + QChar(0x00B0) + whole_number_text(minutes)
-        + QLatin1Char('\'') + whole_number_text(seconds) + QLatin1Char('"');
-    return { text, value > 0.0f ? positive_letter : negative_letter };
-}
-
-gps_pos make_gps_pos(float lat, const QString& lat_text, float lon, const QString& lon_text)
+gps_pos make_gps_pos(double lat, double lon)
 {
     gps_pos pos;
-    std::tie(pos.lat, pos.lat_ref) = format_dms(lat, QStringLiteral("N"), QStringLiteral("S"));
-    std::tie(pos.lon, pos.lon_ref) = format_dms(lon, QStringLiteral("E"), QStringLiteral("W"));
-    pos.lat_numerical = lat_text;
-    pos.lon_numerical = lon_text;
+    pos.lat = dms_text(lat);
+    pos.lat_ref = lat < 0 ? QStringLiteral("S") : QStringLiteral("N");
+    pos.lon = dms_text(lon);
+    pos.lon_ref = lon < 0 ? QStringLiteral("W") : QStringLiteral("E");
+    pos.lat_numerical = numerical_text(lat);
+    pos.lon_numerical = numerical_text(lon);
     return pos;
 }
 
 std::optional<gps_pos> typed_position(const QString& lat_text, const QString& lon_text)
 {
-    const coordinate_reading lat = parse_coordinate_text(lat_text);
-    const coordinate_reading lon = parse_coordinate_text(lon_text);
-    // Comparisons with a value that is not a number are false, so it fails here.
-    if (!(std::fabs(lat.value) <= 90 && std::fabs(lon.value) <= 180))
+    const coordinate_reading lat = parse_coordinate(lat_text, axis::latitude);
+    const coordinate_reading lon = parse_coordinate(lon_text, axis::longitude);
+    if (!lat.value || !lon.value)
         return std::nullopt;
-    return make_gps_pos(lat.value, lat.numerical_text, lon.value, lon.numerical_text);
+    return make_gps_pos(*lat.value, *lon.value);
 }

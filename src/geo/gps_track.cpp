@@ -5,15 +5,6 @@
 
 namespace {
 
-std::optional<double> number_in(const QString& text, double limit)
-{
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value) || std::fabs(value) > limit)
-        return std::nullopt;
-    return value;
-}
-
 // Longitudes are interpolated the short way round, so a track across the
 // date line does not sweep around the globe.
 double interpolate_longitude(double from, double to, double fraction)
@@ -35,27 +26,32 @@ double interpolate_longitude(double from, double to, double fraction)
 
 gps_track::gps_track(const QList<track_data>& tracks)
 {
+    std::size_t count = 0;
+    for (const track_data& track : tracks)
+        count += std::size_t(track.points.size());
+    sorted.reserve(count);
     for (const track_data& track : tracks) {
         for (const gps_data& point : track.points) {
-            const auto lat = number_in(point.latitude, 90);
-            const auto lon = number_in(point.longitude, 180);
-            if (!point.time.isValid() || !lat || !lon) {
+            // Comparisons with NaN are false, so unreadable numbers fail here.
+            if (!point.has_time()
+                || !(std::fabs(point.latitude) <= 90 && std::fabs(point.longitude) <= 180)) {
                 ++dropped;
                 continue;
             }
             track_point usable;
-            usable.msecs = point.time.toMSecsSinceEpoch();
-            usable.lat = *lat;
-            usable.lon = *lon;
-            if (!point.elevation.isEmpty())
-                usable.elevation = number_in(point.elevation, 1e6);
+            usable.msecs = point.msecs;
+            usable.lat = point.latitude;
+            usable.lon = point.longitude;
+            if (std::fabs(point.elevation) <= gps_data::max_elevation)
+                usable.elevation = point.elevation;
             usable.track = point.track;
             usable.segment = point.segment;
             sorted.push_back(usable);
         }
     }
-    std::stable_sort(sorted.begin(), sorted.end(),
-        [](const track_point& a, const track_point& b) { return a.msecs < b.msecs; });
+    const auto earlier = [](const track_point& a, const track_point& b) { return a.msecs < b.msecs; };
+    if (!std::is_sorted(sorted.begin(), sorted.end(), earlier))
+        std::stable_sort(sorted.begin(), sorted.end(), earlier);
 }
 
 track_match gps_track::match(qint64 utc_msecs, qint64 gap_limit_msecs) const

@@ -316,12 +316,17 @@ void tst_mainwindow::typed_position_reaches_the_model()
     window().load_files({ QDir(dir->path()).filePath("p.jpg") });
     window().findChild<QRadioButton*>("radio_gps_set")->click();
 
-    QCOMPARE(lat_lon_label("48°30'N", "11.5"), QString("=  48.500000, 11.5"));
+    QCOMPARE(lat_lon_label("48°30'N", "11.5"), QString("=  48.5, 11.5"));
     const QVariant pos = model()->index(0, 2).data(Qt::UserRole);
     QVERIFY(pos.isValid());
-    // Out of range: the last good position stays.
-    QCOMPARE(lat_lon_label("91", "11.5"), QString("=  48.500000, 11.5"));
+    // Out of range or unreadable: the last good position stays.
+    QCOMPARE(lat_lon_label("91", "11.5"), QString("=  48.5, 11.5"));
+    QCOMPARE(lat_lon_label("12.5X", "11.5"), QString("=  48.5, 11.5"));
     QCOMPARE(lat_lon_label(" -33.5 ", "151.25"), QString("=  -33.5, 151.25"));
+    // A whole position pasted into the latitude field fills both.
+    window().findChild<QLineEdit*>("lineedit_lat")->setText("12.5S 5.5W");
+    QCOMPARE(gps_text(0), QString("=  -12.5, -5.5"));
+    QCOMPARE(window().findChild<QLineEdit*>("lineedit_lon")->text(), QString("-5.5"));
     QCOMPARE(lat_lon_label("", "151.25"), QString("=  Clear GPS data"));
     window().findChild<QRadioButton*>("radio_gps_use_closest")->click();
 }

@@ -15,11 +15,15 @@ QList<track_data> track_of(const QString& points)
         const QStringList f = item.trimmed().split(',');
         gps_data point;
         if (f[0] != QLatin1String("-"))
-            point.time = base.addMSecs(qint64(f[0].toDouble() * 1000));
-        point.latitude = f[1];
-        point.longitude = f[2];
-        if (f.size() > 3)
-            point.elevation = f[3];
+            point.msecs = base.addMSecs(qint64(f[0].toDouble() * 1000)).toMSecsSinceEpoch();
+        // Unreadable numbers stay NaN, as the GPX reader leaves them.
+        bool ok = false;
+        if (const double lat = f[1].toDouble(&ok); ok)
+            point.latitude = lat;
+        if (const double lon = f[2].toDouble(&ok); ok)
+            point.longitude = lon;
+        if (f.size() > 3 && !f[3].isEmpty())
+            point.elevation = f[3].toDouble();
         if (f.size() > 4)
             point.segment = f[4].toInt();
         track.points << point;
@@ -124,9 +128,10 @@ void tst_gps_track::match()
 void tst_gps_track::unusable_points_are_left_out()
 {
     const gps_track track(
-        track_of(QStringLiteral("0,48,11; -,48,11; 1,91,11; 2,48,-181; 3,nan,11; 4,48,x; 5,-90,180")));
+        track_of(QStringLiteral("0,48,11; -,48,11; 1,91,11; 2,48,-181; 3,nan,11; 4,48,x; 5,-90,180,100001")));
     QCOMPARE(track.left_out(), 5);
     QCOMPARE(int(track.points().size()), 2);
+    QVERIFY(!track.points().back().elevation);
     QVERIFY(gps_track().empty());
     QCOMPARE(gps_track().match(0, 1000).how, track_match::kind::none);
 }

@@ -67,19 +67,19 @@ private slots:
             model.add_cached_file(QString::fromLatin1(path), true);
 
         gps_data first;
-        first.time = at("2019-05-01T08:05:00Z");
-        first.latitude = "1.0";
-        first.longitude = "10.0";
+        first.msecs = at("2019-05-01T08:05:00Z").toMSecsSinceEpoch();
+        first.latitude = 1.0;
+        first.longitude = 10.0;
         gps_data second = first;
-        second.time = at("2019-05-01T09:00:00Z");
-        second.latitude = "5.0";
-        second.longitude = "15.0";
+        second.msecs = at("2019-05-01T09:00:00Z").toMSecsSinceEpoch();
+        second.latitude = 5.0;
+        second.longitude = 15.0;
         second.segment = 1;
         track_data track;
         track.points << first << second;
         model.camera_clock_changed(camera_clock::from_zone_text("UTC").value());
         model.gps_track_changed({ track });
-        model.gps_set_pos_changed(make_gps_pos(-33.5f, "-33.5", 151.25f, "151.25"));
+        model.gps_set_pos_changed(make_gps_pos(-33.5, 151.25));
         model.gps_sync_order_changed(mode);
 
         const map_content content = map_content::of(model);

@@ -442,18 +442,17 @@ void tst_assignment::track_mode()
     for (int i = 0; i < paths.size(); ++i)
         exif_cache::instance()->derived_info[utf8_key(paths[i])]["rec_offset"] = zones[i].toStdString();
 
-    const auto point = [](const char* time, const char* lat, const char* lon, int segment) {
+    const auto point = [](const char* time, double lat, double lon, int segment) {
         gps_data p;
-        p.time = QDateTime::fromString(QString::fromLatin1(time), Qt::ISODate);
-        p.latitude = QString::fromLatin1(lat);
-        p.longitude = QString::fromLatin1(lon);
+        p.msecs = QDateTime::fromString(QString::fromLatin1(time), Qt::ISODate).toMSecsSinceEpoch();
+        p.latitude = lat;
+        p.longitude = lon;
         p.segment = segment;
         return p;
     };
     track_data track;
-    track.points << point("2019-05-01T08:00:00Z", "1.0", "10.0", 0)
-                 << point("2019-05-01T08:10:00Z", "2.0", "11.0", 0)
-                 << point("2019-05-01T09:00:00Z", "5.0", "15.0", 1);
+    track.points << point("2019-05-01T08:00:00Z", 1.0, 10.0, 0) << point("2019-05-01T08:10:00Z", 2.0, 11.0, 0)
+                 << point("2019-05-01T09:00:00Z", 5.0, 15.0, 1);
     camera_clock clock = camera_clock::from_zone_text(zone).value();
     clock.clock_offset = clock_offset;
 
