@@ -21,6 +21,7 @@
 #include "toolkit/qt/layout.h"
 #include "toolkit/qt/message_box.h"
 #include "toolkit/qt/property.h"
+#include "toolkit/counted.h"
 #include "toolkit/qt/widgets.h"
 
 #include <QApplication>
@@ -868,10 +869,9 @@ void MainWindow::report_failed_writes(const photo_jobs::result& result, const QS
         kal::message_box::warning(this, tr("Writing stopped"), result.stopped, QMessageBox::Ok, QMessageBox::NoButton);
     if (!result.damaged.isEmpty())
         kal::message_box::warning(this, tr("Undo data damaged"),
-            tr("Undo data for %n photo(s) are damaged and could not be restored. They were moved aside, "
-               "not deleted:\n\n%1",
-                "", result.damaged_photos)
-                .arg(result.damaged.join('\n')),
+            tr("Undo data for %1 are damaged and could not be restored. They were moved aside, not "
+               "deleted:\n\n%2")
+                .arg(counted(result.damaged_photos, tr("1 photo"), tr("%1 photos")), result.damaged.join('\n')),
             QMessageBox::Ok, QMessageBox::NoButton);
     const std::size_t count = result.failed.size() + result.unverified.size() + result.changed_since.size();
     if (count == 0)
@@ -896,9 +896,8 @@ void MainWindow::report_failed_writes(const photo_jobs::result& result, const QS
                        .arg(what, names.join('\n'));
     if (!result.unverified.empty())
         text += QStringLiteral("\n\n")
-            + tr("%n photo(s) were written, but reading them back did not show what was meant; "
-                 "they can be undone.",
-                "", int(result.unverified.size()));
+            + tr("%1 written, but reading back did not show what was meant; this can be undone.")
+                  .arg(counted(int(result.unverified.size()), tr("1 photo was"), tr("%1 photos were")));
     kal::message_box box(QMessageBox::Warning, tr("Files not changed"), text, QMessageBox::NoButton, this);
     kal::message_box::initMessageBox(box, QMessageBox::Ok, QMessageBox::NoButton);
     box.setDetailedText(details.join('\n'));
@@ -912,10 +911,10 @@ QString MainWindow::run_title(const undo_journal::run_info& info) const
         ? when.toString(QStringLiteral("hh:mm"))
         : when.toString(settings_dialog->selector()->get_datetime_format());
     if (info.operation == QLatin1String("removal"))
-        return tr("GPS data removed from %n photo(s) %1", "", info.photos).arg(time);
+        return tr("GPS data removed from %1 %2").arg(counted(info.photos, tr("1 photo"), tr("%1 photos")), time);
     if (info.operation == QLatin1String("sync"))
-        return tr("%n position(s) written %1", "", info.photos).arg(time);
-    return tr("%n photo(s) written %1", "", info.photos).arg(time);
+        return tr("%1 written %2").arg(counted(info.photos, tr("1 position"), tr("%1 positions")), time);
+    return tr("%1 written %2").arg(counted(info.photos, tr("1 photo"), tr("%1 photos")), time);
 }
 
 void MainWindow::update_undo_button()
@@ -942,9 +941,9 @@ void MainWindow::undo_run(const QString& id, bool confirm)
                        .arg(run_title(run->info));
     if (later > 0)
         question += (question.isEmpty() ? QString() : QStringLiteral("\n\n"))
-            + tr("%n photo(s) of this run were written again by a later run; undo leaves them as they are "
-                 "unless you restore them anyway.",
-                "", later);
+            + tr("%1 written again by a later run; undo leaves them as they are unless you restore them "
+                 "anyway.")
+                  .arg(counted(later, tr("1 photo of this run was"), tr("%1 photos of this run were")));
     if (!question.isEmpty()
         && kal::message_box::question(this, tr("Undo"), question, QMessageBox::Yes | QMessageBox::No,
                QMessageBox::NoButton)
@@ -966,9 +965,9 @@ void MainWindow::undo_run(const QString& id, bool confirm)
         for (const photo_jobs::failure& f : result.changed_since)
             names << QDir::toNativeSeparators(f.path) + QStringLiteral(": ") + f.reason;
         kal::message_box box(QMessageBox::Question, tr("Changed since"),
-            tr("%n photo(s) were changed after Vestra wrote them, by another program or by a later run "
-               "of Vestra. Restoring them would take back that change too.",
-                "", int(result.changed_since.size())),
+            tr("%1 changed after Vestra wrote them, by another program or by a later run of Vestra. "
+               "Restoring them would take back that change too.")
+                .arg(counted(int(result.changed_since.size()), tr("1 photo was"), tr("%1 photos were"))),
             QMessageBox::NoButton, this);
         kal::message_box::initMessageBox(box, QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
         box.button(QMessageBox::Yes)->setText(tr("Restore anyway"));
@@ -1004,17 +1003,17 @@ void MainWindow::show_undo_history()
         row.id = info.id;
         row.when = info.started.toLocalTime().toString(settings_dialog->selector()->get_datetime_format());
         row.what = info.operation == QLatin1String("removal")
-            ? tr("GPS data removed from %n photo(s)", "", info.photos)
-            : tr("%n position(s) written", "", info.photos);
+            ? tr("GPS data removed from %1").arg(counted(info.photos, tr("1 photo"), tr("%1 photos")))
+            : tr("%1 written").arg(counted(info.photos, tr("1 position"), tr("%1 positions")));
         row.folders = info.folders.join(QStringLiteral(", "));
         const int later = jobs->journal().written_later(info.id).size();
         if (later > 0)
-            row.warning = tr("%n photo(s) written again later", "", later);
+            row.warning = tr("%1 written again later").arg(counted(later, tr("1 photo"), tr("%1 photos")));
         rows.push_back(row);
     }
-    const QString note = tr("Undo data: %1 MB in %2. The newest %3 runs are always kept; older ones go once all "
+    const QString note = tr("Undo data: %1 in %2. The newest %3 runs are always kept; older ones go once all "
                             "take more than %4 MB.")
-                             .arg(double(bytes) / (1024 * 1024), 0, 'f', 1)
+                             .arg(QLocale::system().formattedDataSize(bytes))
                              .arg(QDir::toNativeSeparators(jobs->journal().folder()))
                              .arg(undo_journal::runs_always_kept)
                              .arg(undo_journal::size_limit / (1024 * 1024));

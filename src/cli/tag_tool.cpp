@@ -9,6 +9,7 @@
 #include "geo/gpx_parser.h"
 #include "jobs/photo_jobs.h"
 #include "model/table_data_model.h"
+#include "toolkit/counted.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -468,7 +469,7 @@ QString run_description(const undo_journal::run_info& info)
     const QString what = info.operation == QLatin1String("removal") ? QStringLiteral("GPS data removed from")
         : info.operation == QLatin1String("sync")                    ? QStringLiteral("positions written into")
                                                                      : QStringLiteral("a run of unknown kind on");
-    return QStringLiteral("%1 %2 photo(s) on %3").arg(what).arg(info.photos).arg(when);
+    return QStringLiteral("%1 %2 on %3").arg(what, counted(info.photos, "1 photo", "%1 photos"), when);
 }
 
 int list_runs(photo_jobs& jobs, std::FILE* out)
@@ -518,9 +519,9 @@ std::optional<report> undo(const choices& chosen, photo_jobs& jobs, progress_lin
                 run_description(run->info)));
     report out;
     if (!run->info.damaged_files.isEmpty())
-        out.damaged = QStringLiteral("Undo data for %1 photo(s) are damaged and cannot be restored: %2")
-                          .arg(run->info.damaged_photos)
-                          .arg(run->info.damaged_files.join(QStringLiteral(", ")));
+        out.damaged = QStringLiteral("Undo data for %1 are damaged and cannot be restored: %2")
+                          .arg(counted(run->info.damaged_photos, "1 photo", "%1 photos"),
+                              run->info.damaged_files.join(QStringLiteral(", ")));
     job_outcome failed;
     if (!chosen.dry_run) {
         photo_jobs::undo_request request;
