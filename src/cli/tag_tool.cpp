@@ -17,6 +17,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -489,8 +490,8 @@ int list_runs(photo_jobs& jobs, std::FILE* out)
     if (runs.empty())
         print(out, QStringLiteral("There is nothing to undo.\n"));
     print(out,
-        QStringLiteral("Undo data: %1 MB in %2; runs beyond the newest %3 are dropped once all take more than %4 MB.\n")
-            .arg(double(bytes) / (1024 * 1024), 0, 'f', 1)
+        QStringLiteral("Undo data: %1 in %2; runs beyond the newest %3 are dropped once all take more than %4 MB.\n")
+            .arg(QLocale::c().formattedDataSize(bytes))
             .arg(QDir::toNativeSeparators(jobs.journal().folder()))
             .arg(undo_journal::runs_always_kept)
             .arg(undo_journal::size_limit / (1024 * 1024)));
