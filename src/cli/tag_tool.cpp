@@ -21,10 +21,8 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-#include <iostream>
 #include <map>
 #include <optional>
-#include <streambuf>
 
 #include <unistd.h>
 
@@ -90,12 +88,6 @@ struct report {
     // Why the job stopped early; damaged undo data.
     QString stopped;
     QString damaged;
-};
-
-// The engine prints its diagnostics to std::cout, which here carries the report.
-class null_buffer : public std::streambuf {
-protected:
-    int overflow(int c) override { return traits_type::not_eof(c); }
 };
 
 void print(std::FILE* file, const QString& text)
@@ -689,13 +681,6 @@ void write_report(const report& rep, report_format format, std::FILE* out, std::
 
 int run(const QStringList& arguments, std::FILE* out, std::FILE* err)
 {
-    null_buffer quiet;
-    std::streambuf* const console = std::cout.rdbuf(&quiet);
-    struct restore {
-        std::streambuf* buffer;
-        ~restore() { std::cout.rdbuf(buffer); }
-    } restore_console { console };
-
     choices chosen;
     if (const std::optional<int> status = read_choices(arguments, chosen, out, err))
         return *status;

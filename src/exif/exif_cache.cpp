@@ -1,14 +1,16 @@
 #include "exif/exif_cache.h"
 
+#include "exif/exif_log.h"
 #include "exif/exiftool.h"
 
 #include <QDateTime>
 #include <QFileInfo>
 
 #include <charconv>
-#include <iostream>
 #include <optional>
 #include <vector>
+
+Q_LOGGING_CATEGORY(lc_exif_cache, "vestra.exif", QtCriticalMsg)
 
 namespace {
 
@@ -149,7 +151,7 @@ void exif_cache::cache_recording_date_time(const ktk::string& file, const ktk::s
     // Anything but year:month:day [hour:minute:second], such as a time with a
     // zone offset, is not guessed at.
     if (date.size() != 3 || (parts.size() > 1 && time.size() != 3)) {
-        std::cout << "Error[" << file << "]: Can't parse exif recording date/time... " << value << std::endl;
+        qCDebug(lc_exif_cache) << "unreadable recording time" << value.c_str() << "in" << file.c_str();
         cache_file_date(file);
         cache_file_time(file);
         return;
@@ -274,7 +276,7 @@ void exif_cache::cache_gps_info(const ktk::string& file, const tag_map& tags)
     const auto latitude = parse_coordinate(pieces[0], "N");
     const auto longitude = parse_coordinate(pieces[1], "E");
     if (!latitude || !longitude) {
-        std::cout << "Error[" << file << "]: Can't parse GPS position... " << position->second << std::endl;
+        qCDebug(lc_exif_cache) << "unreadable position" << position->second.c_str() << "in" << file.c_str();
         return;
     }
 

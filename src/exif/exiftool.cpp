@@ -1,5 +1,6 @@
 #include "exif/exiftool.h"
 
+#include "exif/exif_log.h"
 #include "exif/exiftool_data.h"
 
 #include <QCoreApplication>
@@ -15,8 +16,9 @@
 
 #include <algorithm>
 #include <deque>
-#include <iostream>
 #include <set>
+
+Q_LOGGING_CATEGORY(lc_exiftool, "vestra.exiftool", QtCriticalMsg)
 
 namespace kal {
 
@@ -24,7 +26,7 @@ namespace {
 
 void print(const QString& text)
 {
-    std::cout << text.toUtf8().constData() << std::endl;
+    qCWarning(lc_exiftool).noquote() << text;
 }
 
 bool has_line_break(const QString& text)
@@ -176,7 +178,6 @@ exiftool_child* _exiftool2::start_child(std::size_t slot)
         children[slot]->deleteLater();
     used[slot] = true;
     children[slot] = new exiftool_child(program, arguments, this);
-    children[slot]->quiet = is_silent;
     if (children[slot]->start())
         return children[slot];
     delete children[slot];
@@ -297,16 +298,8 @@ _exiftool2::tag_map _exiftool2::read_exif_data(const QString& file, bool group_n
 
     tag_map tags = parse_response(reply.output, ready_marker);
     if (dump) {
-        std::string text = "{";
-        bool first = true;
-        for (const auto& [name, value] : tags) {
-            if (!first)
-                text += ", \n";
-            first = false;
-            text += "{'" + name + "','" + value + "'}";
-        }
-        text += "}\n";
-        std::cout << file.toUtf8().constData() << ' ' << text << std::flush;
+        for (const auto& [name, value] : tags)
+            qCDebug(lc_exiftool).noquote() << file << QString::fromStdString(name) << '=' << QString::fromStdString(value);
     }
     return tags;
 }
@@ -564,11 +557,6 @@ void _exiftool2::read_gps_many(const QStringList& files,
     });
 }
 
-bool _exiftool2::execute_raw_command(const QString& file, const QString& args)
-{
-    return execute_write(file, QStringLiteral("\n-overwrite_original_in_place\n-m\n") + args, {}).ok;
-}
-
 write_result _exiftool2::execute_write(const QString& file, const QString& args, const tag_map& tags)
 {
     std::lock_guard<std::mutex> lock(access_mutex);
@@ -611,32 +599,6 @@ write_result _exiftool2::judge_write(const exiftool_reply& reply, const tag_map&
     if (reply.status != 0)
         return { false, first_message.isEmpty() ? QStringLiteral("Exiftool ended the request with status %1").arg(reply.status) : first_message };
     return { true, QString() };
-}
-
-void _exiftool2::write_application_info_to_exif(tag_map& tags)
-{
-    const std::string info
-        = QStringLiteral("%1 - %2")
-              .arg(QCoreApplication::organizationName(), QCoreApplication::applicationName())
-              .toStdString();
-    tags["Software"] = info;
-    tags["CreatorTool"] = info;
-}
-
-void _exiftool2::write_application_info_to_exif(const QString& file)
-{
-    tag_map tags;
-    write_application_info_to_exif(tags);
-    write_exif_data(file, tags);
-}
-
-void _exiftool2::silent(bool on)
-{
-    is_silent = on;
-    for (exiftool_child* c : children) {
-        if (c)
-            c->quiet = on;
-    }
 }
 
 _exiftool2::tag_map _exiftool2::remove_nonwriteable_tags(const tag_map& tags)

@@ -67,7 +67,6 @@ public:
 
     // The number of cores, 1 to 4, unless VESTRA_EXIFTOOL_CHILDREN says otherwise.
     static int pool_size();
-    int children_allowed() const { return int(children.size()); }
 
     // Hands the requests to every child at once and reports each answer as
     // it comes, in any order, on this thread; events other than user input
@@ -85,7 +84,6 @@ public:
     tag_map read_exif_data(const QString& file, bool group_names = false, bool dump = false);
     bool write_exif_data(const QString& file, const tag_map& tags);
     write_result write(const QString& file, const tag_map& tags);
-    bool execute_raw_command(const QString& file, const QString& args);
 
     // Every tag of the file's GPS group as a plain number or text, named
     // without the group, e.g. "GPSLatitude" -> "43.4674483332997"; nothing
@@ -94,10 +92,6 @@ public:
     // The file's signed latitude and longitude as exiftool reads them now.
     stored_position read_position(const QString& file);
 
-    void write_application_info_to_exif(tag_map& tags);
-    void write_application_info_to_exif(const QString& file);
-
-    void silent(bool on);
 
     // Whether a child is up, or may be started, to answer requests.
     bool running() const;
@@ -138,7 +132,6 @@ private:
     std::vector<qint64> restarts;
     bool is_running = false;
     QString ready_marker;
-    bool is_silent = false;
     std::mutex access_mutex;
 };
 

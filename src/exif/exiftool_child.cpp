@@ -1,9 +1,9 @@
 #include "exif/exiftool_child.h"
 
+#include "exif/exif_log.h"
+
 #include <QProcess>
 #include <QTimer>
-
-#include <iostream>
 
 #include <csignal>
 #include <sys/prctl.h>
@@ -15,7 +15,7 @@ namespace {
 
 void print(const QString& text)
 {
-    std::cout << text.toUtf8().constData() << std::endl;
+    qCWarning(lc_exiftool).noquote() << text;
 }
 
 // Where the line that is exactly `line` starts in the buffer, or -1.
@@ -187,8 +187,8 @@ void exiftool_child::check_complete()
         if (!line.trimmed().isEmpty())
             reply.errors << line.trimmed();
     }
-    if (!quiet && !reply.errors.isEmpty())
-        print(QStringLiteral("[exiftool cerr] '") + errors + QStringLiteral("'"));
+    if (!reply.errors.isEmpty())
+        qCDebug(lc_exiftool).noquote() << "exiftool's messages:" << errors;
 
     finish(reply);
 }
@@ -246,8 +246,7 @@ void exiftool_child::on_tick()
     }
     if (silent_for / 1000 > last_warning) {
         last_warning = silent_for / 1000;
-        if (!quiet)
-            print(QStringLiteral("Warning: Exiftool didn't supply any data in the last 1000 msec."));
+        qCDebug(lc_exiftool) << "no answer for" << last_warning << "s";
     }
 }
 
@@ -288,10 +287,6 @@ void exiftool_child::request_stop()
     if (proc->state() == QProcess::NotRunning)
         return;
     stopping = true;
-    connect(proc, &QProcess::readyRead, this, [this] {
-        print(QStringLiteral("[exiftool2] exit data: '") + QString::fromUtf8(proc->readAllStandardOutput())
-            + QStringLiteral("'"));
-    });
     proc->write("-stay_open\nFalse\n");
 }
 

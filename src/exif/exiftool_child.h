@@ -65,9 +65,6 @@ public:
 
     // Milliseconds without a byte after which a request is given up.
     static int answer_timeout_msecs;
-    // Whether "no data" warnings and the error stream are printed.
-    bool quiet = false;
-
     int exit_code = 0;
     int exit_status = 0;
 

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iostream>
 #include <string_view>
 #include <vector>
 
@@ -583,7 +582,6 @@ void table_data_model::assign(photo_list& photos)
         assign_from_track(photos);
         break;
     default:
-        std::cerr << "Unknown sync_order " << sync_order << std::endl;
         break;
     }
 
@@ -740,7 +738,6 @@ bool table_data_model::remove_gps_except_position() const
 
 void table_data_model::gps_sync_order_changed(int order)
 {
-    std::cout << "Sync order changed to " << order << std::endl;
     emit layoutAboutToBeChanged();
     sync_order = order;
     build_cache();

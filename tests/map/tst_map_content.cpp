@@ -57,7 +57,6 @@ private slots:
         QFETCH(QString, expected);
         QFETCH(int, track_lines);
 
-        stream_capture out(1);
         probe_model model;
         put_photo("/p/a.jpg", at("2019-05-01T08:00:00"), "47.1", "11.1");
         put_photo("/p/b.jpg", at("2019-05-01T08:05:00"));
@@ -93,7 +92,6 @@ private slots:
     // lists a few of them rather than all.
     void many_photos_on_one_spot()
     {
-        stream_capture out(1);
         probe_model model;
         put_photo("/p/source.jpg", at("2019-05-01T08:00:00"), "-12.5", "-77.25");
         model.add_cached_file("/p/source.jpg", true);

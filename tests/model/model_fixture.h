@@ -9,10 +9,6 @@
 #include <QString>
 #include <QTemporaryFile>
 
-#include <cstdio>
-#include <iostream>
-
-#include <unistd.h>
 
 // The model with the seam that lists a photo whose metadata the test has
 // put into exif_cache itself.
@@ -67,46 +63,3 @@ inline void put_photo(
     entry["gps_numerical"] = (lat + QStringLiteral(", ") + lon).toStdString();
 }
 
-// Collects what the code under test writes to a standard stream (1 or 2)
-// while the capture lives.
-class stream_capture {
-public:
-    explicit stream_capture(int fd)
-        : fd(fd)
-    {
-        file.open();
-        flush();
-        saved = dup(fd);
-        dup2(file.handle(), fd);
-    }
-    ~stream_capture() { release(); }
-
-    QString text()
-    {
-        release();
-        file.seek(0);
-        return QString::fromUtf8(file.readAll());
-    }
-
-private:
-    void flush()
-    {
-        std::cout.flush();
-        std::cerr.flush();
-        std::fflush(stdout);
-        std::fflush(stderr);
-    }
-    void release()
-    {
-        if (saved < 0)
-            return;
-        flush();
-        dup2(saved, fd);
-        close(saved);
-        saved = -1;
-    }
-
-    int fd;
-    int saved = -1;
-    QTemporaryFile file;
-};
