@@ -92,7 +92,7 @@ QStringList camera_tags(const QString& thumbnail)
 qint64 read_through_bridge(kal::_exiftool2& bridge, const QStringList& files)
 {
     qint64 tags = 0;
-    bridge.read_many(files, [&tags](int, const kal::_exiftool2::tag_map& t) { tags += qint64(t.size()); });
+    bridge.read_many(files, [&tags](int, const kal::_exiftool2::tag_map& t, const QString&) { tags += qint64(t.size()); });
     return tags;
 }
 

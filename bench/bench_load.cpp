@@ -58,7 +58,7 @@ int main(int argc, char** argv)
     timer.restart();
     MainWindow window;
     window.show();
-    window.load_files(MainWindow::expand_path(folder));
+    window.load_files({ folder });
     const int rows = window.findChild<QTableView*>(QStringLiteral("table_view"))->model()->rowCount();
     // The process start is counted as the time QApplication took here.
     const double window_s = (timer.nsecsElapsed() / 1e6 + app_ms) / 1e3;

@@ -1,6 +1,6 @@
 #include "app/drop_files_widget.h"
 
-#include "jobs/photo_jobs.h"
+#include "jobs/path_listing.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -26,7 +26,7 @@ void drop_files_widget::dropEvent(QDropEvent* event)
     if (mime->hasUrls()) {
         for (const QUrl& url : mime->urls()) {
             if (url.isLocalFile())
-                files += expand_path(url.toLocalFile());
+                files << url.toLocalFile();
         }
     }
     Q_EMIT files_dropped(files);

@@ -575,13 +575,8 @@ bool MainWindow::event(QEvent* e)
 {
     if (e->type() != QEvent::FileOpen)
         return QMainWindow::event(e);
-    load_files(expand_path(static_cast<QFileOpenEvent*>(e)->file()));
+    load_files({ static_cast<QFileOpenEvent*>(e)->file() });
     return true;
-}
-
-QStringList MainWindow::expand_path(const QString& path)
-{
-    return ::expand_path(path);
 }
 
 void MainWindow::step_progress(QProgressDialog* progress, int value)
@@ -595,15 +590,19 @@ void MainWindow::step_progress(QProgressDialog* progress, int value)
     process_events_briefly();
 }
 
-void MainWindow::load_files(QStringList files)
+void MainWindow::load_files(QStringList paths)
 {
     if (loading) {
-        queued_files += files;
+        queued_files += paths;
         return;
     }
     loading = true;
     bool read_any = false;
+    std::vector<path_listing::skipped> passed_over;
     do {
+        const path_listing listing = list_paths(paths);
+        passed_over.insert(passed_over.end(), listing.passed_over.begin(), listing.passed_over.end());
+        const QStringList& files = listing.files;
         progress_load->setRange(0, files.size());
         progress_load->setValue(0);
         QCoreApplication::processEvents();
@@ -611,8 +610,8 @@ void MainWindow::load_files(QStringList files)
         const int before = table_model->rowCount();
         jobs->load(files, *table_model, [this](int done, int) { step_progress(progress_load, done); });
         read_any = read_any || table_model->rowCount() > before;
-        files = std::exchange(queued_files, QStringList());
-    } while (!files.isEmpty());
+        paths = std::exchange(queued_files, QStringList());
+    } while (!paths.isEmpty());
     // With nothing to load the value never passes its start, and the dialog
     // would stay up.
     progress_load->reset();
@@ -625,6 +624,30 @@ void MainWindow::load_files(QStringList files)
                                      "photos just loaded show no recording time or GPS position of their own, "
                                      "and nothing can be written into them."),
                                   QMessageBox::Ok, QMessageBox::NoButton);
+    report_passed_over(passed_over);
+}
+
+void MainWindow::report_passed_over(const std::vector<path_listing::skipped>& passed_over)
+{
+    if (passed_over.empty())
+        return;
+    QStringList names;
+    QStringList details;
+    for (const path_listing::skipped& passed : passed_over) {
+        const QString line = QStringLiteral("%1 (%2)").arg(QFileInfo(passed.name).fileName(), passed.reason);
+        if (names.size() < 10)
+            names << line;
+        details << QDir::toNativeSeparators(passed.name) + QStringLiteral(": ") + passed.reason;
+    }
+    if (passed_over.size() > 10)
+        names << tr("and %1 more").arg(passed_over.size() - 10);
+    kal::message_box box(QMessageBox::Information, tr("Files not loaded"),
+        tr("%1 not loaded:\n\n%2")
+            .arg(counted(int(passed_over.size()), tr("1 file was"), tr("%1 files were")), names.join('\n')),
+        QMessageBox::NoButton, this);
+    kal::message_box::initMessageBox(box, QMessageBox::Ok, QMessageBox::NoButton);
+    box.setDetailedText(details.join('\n'));
+    box.exec();
 }
 
 void MainWindow::on_button_load_files_clicked()
@@ -1177,5 +1200,6 @@ void MainWindow::on_max_timedelta_changed(const QString&)
 {
     bool ok = false;
     const int minutes = lineedit_max_timedelta->text().toInt(&ok, 10);
-    table_model->gps_max_time_difference(ok && minutes != 0 ? minutes : -1);
+    // Empty is no limit set, 0 no limit at all (the track mode's default is 30 minutes).
+    table_model->gps_max_time_difference(ok ? minutes : -1);
 }

@@ -50,7 +50,8 @@ public:
     bool event(QEvent* e) override;
 
 public Q_SLOTS:
-    void load_files(QStringList files);
+    // Loads the photos among the files and in the folders (not their sub-folders).
+    void load_files(QStringList paths);
 
 public:
     // The handlers are public so tests can drive the window as a user would.
@@ -83,10 +84,6 @@ public:
     // Hands the tracks to the table and selects the track mode.
     void use_tracks(const QList<track_data>& tracks, const QString& name);
 
-    // A folder stands for the files directly inside it, a path for itself; only
-    // existing files remain.
-    static QStringList expand_path(const QString& path);
-
 private:
     void build_top_bar();
     void build_header();
@@ -103,6 +100,8 @@ private:
     // Advances the progress dialog and lets the window repaint; user input waits.
     void step_progress(QProgressDialog* progress, int value);
     void report_failed_writes(const photo_jobs::result& result, const QString& what);
+    // One box naming the files a load passed over, and why.
+    void report_passed_over(const std::vector<path_listing::skipped>& passed_over);
     void start_progress(int total);
     void finish_writing(const photo_jobs::result& result, const QString& what);
     void show_track();

@@ -52,13 +52,15 @@ struct choices {
     QString undo_run;
     bool force = false;
     report_format format = report_format::text;
-    QStringList files;
+    path_listing listing;
 };
 
 struct report_row {
     QString path;
     QDateTime local;
     std::optional<qint64> utc;
+    // "camera", "file" (the file's date stands in), or empty: no time.
+    QString time_source;
     QString outcome;
     // The photo or track point the position came from.
     QString source;
@@ -83,7 +85,7 @@ struct report {
     int written() const { return count({ "written", "removed", "restored" }); }
     int would_write() const { return count({ "would_write", "would_remove", "would_restore" }); }
     int unchanged() const { return count({ "kept", "unchanged" }); }
-    int failed() const { return count({ "failed", "unverified", "changed_since" }); }
+    int failed() const { return count({ "failed", "unverified", "changed_since", "skipped" }); }
     int without_position() const { return count({ "no_position" }); }
     // Why the job stopped early; damaged undo data.
     QString stopped;
@@ -146,7 +148,10 @@ QString exiftool_line()
 }
 
 // Reads the arguments into `chosen`; an exit status when the run ends here.
-std::optional<int> read_choices(const QStringList& arguments, choices& chosen, std::FILE* out, std::FILE* err)
+const QString not_utf8 = QStringLiteral("its name is not UTF-8, so ExifTool cannot be given it");
+
+std::optional<int> read_choices(const QStringList& arguments, const std::map<QString, QString>& undecodable,
+    choices& chosen, std::FILE* out, std::FILE* err)
 {
     const auto fail = [err](const QString& message) {
         print(err, QStringLiteral("vestra-tag: %1\nTry 'vestra-tag --help'.\n").arg(message));
@@ -156,7 +161,8 @@ std::optional<int> read_choices(const QStringList& arguments, choices& chosen, s
     parser.setApplicationDescription(QStringLiteral(
         "Gives photos a GPS position, as the Vestra window does, and writes it into the files.\n"
         "Exit status: 0 when every photo that should get a position got it and was written, "
-        "1 when some could not be given one or written, 2 for bad arguments or unreadable GPX files."));
+        "1 when some could not be given one or written (or undone), 2 for bad arguments or unreadable GPX "
+        "files, 3 when nothing among the paths is a photo it can handle."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("PATH"),
@@ -271,8 +277,8 @@ std::optional<int> read_choices(const QStringList& arguments, choices& chosen, s
             const std::optional<qint64> seconds = parse_duration(parser.value(max_diff));
             if (!seconds)
                 return fail(QStringLiteral("cannot read --max-diff \"%1\"").arg(parser.value(max_diff)));
-            // 0 means no limit, as an empty field in the window.
-            chosen.max_diff_secs = *seconds > 0 ? *seconds : -1;
+            // 0 means no limit, in the track mode too.
+            chosen.max_diff_secs = *seconds;
         }
         if (parser.isSet(position)) {
             const position_reading pos = parse_position(parser.value(position));
@@ -282,6 +288,8 @@ std::optional<int> read_choices(const QStringList& arguments, choices& chosen, s
             chosen.position = make_gps_pos(*pos.lat, *pos.lon);
         }
         for (const QString& file : parser.values(gpx)) {
+            if (undecodable.count(file))
+                return fail(QStringLiteral("the GPX file's name %1 is not UTF-8").arg(undecodable.at(file)));
             const gpx_parser track_file(file);
             if (!track_file.error.isEmpty() || track_file.tracks.isEmpty())
                 return fail(track_file.error.isEmpty()
@@ -298,13 +306,17 @@ std::optional<int> read_choices(const QStringList& arguments, choices& chosen, s
     if (chosen.what != action::undo && paths.isEmpty())
         return fail(QStringLiteral("no PATH given"));
     for (const QString& path : paths) {
+        if (undecodable.count(path)) {
+            chosen.listing.passed_over.push_back({ undecodable.at(path), not_utf8 });
+            continue;
+        }
         const QFileInfo info(path);
         if (!info.exists())
             return fail(QStringLiteral("no such file or folder: %1").arg(path));
         // Absolute, so that the undo journal holds paths that work from anywhere.
-        chosen.files += expand_path(QDir::cleanPath(info.absoluteFilePath()), parser.isSet(recursive));
+        chosen.listing.add(list_paths({ QDir::cleanPath(info.absoluteFilePath()) }, parser.isSet(recursive)));
     }
-    chosen.files.removeDuplicates();
+    chosen.listing.files.removeDuplicates();
     return std::nullopt;
 }
 
@@ -318,7 +330,7 @@ QString origin_name(gps_info::origin how)
 
 QString missing_name(gps_info::missing why)
 {
-    static const QStringList names = { "", "no_source", "too_far", "no_time", "no_track" };
+    static const QStringList names = { "", "no_source", "too_far", "no_time", "no_track", "unreadable" };
     return names.value(int(why));
 }
 
@@ -373,6 +385,18 @@ void set_status(report_row& row, const job_outcome& outcome, const QString& stat
         row.error = it->second.second;
 }
 
+// When the photo was taken, and whether the camera said so.
+void set_time(report_row& line, const table_data_model& table)
+{
+    line.local = table.get_dt(line.path);
+    const gps_info* info = table.assignment(line.path);
+    if (!line.local.isValid() || !info || !info->read_error.isEmpty())
+        return;
+    line.time_source = info->time_from_camera ? QStringLiteral("camera") : QStringLiteral("file");
+    if (info->time_from_camera)
+        line.utc = table.utc_msecs(line.path);
+}
+
 report assign(const choices& chosen, table_data_model& table, photo_jobs& jobs, progress_line& progress)
 {
     const auto has_own = [](const QString& path) { return exif_cache::instance()->image_has_gps(path); };
@@ -405,8 +429,7 @@ report assign(const choices& chosen, table_data_model& table, photo_jobs& jobs, 
     for (int row = 0; row < table.rowCount(); ++row) {
         report_row line;
         line.path = table.data(table.index(row, 0), Qt::UserRole).toString();
-        line.local = table.get_dt(line.path);
-        line.utc = table.utc_msecs(line.path);
+        set_time(line, table);
         const gps_info* info = table.assignment(line.path);
         const auto it = planned.find(line.path);
         if (it != planned.end()) {
@@ -426,6 +449,8 @@ report assign(const choices& chosen, table_data_model& table, photo_jobs& jobs, 
         } else {
             line.outcome = origin_name(gps_info::origin::none);
             line.reason = missing_name(info ? info->why : gps_info::missing::none);
+            if (info && info->why == gps_info::missing::unreadable)
+                line.error = info->read_error;
             line.status = QStringLiteral("no_position");
         }
         out.rows.push_back(line);
@@ -447,8 +472,7 @@ report remove_gps(const choices& chosen, table_data_model& table, photo_jobs& jo
     for (const QString& path : paths) {
         report_row line;
         line.path = path;
-        line.local = table.get_dt(path);
-        line.utc = table.utc_msecs(path);
+        set_time(line, table);
         line.outcome = QStringLiteral("removal");
         set_status(line, failed, chosen.dry_run ? QStringLiteral("would_remove") : QStringLiteral("removed"));
         out.rows.push_back(line);
@@ -548,6 +572,7 @@ QString reason_text(const QString& reason)
         { "too_far", "too far in time from any source" },
         { "no_time", "no recording time" },
         { "no_track", "no track" },
+        { "unreadable", "its data could not be read" },
     };
     const auto it = texts.find(reason);
     return it == texts.end() ? reason : it->second;
@@ -557,11 +582,15 @@ QString text_line(const report_row& row)
 {
     const QString form = QStringLiteral("yyyy-MM-dd hh:mm:ss");
     QStringList parts;
-    if (row.outcome != QLatin1String("undo"))
-        parts << (row.local.isValid()
-                ? QStringLiteral("taken %1 (UTC %2)")
-                      .arg(row.local.toString(form), row.utc ? utc_text(*row.utc, form) : "?")
-                : QStringLiteral("no recording time"));
+    if (row.outcome != QLatin1String("undo") && row.outcome != QLatin1String("skipped")) {
+        if (row.time_source == QLatin1String("camera"))
+            parts << QStringLiteral("taken %1 (UTC %2)")
+                         .arg(row.local.toString(form), row.utc ? utc_text(*row.utc, form) : "?");
+        else if (row.time_source == QLatin1String("file"))
+            parts << QStringLiteral("no recording time; file date %1").arg(row.local.toString(form));
+        else
+            parts << QStringLiteral("no recording time");
+    }
     static const std::map<QString, QString> outcomes = {
         { "own", "own position" },
         { "previous", "from the previous photo %1" },
@@ -573,7 +602,12 @@ QString text_line(const report_row& row)
     };
     const auto outcome = outcomes.find(row.outcome);
     if (outcome != outcomes.end())
-        parts << QString(outcome->second).replace("%1", row.source).replace("%2", reason_text(row.reason));
+        parts << QString(outcome->second)
+                     .replace("%1", row.source)
+                     .replace("%2",
+                         row.status == QLatin1String("no_position") && !row.error.isEmpty()
+                             ? reason_text(row.reason) + QStringLiteral(" (") + row.error + QLatin1Char(')')
+                             : reason_text(row.reason));
     static const std::map<QString, QString> statuses = {
         { "kept", "kept %1" },
         { "written", "written %1" },
@@ -587,6 +621,7 @@ QString text_line(const report_row& row)
         { "failed", "FAILED: %2" },
         { "unverified", "WRITTEN BUT NOT VERIFIED: %2" },
         { "changed_since", "NOT RESTORED: %2 (--force restores it anyway)" },
+        { "skipped", "NOT LOADED: %2" },
     };
     parts << QString(statuses.at(row.status)).replace("%1", degrees(row.position)).replace("%2", row.error);
     return row.path + QStringLiteral(": ") + parts.join(QStringLiteral("; "));
@@ -618,6 +653,7 @@ QByteArray json_report(const report& rep)
             { "utc_time",
                 row.utc ? QJsonValue(utc_text(*row.utc, QStringLiteral("yyyy-MM-dd'T'hh:mm:ss'Z'")))
                         : QJsonValue() },
+            { "time_source", or_null(row.time_source) },
             { "outcome", row.outcome },
             { "source", or_null(row.source) },
             { "reason", or_null(row.reason) },
@@ -644,12 +680,14 @@ QString csv_field(QString text)
 QString csv_report(const report& rep)
 {
     QString text
-        = QStringLiteral("path,local_time,utc_time,outcome,source,reason,latitude,longitude,status,error\n");
+        = QStringLiteral(
+            "path,local_time,utc_time,outcome,source,reason,latitude,longitude,status,error,time_source\n");
     for (const report_row& row : rep.rows) {
         const QStringList fields = { row.path, row.local.toString(QStringLiteral("yyyy-MM-dd'T'hh:mm:ss")),
             row.utc ? utc_text(*row.utc, QStringLiteral("yyyy-MM-dd'T'hh:mm:ss'Z'")) : QString(), row.outcome,
             row.source, row.reason, row.position ? QString::number(row.position->first, 'f', 8) : QString(),
-            row.position ? QString::number(row.position->second, 'f', 8) : QString(), row.status, row.error };
+            row.position ? QString::number(row.position->second, 'f', 8) : QString(), row.status, row.error,
+            row.time_source };
         QStringList quoted;
         for (const QString& field : fields)
             quoted << csv_field(field);
@@ -679,10 +717,10 @@ void write_report(const report& rep, report_format format, std::FILE* out, std::
 
 } // namespace
 
-int run(const QStringList& arguments, std::FILE* out, std::FILE* err)
+int run(const QStringList& arguments, std::FILE* out, std::FILE* err, const std::map<QString, QString>& undecodable)
 {
     choices chosen;
-    if (const std::optional<int> status = read_choices(arguments, chosen, out, err))
+    if (const std::optional<int> status = read_choices(arguments, undecodable, chosen, out, err))
         return *status;
 
     progress_line progress(err);
@@ -701,7 +739,7 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err)
         table.gps_track_changed(chosen.tracks);
         table.gps_track_overwrites_changed(chosen.overwrite);
         table.gps_sync_order_changed(chosen.mode);
-        jobs.load(chosen.files, table, progress.step(QStringLiteral("Reading")));
+        jobs.load(chosen.listing.files, table, progress.step(QStringLiteral("Reading")));
         table.resort();
         progress.clear();
         if (table.rowCount() > 0 && !kal::_exiftool2::instance()->running()) {
@@ -710,10 +748,25 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err)
                     "vestra-tag: ExifTool, which reads and writes the photos' data, is not running\n"));
             return incomplete;
         }
-        if (table.rowCount() == 0)
-            print(err, QStringLiteral("vestra-tag: no photos among the paths\n"));
-        rep = chosen.what == action::remove_gps ? remove_gps(chosen, table, jobs, progress)
+        const bool none = table.rowCount() == 0;
+        rep = none                                  ? report()
+            : chosen.what == action::remove_gps ? remove_gps(chosen, table, jobs, progress)
                                                 : assign(chosen, table, jobs, progress);
+        for (const path_listing::skipped& passed : chosen.listing.passed_over) {
+            print(err, QStringLiteral("vestra-tag: not loaded: %1 (%2)\n").arg(passed.name, passed.reason));
+            report_row line;
+            line.path = passed.name;
+            line.outcome = QStringLiteral("skipped");
+            line.status = QStringLiteral("skipped");
+            line.error = passed.reason;
+            rep->rows.push_back(line);
+        }
+        if (none) {
+            print(err, QStringLiteral("vestra-tag: no photos among the paths\n"));
+            rep->dry_run = chosen.dry_run;
+            write_report(*rep, chosen.format, out, err);
+            return no_photos;
+        }
     }
     progress.clear();
     if (!rep)

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <charconv>
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -84,31 +85,46 @@ std::shared_ptr<exif_cache> exif_cache::instance()
 
 void exif_cache::add(const ktk::string& file)
 {
-    store(file, kal::_exiftool2::instance()->read_exif_data(QString::fromUtf8(file.c_str()), false, false));
+    const tag_map tags = kal::_exiftool2::instance()->read_exif_data(QString::fromUtf8(file.c_str()), false, false);
+    store(file, tags, tags.empty() ? QStringLiteral("Its data could not be read") : QString());
 }
 
-void exif_cache::add_many(const std::vector<ktk::string>& files, const std::function<void(int)>& on_each)
+void exif_cache::add_many(const std::vector<ktk::string>& files, const std::function<void(int)>& on_each,
+    const std::shared_ptr<kal::_exiftool2>& bridge)
 {
     QStringList paths;
     paths.reserve(int(files.size()));
     for (const ktk::string& file : files)
         paths << QString::fromUtf8(file.c_str());
-    kal::_exiftool2::instance()->read_many(paths, [&](int index, const tag_map& tags) {
-        store(files[std::size_t(index)], tags);
+    (bridge ? bridge : kal::_exiftool2::instance())->read_many(paths, [&](int index, const tag_map& tags, const QString& failure) {
+        store(files[std::size_t(index)], tags, failure);
         if (on_each)
             on_each(index);
     });
 }
 
-void exif_cache::store(const ktk::string& file, const tag_map& tags)
+void exif_cache::store(const ktk::string& file, const tag_map& tags, const QString& failure)
 {
     raw_tags[file] = tags;
+    derived_map& info = derived_info[file];
+    info["read_error"] = failure.toUtf8().toStdString();
+    if (!failure.isEmpty()) {
+        // Nothing is known of the photo: no time is made up for it.
+        for (const char* key : { "rec_year", "rec_month", "rec_day", "rec_hour", "rec_minute", "rec_second",
+                 "rec_offset", "rec_source" })
+            info[key] = ktk::string();
+        cache_image_info(file, {});
+        cache_gps_info(file, {});
+        info["has_data"] = "true";
+        return;
+    }
 
     // The zone the camera recorded with the time; the fallbacks to the file
     // date below drop it again.
     const auto offset = tags.find("OffsetTimeOriginal");
     derived_info[file]["rec_offset"] = offset != tags.end() ? ktk::string(offset->second) : ktk::string();
     const auto date = tags.find("DateTimeOriginal");
+    derived_info[file]["rec_source"] = "camera";
     cache_recording_date_time(file, date == tags.end() ? ktk::string() : ktk::string(date->second));
     cache_image_info(file, tags);
     cache_gps_info(file, tags);
@@ -174,6 +190,7 @@ void exif_cache::cache_file_date(const ktk::string& file)
 {
     const QDate date = file_created(file).date();
     derived_map& info = derived_info[file];
+    info["rec_source"] = "file";
     // A file date is the computer's local time, whatever zone the camera had.
     if (info.count("rec_offset"))
         info["rec_offset"] = "";
@@ -193,6 +210,7 @@ void exif_cache::cache_file_time(const ktk::string& file)
 {
     const QTime time = file_created(file).time();
     derived_map& info = derived_info[file];
+    info["rec_source"] = "file";
     if (!time.isValid()) {
         info["rec_hour"] = info["rec_minute"] = info["rec_second"] = "";
         return;
@@ -260,9 +278,38 @@ void exif_cache::cache_image_info(const ktk::string& file, const tag_map& tags)
 void exif_cache::cache_gps_info(const ktk::string& file, const tag_map& tags)
 {
     derived_map& info = derived_info[file];
-    for (const char* key :
-        { "gps_lat", "gps_lat_ref", "gps_lon", "gps_lon_ref", "has_gps_position", "gps_numerical" })
+    for (const char* key : { "gps_lat", "gps_lat_ref", "gps_lon", "gps_lon_ref", "has_gps_position",
+             "gps_numerical", "gps_lat_exact", "gps_lon_exact" })
         info[key] = ktk::string();
+
+    // The signed numbers exiftool read, as written in the file: a position
+    // copied to other photos must not pass through the rounded print.
+    const auto number = [&tags](const char* name) -> std::optional<double> {
+        const auto it = tags.find(name);
+        if (it == tags.end())
+            return std::nullopt;
+        double value = 0;
+        const char* begin = it->second.data();
+        const auto [end, error] = std::from_chars(begin, begin + it->second.size(), value);
+        if (error != std::errc() || end != begin + it->second.size() || !std::isfinite(value))
+            return std::nullopt;
+        return value;
+    };
+    const std::optional<double> exact_lat = number("GPSLatitude#");
+    const std::optional<double> exact_lon = number("GPSLongitude#");
+    if (exact_lat && exact_lon && std::fabs(*exact_lat) <= 90 && std::fabs(*exact_lon) <= 180) {
+        const ktk::string lat = fixed_six(*exact_lat);
+        const ktk::string lon = fixed_six(*exact_lon);
+        info["has_gps_position"] = "true";
+        info["gps_lat"] = lat;
+        info["gps_lat_ref"] = *exact_lat < 0 ? "S" : "N";
+        info["gps_lon"] = lon;
+        info["gps_lon_ref"] = *exact_lon < 0 ? "W" : "E";
+        info["gps_numerical"] = lat + ", " + lon;
+        info["gps_lat_exact"] = ktk::string(tags.at("GPSLatitude#"));
+        info["gps_lon_exact"] = ktk::string(tags.at("GPSLongitude#"));
+        return;
+    }
 
     const auto position = tags.find("GPSPosition");
     if (position == tags.end())

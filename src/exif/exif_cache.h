@@ -10,9 +10,15 @@
 #include <string>
 #include <vector>
 
+namespace kal {
+class _exiftool2;
+}
+
 // Per photo: the tags exiftool read, and the values derived from them
-// (recording date and time, own GPS position, camera facts). A plain value
-// type; the assignment engine works on copies.
+// (recording date and time with where it came from, "rec_source" = camera or
+// file; own GPS position, exact in "gps_lat_exact"/"gps_lon_exact"; camera
+// facts; "read_error" when the file could not be read). A plain value type;
+// the assignment engine works on copies.
 class exif_cache {
 public:
     using tag_map = std::map<std::string, std::string>;
@@ -24,9 +30,11 @@ public:
     void add(const ktk::string& file);
     // The same for many files through every ExifTool child at once;
     // `on_each` hears of each file as it is stored, in any order.
-    void add_many(const std::vector<ktk::string>& files, const std::function<void(int index)>& on_each = {});
-    // Keeps the tags read for the file and derives every key from them.
-    void store(const ktk::string& file, const tag_map& tags);
+    void add_many(const std::vector<ktk::string>& files, const std::function<void(int index)>& on_each = {},
+        const std::shared_ptr<kal::_exiftool2>& bridge = nullptr);
+    // Keeps the tags read for the file and derives every key from them;
+    // with a failure, the file could not be read at all ("read_error").
+    void store(const ktk::string& file, const tag_map& tags, const QString& failure = QString());
 
     // A copy of the file's derived map; an unknown file gets an empty entry.
     derived_map operator[](const QString& file);

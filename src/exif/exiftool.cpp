@@ -292,7 +292,8 @@ _exiftool2::tag_map _exiftool2::read_exif_data(const QString& file, bool group_n
     if (path_refused(file, "reading"))
         return {};
 
-    const exiftool_reply reply = request(file, group_names ? QStringLiteral("-G1\n") : QStringLiteral("\n"));
+    const exiftool_reply reply
+        = request(file, group_names ? QStringLiteral("-G1\n") + read_options() : read_options());
     if (!reply.complete)
         return {};
 
@@ -511,14 +512,27 @@ void _exiftool2::run_many(const std::vector<batch_request>& requests, const repl
         disconnect(connection);
 }
 
-void _exiftool2::read_many(const QStringList& files, const std::function<void(int, const tag_map&)>& on_each)
+const QString& _exiftool2::read_options()
+{
+    // Every tag as printed, and the position also as signed numbers: copied
+    // positions must not go through the rounded print.
+    static const QString options = QStringLiteral("-All\n-Composite:GPSLatitude#\n-Composite:GPSLongitude#\n");
+    return options;
+}
+
+void _exiftool2::read_many(
+    const QStringList& files, const std::function<void(int, const tag_map&, const QString& failure)>& on_each)
 {
     std::vector<batch_request> requests;
     requests.reserve(std::size_t(files.size()));
     for (const QString& file : files)
-        requests.push_back({ file, QStringLiteral("\n") });
+        requests.push_back({ file, read_options() });
     run_many(requests, [&](int index, const exiftool_reply& reply) {
-        on_each(index, reply.complete ? parse_response(reply.output, ready_marker) : tag_map());
+        if (reply.complete)
+            on_each(index, parse_response(reply.output, ready_marker), QString());
+        else
+            on_each(index, tag_map(),
+                reply.failure.isEmpty() ? QStringLiteral("ExifTool did not answer") : reply.failure);
     });
 }
 

@@ -74,7 +74,12 @@ public:
     // on a new child. Returns when every request is answered.
     void run_many(const std::vector<batch_request>& requests, const reply_callback& on_each);
     // Batch forms of read_exif_data, write and read_gps_numbers.
-    void read_many(const QStringList& files, const std::function<void(int, const tag_map&)>& on_each);
+    // `failure` says why a file got no answer; a file exiftool could not
+    // read still answers, with its messages among the tags.
+    void read_many(
+        const QStringList& files, const std::function<void(int, const tag_map&, const QString& failure)>& on_each);
+    // What a read of all tags asks for.
+    static const QString& read_options();
     void write_many(const std::vector<std::pair<QString, tag_map>>& writes,
         const std::function<void(int, const write_result&)>& on_each);
     void read_gps_many(const QStringList& files,

@@ -172,10 +172,13 @@ void photo_jobs::load(const QStringList& files, table_data_model& table, const p
             step(++done, total);
         }
     }
-    exif_cache::instance()->add_many(keys, [&](int) {
-        if (step)
-            step(++done, total);
-    });
+    exif_cache::instance()->add_many(
+        keys,
+        [&](int) {
+            if (step)
+                step(++done, total);
+        },
+        bridge);
     for (const QString& photo : photos)
         table.add_cached_file(photo, true);
 }
@@ -612,27 +615,4 @@ photo_jobs::result photo_jobs::undo(const undo_request& request, const progress&
     log.finish();
     log.unlock();
     return out;
-}
-
-QStringList expand_path(const QString& path, bool recursive)
-{
-    QStringList candidates;
-    const QFileInfo info(path);
-    if (info.isDir()) {
-        // Links to folders are not followed: they could lead in a circle.
-        QDirIterator entries(path, QDir::Files | QDir::Readable | QDir::NoDotAndDotDot,
-            recursive ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags);
-        while (entries.hasNext()) {
-            entries.next();
-            candidates << entries.fileInfo().absoluteFilePath();
-        }
-    } else {
-        candidates << path;
-    }
-    QStringList files;
-    for (const QString& candidate : candidates) {
-        if (QFileInfo(candidate).isFile())
-            files << candidate;
-    }
-    return files;
 }

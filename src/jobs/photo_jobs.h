@@ -2,6 +2,7 @@
 
 #include "exif/exiftool.h"
 #include "geo/gps_pos.h"
+#include "jobs/path_listing.h"
 #include "jobs/undo_journal.h"
 
 #include <QSet>
@@ -126,6 +127,3 @@ private:
     undo_journal log;
 };
 
-// The files a path stands for: a file itself, or the readable files directly
-// inside a folder (with recursive, in its sub-folders too).
-QStringList expand_path(const QString& path, bool recursive = false);

@@ -3,6 +3,7 @@
 #include "exif/exif_cache.h"
 #include "geo/camera_clock.h"
 
+#include <QColor>
 #include <QFileInfo>
 #include <QSize>
 
@@ -77,9 +78,13 @@ bool has_gps(const derived_map* entry)
 
 // The six "rec_" keys lie next to each other in the ordered map: one search
 // and a short walk instead of six searches. A missing key counts as 0.
-QDateTime recording_time(const derived_map* entry, std::optional<int>* offset = nullptr)
+// `from_camera` tells whether the time is the camera's, not the file's.
+QDateTime recording_time(
+    const derived_map* entry, std::optional<int>* offset = nullptr, bool* from_camera = nullptr)
 {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (from_camera)
+        *from_camera = false;
     if (entry) {
         static const ktk::string prefix("rec_");
         for (auto it = entry->lower_bound(prefix);
@@ -96,6 +101,8 @@ QDateTime recording_time(const derived_map* entry, std::optional<int>* offset = 
                 *field = it->second.to_int(0);
             else if (offset && !it->second.empty() && !std::strcmp(name, "offset"))
                 *offset = parse_utc_offset(QString::fromUtf8(it->second.c_str()));
+            else if (from_camera && !std::strcmp(name, "source"))
+                *from_camera = it->second == "camera";
         }
     }
     return QDateTime(QDate(year, month, day), QTime(hour, minute, second, 0), Qt::LocalTime);
@@ -171,6 +178,8 @@ const QString& glyph_interpolated()
 }
 
 constexpr qint64 default_gap_limit_msecs = 30 * 60 * 1000;
+// "No limit" for a track: a century, far from overflowing when added to a time.
+constexpr qint64 no_gap_limit_msecs = qint64(100) * 366 * 24 * 3600 * 1000;
 
 QString degrees_text(double value, int decimals)
 {
@@ -216,9 +225,26 @@ QVariant table_data_model::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() < 0 || index.row() >= files.size())
         return {};
-    if (role == Qt::FontRole)
-        return cell_font;
     const QString& path = files.at(index.row());
+    // A time taken from the file's date is shown apart: it is when the
+    // file was copied, not when the photo was taken.
+    const auto file_time = [this, &path] {
+        const auto it = cache.find(path);
+        return it != cache.end() && !it->second.time_from_camera && it->second.read_error.isEmpty()
+            && it->second.recording_time.isValid();
+    };
+    if (role == Qt::FontRole) {
+        if (index.column() == 1 && file_time()) {
+            QFont italic = cell_font;
+            italic.setItalic(true);
+            return italic;
+        }
+        return cell_font;
+    }
+    if (role == Qt::ForegroundRole && index.column() == 1 && file_time())
+        return QColor(150, 150, 150);
+    if (role == Qt::ToolTipRole && index.column() == 1 && file_time())
+        return tr("Time from the file, not the camera");
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
         case 0:
@@ -448,15 +474,20 @@ table_data_model::photo_list table_data_model::collect() const
         const derived_map* entry = derived_entry(meta, key);
         gps_info& info = photos.records[i];
         info.file = files.at(i);
-        info.recording_time = recording_time(entry, want_offsets ? &photos.offsets[i] : nullptr);
+        info.recording_time
+            = recording_time(entry, want_offsets ? &photos.offsets[i] : nullptr, &info.time_from_camera);
+        if (entry)
+            info.read_error = text_of(*entry, "read_error");
         if (has_gps(entry)) {
             info.marker = glyph_check();
             info.pos.lat = text_of(*entry, "gps_lat");
             info.pos.lat_ref = text_of(*entry, "gps_lat_ref");
             info.pos.lon = text_of(*entry, "gps_lon");
             info.pos.lon_ref = text_of(*entry, "gps_lon_ref");
-            info.pos.lat_numerical = info.pos.lat;
-            info.pos.lon_numerical = info.pos.lon;
+            const QString exact_lat = text_of(*entry, "gps_lat_exact");
+            const QString exact_lon = text_of(*entry, "gps_lon_exact");
+            info.pos.lat_numerical = exact_lat.isEmpty() ? info.pos.lat : exact_lat;
+            info.pos.lon_numerical = exact_lon.isEmpty() ? info.pos.lon : exact_lon;
             info.label = text_of(*entry, "gps_numerical");
             info.own_gps = true;
             info.how = gps_info::origin::own;
@@ -494,8 +525,10 @@ void table_data_model::assign(photo_list& photos)
         return !max_time_difference_enabled || distance(keys[source], keys[photo]) <= limit;
     };
     const auto unassigned = [this](gps_info& info, gps_info::missing why) {
+        if (!info.read_error.isEmpty())
+            why = gps_info::missing::unreadable;
         info.marker = QStringLiteral("?");
-        info.label = QStringLiteral("-");
+        info.label = why == gps_info::missing::unreadable ? info.read_error : QStringLiteral("-");
         info.why = why;
         all_assigned = false;
     };
@@ -600,6 +633,8 @@ void table_data_model::assign(photo_list& photos)
 
 qint64 table_data_model::gap_limit_msecs() const
 {
+    if (max_time_difference_secs == 0)
+        return no_gap_limit_msecs;
     return max_time_difference_enabled ? max_time_difference_secs * 1000 : default_gap_limit_msecs;
 }
 
@@ -618,12 +653,17 @@ void table_data_model::assign_from_track(photo_list& photos)
             if (info.own_gps)
                 return;
             info.marker = QStringLiteral("?");
-            info.label = QStringLiteral("-");
+            info.label = why == gps_info::missing::unreadable ? info.read_error : QStringLiteral("-");
             info.why = why;
             all_assigned = false;
         };
+        if (!info.read_error.isEmpty()) {
+            keep_or_fail(gps_info::missing::unreadable);
+            continue;
+        }
+        // A file's date is when it was copied, not where the photographer was.
         const time_key& key = photos.times[i];
-        const std::optional<qint64> utc = key.valid
+        const std::optional<qint64> utc = key.valid && info.time_from_camera
             ? convert.to_utc(QDate::fromJulianDay(key.day), QTime::fromMSecsSinceStartOfDay(key.msec_of_day),
                 photos.offsets[i])
             : std::nullopt;
@@ -693,8 +733,10 @@ std::optional<std::pair<double, double>> table_data_model::own_position(const QS
         return std::nullopt;
     bool lat_ok = false;
     bool lon_ok = false;
-    const double lat = text_of(*entry, "gps_lat").toDouble(&lat_ok);
-    const double lon = text_of(*entry, "gps_lon").toDouble(&lon_ok);
+    const QString exact_lat = text_of(*entry, "gps_lat_exact");
+    const QString exact_lon = text_of(*entry, "gps_lon_exact");
+    const double lat = (exact_lat.isEmpty() ? text_of(*entry, "gps_lat") : exact_lat).toDouble(&lat_ok);
+    const double lon = (exact_lon.isEmpty() ? text_of(*entry, "gps_lon") : exact_lon).toDouble(&lon_ok);
     if (!lat_ok || !lon_ok)
         return std::nullopt;
     return std::make_pair(lat, lon);
@@ -753,13 +795,13 @@ void table_data_model::gps_set_pos_changed(gps_pos set_pos)
 
 void table_data_model::gps_max_time_difference(int minutes)
 {
-    gps_max_time_difference_seconds(minutes > 0 ? qint64(minutes) * 60 : -1);
+    gps_max_time_difference_seconds(minutes >= 0 ? qint64(minutes) * 60 : -1);
 }
 
 void table_data_model::gps_max_time_difference_seconds(qint64 seconds)
 {
     max_time_difference_enabled = seconds > 0;
-    max_time_difference_secs = seconds;
+    max_time_difference_secs = std::max<qint64>(seconds, -1);
     build_cache();
     emit layoutChanged();
 }

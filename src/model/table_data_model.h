@@ -27,11 +27,15 @@ public:
         QString label;
         gps_pos pos;
         QDateTime recording_time;
+        // The time is the camera's; otherwise the file's date stands in.
+        bool time_from_camera = false;
+        // Why the photo's data could not be read at all.
+        QString read_error;
         bool own_gps = false;
 
         // Where the position came from, and why there is none.
         enum class origin { none, own, previous, next, typed, track_point, track_interpolated };
-        enum class missing { none, no_source, too_far, no_time, no_track };
+        enum class missing { none, no_source, too_far, no_time, no_track, unreadable };
         origin how = origin::none;
         missing why = missing::none;
         // The photo whose position was taken (previous, next).
@@ -83,8 +87,10 @@ signals:
 public slots:
     void gps_sync_order_changed(int order);
     void gps_set_pos_changed(gps_pos set_pos);
+    // A negative limit is none set: no limit for copies, 30 minutes for a
+    // track; 0 is no limit in every mode.
     void gps_max_time_difference(int minutes);
-    // The same limit to the second; 0 or less for none.
+    // The same limit to the second.
     void gps_max_time_difference_seconds(qint64 seconds);
     void gps_datetime_format_changed(const QString& format);
     void gps_track_changed(const QList<track_data>& tracks);

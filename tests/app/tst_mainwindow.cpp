@@ -221,7 +221,7 @@ void tst_mainwindow::loading_keeps_writable_files_directly_inside_a_folder()
     QVERIFY(d.mkdir("sub"));
     photo(QDir(d.filePath("sub")), "deeper.jpg", "2019:05:01 12:00:00");
 
-    window().load_files(MainWindow::expand_path(d.path()));
+    window().load_files({ d.path() });
     QCOMPARE(model()->rowCount(), 2);
     QCOMPARE(model()->index(0, 0).data().toString(), QString("a.jpg"));
     QCOMPARE(model()->index(1, 0).data().toString(), QString("b.JPG"));
@@ -297,10 +297,19 @@ void tst_mainwindow::dropped_web_link_emits_empty_list()
     QCOMPARE(dropped.count(), 1);
     QCOMPARE(dropped.at(0).at(0).toStringList(), QStringList());
 
+    // A folder loads its photos; a file that is not there is named in one box.
+    QString box_text;
+    when_modal([&box_text](QWidget* modal) {
+        box_text = static_cast<QMessageBox*>(modal)->text();
+        static_cast<QDialog*>(modal)->accept();
+    });
     drag_and_drop(drop, { QUrl::fromLocalFile(d.path()), QUrl::fromLocalFile(d.filePath("missing.jpg")) });
     QCOMPARE(dropped.count(), 2);
-    QCOMPARE(dropped.at(1).at(0).toStringList(), QStringList { path });
+    QCOMPARE(dropped.at(1).at(0).toStringList(), (QStringList { d.path(), d.filePath("missing.jpg") }));
     QCOMPARE(model()->rowCount(), 1);
+    QCOMPARE(model()->index(0, 0).data(Qt::UserRole).toString(), path);
+    QVERIFY2(box_text.startsWith("1 file was not loaded") && box_text.contains("missing.jpg (there is no such file)"),
+        qPrintable(box_text));
 }
 
 QString tst_mainwindow::lat_lon_label(const QString& lat, const QString& lon)

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <unistd.h>
+
 #include <memory>
 
 namespace {
@@ -55,6 +57,7 @@ private slots:
     void undo_data();
     void undo();
     void undo_history();
+    void names_and_nothing_to_load();
     void unwritable_photo_among_others();
 
 private:
@@ -312,7 +315,7 @@ void tst_vestra_tag::dry_run_writes_nothing()
     QCOMPARE(rows.size(), 5);
     QVERIFY(rows[0].startsWith("path,local_time,utc_time,outcome"));
     QVERIFY(rows.contains(
-        photo("c.tif") + ",2019-05-01T10:09:00,2019-05-01T10:09:00Z,none,,too_far,,,no_position,"));
+        photo("c.tif") + ",2019-05-01T10:09:00,2019-05-01T10:09:00Z,none,,too_far,,,no_position,,camera"));
     QVERIFY(csv.err.contains("Dry run: 1 would be written"));
 
     QVERIFY(checksums() == before);
@@ -380,6 +383,30 @@ void tst_vestra_tag::undo_history()
     QCOMPARE(position_of("a.jpg"), QString("48.1 11.5"));
     QCOMPARE(position_of("b.png"), QString());
     QVERIFY(run({ "--undo-list" }).out.contains("nothing to undo"));
+}
+
+// A name that is not UTF-8 (an old card, another locale) is named, not
+// dropped; nothing to load at all has an exit status of its own.
+void tst_vestra_tag::names_and_nothing_to_load()
+{
+    const QString odd = dir->filePath("odd");
+    QVERIFY(QDir().mkpath(odd));
+    QVERIFY(QFile::copy(photo("b.png"), odd + "/good.png"));
+    const QByteArray latin1 = QFile::encodeName(odd) + "/caf\xe9.png";
+    QVERIFY(::link(QFile::encodeName(photo("c.tif")).constData(), latin1.constData()) == 0);
+    const outcome result = run({ "--position", "1, 2", "--dry-run", odd });
+    QCOMPARE(result.code, 1);
+    QVERIFY2(result.err.contains("not loaded: " + odd + "/caf\\xE9.png (its name is not UTF-8"), qPrintable(result.err));
+    QVERIFY2(result.out.contains("good.png: ") && result.out.contains("caf\\xE9.png: NOT LOADED"), qPrintable(result.out));
+
+    const QString notes = dir->filePath("notes");
+    QVERIFY(QDir().mkpath(notes));
+    QFile text(notes + "/notes.txt");
+    QVERIFY(text.open(QIODevice::WriteOnly));
+    text.close();
+    const outcome none = run({ "--position", "1, 2", notes });
+    QCOMPARE(none.code, 3);
+    QVERIFY(none.err.contains("no photos among the paths"));
 }
 
 // Root writes through file permissions, so a read-only file is no obstacle

@@ -59,6 +59,7 @@ private slots:
     void storage_full();
     void one_writer_at_a_time();
     void partial_undo();
+    void stalled_child_during_a_load();
     void leftover_copy_data();
     void leftover_copy();
     void pool_sizes_agree_data();
@@ -236,6 +237,30 @@ void tst_photo_jobs::partial_undo()
         QCOMPARE(after.at(path), before.at(path));
 }
 
+// A child that answers nothing (a hung network drive) is given up after the
+// time limit; its photos are listed as unread, with no time made up for them.
+void tst_photo_jobs::stalled_child_during_a_load()
+{
+    const QStringList paths = make_photos("stalled", 2);
+    QCOMPARE(paths.size(), 2);
+    const int saved = kal::exiftool_child::answer_timeout_msecs;
+    kal::exiftool_child::answer_timeout_msecs = 500;
+    auto standin = std::make_shared<kal::_exiftool2>(QStringLiteral(EXIFTOOL_STANDIN), QStringList { "stall" }, 1);
+    photo_jobs jobs(standin, dir.filePath("stalled-journal"));
+    table_data_model table;
+    jobs.load(paths, table);
+    kal::exiftool_child::answer_timeout_msecs = saved;
+    table.resort();
+    QCOMPARE(table.rowCount(), 2);
+    for (const QString& path : paths) {
+        QVERIFY(!table.get_dt(path).isValid());
+        const table_data_model::gps_info* info = table.assignment(path);
+        QVERIFY(info);
+        QCOMPARE(info->why, table_data_model::gps_info::missing::unreadable);
+        QCOMPARE(info->read_error, QString("ExifTool did not answer"));
+    }
+}
+
 void tst_photo_jobs::leftover_copy_data()
 {
     QTest::addColumn<QString>("kind");
@@ -303,7 +328,7 @@ void tst_photo_jobs::pool_sizes_agree()
     auto pool = std::make_shared<kal::_exiftool2>(children);
     std::vector<tag_map> read(paths.size());
     QList<int> order;
-    pool->read_many(paths, [&](int index, const tag_map& tags) {
+    pool->read_many(paths, [&](int index, const tag_map& tags, const QString&) {
         read[std::size_t(index)] = tags;
         order << index;
     });

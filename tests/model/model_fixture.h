@@ -43,6 +43,7 @@ inline void put_photo(
     entry.clear();
     entry["has_data"] = "true";
     if (time.isValid()) {
+        entry["rec_source"] = "camera";
         entry["rec_year"] = std::to_string(time.date().year());
         entry["rec_month"] = two_digits(time.date().month());
         entry["rec_day"] = two_digits(time.date().day());

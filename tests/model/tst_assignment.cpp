@@ -410,6 +410,9 @@ void tst_assignment::track_mode_data()
     QTest::newRow("own position kept where the track has nothing")
         << "14:00:00 @1" << "+02:00" << qint64(0) << true << -1 << "<1";
     QTest::newRow("no recording time") << "-" << "+02:00" << qint64(0) << false << -1 << "?";
+    // A file's date is when it was copied: never placed on the track.
+    QTest::newRow("time from the file") << "10:05:00 file" << "+02:00" << qint64(0) << false << -1 << "?";
+    QTest::newRow("limit 0 is no limit") << "14:00:00" << "+02:00" << qint64(0) << false << 0 << "pt 5.000000";
 }
 
 void tst_assignment::track_mode()
@@ -423,14 +426,22 @@ void tst_assignment::track_mode()
 
     QStringList plain;
     QStringList zones;
-    for (const QString& photo : photos.split(';')) {
+    QList<bool> file_times;
+    for (QString photo : photos.split(';')) {
+        file_times << photo.endsWith(QLatin1String(" file"));
+        if (file_times.last())
+            photo.chop(5);
         const int z = photo.indexOf(QStringLiteral(" z"));
         plain << (z < 0 ? photo : photo.left(z));
         zones << (z < 0 ? QString() : photo.mid(z + 2));
     }
     paths = put_photos(plain.join(';'));
-    for (int i = 0; i < paths.size(); ++i)
-        exif_cache::instance()->derived_info[utf8_key(paths[i])]["rec_offset"] = zones[i].toStdString();
+    for (int i = 0; i < paths.size(); ++i) {
+        auto& entry = exif_cache::instance()->derived_info[utf8_key(paths[i])];
+        entry["rec_offset"] = zones[i].toStdString();
+        if (file_times[i])
+            entry["rec_source"] = "file";
+    }
 
     const auto point = [](const char* time, double lat, double lon, int segment) {
         gps_data p;
