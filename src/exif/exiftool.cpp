@@ -615,12 +615,4 @@ write_result _exiftool2::judge_write(const exiftool_reply& reply, const tag_map&
     return { true, QString() };
 }
 
-_exiftool2::tag_map _exiftool2::remove_nonwriteable_tags(const tag_map& tags)
-{
-    tag_map result = tags;
-    for (const std::string& name : exiftool_data::forbidden_tags)
-        result.erase(name);
-    return result;
-}
-
 } // namespace kal

@@ -103,9 +103,6 @@ public:
     // Process ids of the children now running.
     std::vector<qint64> child_pids() const;
 
-    // The tags minus every name exiftool cannot write.
-    static tag_map remove_nonwriteable_tags(const tag_map& tags);
-
     // Turns one argument-format response into a tag map; the marker line and
     // lines without "=" are skipped, the value is everything after the first "=" (trimmed).
     static tag_map parse_response(const QString& response, const QString& ready_marker);

@@ -21,15 +21,6 @@ bool forbidden(const std::string& name)
     return std::find(tags.begin(), tags.end(), name) != tags.end();
 }
 
-std::set<QString> words(const QString& text)
-{
-    std::set<QString> result;
-    for (const QString& word : text.split(QRegularExpression(QStringLiteral("\\s+")),
-                                          Qt::SkipEmptyParts))
-        result.insert(word);
-    return result;
-}
-
 } // namespace
 
 class tst_exiftool_data : public QObject {
@@ -43,10 +34,7 @@ private slots:
     void forbidden_members();
     void forbidden_table_shape();
     void gps_group_is_writable();
-    void photo_tags_left_are_writable();
 
-    void remove_nonwriteable_tags_data();
-    void remove_nonwriteable_tags();
 };
 
 void tst_exiftool_data::writable_extensions()
@@ -125,54 +113,6 @@ void tst_exiftool_data::gps_group_is_writable()
             QVERIFY2(!forbidden(name.toStdString()), qPrintable(name));
     }
     QVERIFY(seen > 20);
-}
-
-void tst_exiftool_data::photo_tags_left_are_writable()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("camera.jpg"));
-    QVERIFY(test_files::make_image(path, 320, 240));
-    QVERIFY(test_files::tag(path, {"-Model=X100", "-FNumber=2.8", "-ExposureTime=1/250",
-                                   "-FocalLength=24", "-GPSLatitude=48 8 12.34",
-                                   "-GPSLatitudeRef=N", "-GPSLongitude=11 34 56.78",
-                                   "-GPSLongitudeRef=E", "-DateTimeOriginal=2019:05:01 10:00:00",
-                                   "-XMP-dc:Creator=Jane"}));
-    const tag_map read = kal::_exiftool2::instance()->read_exif_data(path, false, false);
-    QVERIFY(read.count("GPSPosition"));
-
-    const std::set<QString> writable =
-        words(test_files::exiftool({"-listw"}).section(QLatin1Char('\n'), 1));
-    QVERIFY(writable.count(QStringLiteral("Model")));
-    const tag_map left = kal::_exiftool2::remove_nonwriteable_tags(read);
-    QVERIFY(left.size() < read.size());
-    for (const auto& entry : left) {
-        const QString name = QString::fromStdString(entry.first);
-        // FileCreateDate and FileModifyDate are writable pseudo tags.
-        QVERIFY2(writable.count(name) || name.startsWith(QLatin1String("File")), qPrintable(name));
-    }
-}
-
-void tst_exiftool_data::remove_nonwriteable_tags_data()
-{
-    QTest::addColumn<tag_map>("tags");
-    QTest::addColumn<tag_map>("expected");
-    QTest::newRow("computed and file-system names go")
-        << tag_map{{"GPSPosition", "x"}, {"GPSLatitude#", "48.1"}, {"FileName", "a.jpg"}}
-        << tag_map{{"GPSLatitude#", "48.1"}};
-    QTest::newRow("case matters") << tag_map{{"aperture", "2.8"}, {"Aperture", "2.8"}}
-                                  << tag_map{{"aperture", "2.8"}};
-    QTest::newRow("group prefix is not stripped")
-        << tag_map{{"Composite:GPSPosition", "x"}} << tag_map{{"Composite:GPSPosition", "x"}};
-    QTest::newRow("empty") << tag_map{} << tag_map{};
-}
-
-void tst_exiftool_data::remove_nonwriteable_tags()
-{
-    QFETCH(tag_map, tags);
-    QFETCH(tag_map, expected);
-    const tag_map before = tags;
-    QCOMPARE(kal::_exiftool2::remove_nonwriteable_tags(tags), expected);
-    QCOMPARE(tags, before);
 }
 
 QTEST_GUILESS_MAIN(tst_exiftool_data)
