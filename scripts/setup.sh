@@ -15,12 +15,10 @@ packages=(
   fonts-freefont-ttf
   xvfb xauth imagemagick
   locales
-<<<<<<< HEAD
-  "$@"
-=======
   desktop-file-utils appstream help2man man-db groff-base bash-completion
   dpkg-dev file
->>>>>>> packaging
+  gpsbabel rapidjson-dev zlib1g-dev
+  "$@"
 )
 
 missing=()
