@@ -63,8 +63,8 @@ std::optional<int> parse_utc_offset(const QString& text)
 
 bool clock_drift::operator==(const clock_drift& other) const
 {
-    return camera_start == other.camera_start && true_start == other.true_start && camera_end == other.camera_end
-        && true_end == other.true_end;
+    return camera_start == other.camera_start && true_start == other.true_start
+        && camera_end == other.camera_end && true_end == other.true_end;
 }
 
 qint64 clock_drift::ahead_msecs(qint64 camera_wall) const
@@ -157,8 +157,8 @@ QString camera_clock::format_offset(qint64 seconds)
 
 std::optional<clock_drift> camera_clock::parse_drift(const QString& text)
 {
-    static const QRegularExpression form(QStringLiteral(
-        "^\\s*(\\d{4})[-:](\\d{2})[-:](\\d{2})[T ](\\d{2}):(\\d{2}):(\\d{2})\\s*$"));
+    static const QRegularExpression form(
+        QStringLiteral("^\\s*(\\d{4})[-:](\\d{2})[-:](\\d{2})[T ](\\d{2}):(\\d{2}):(\\d{2})\\s*$"));
     const QStringList readings = text.split(QLatin1Char(','));
     if (readings.size() != 2)
         return std::nullopt;

@@ -11,8 +11,7 @@ namespace {
 
 // Nested lists as GeoJSON writes them: positions are the arrays that hold
 // numbers, lines the arrays that hold positions.
-template <typename Item>
-struct nested {
+template <typename Item> struct nested {
     std::vector<std::vector<Item>> lines;
     std::vector<Item> current;
     bool line_open = false;
@@ -64,7 +63,8 @@ public:
         where.open(true);
         if (where.name(0) == "coordinates")
             coordinates_depth = where.depth();
-        else if (where.name(0) == "coordTimes" || (where.name(0) == "times" && where.name(1) == "coordinateProperties"))
+        else if (where.name(0) == "coordTimes"
+            || (where.name(0) == "times" && where.name(1) == "coordinateProperties"))
             times_depth = where.depth();
         numbers = 0;
         return true;
@@ -105,7 +105,8 @@ public:
             times.add(parse_utc_time(value));
             strings_in_array = true;
         } else if (key == "type" && !where.array(0) && where.name(0) != "properties") {
-            if (value == "Point" || value == "LineString" || value == "MultiLineString" || value == "MultiPoint")
+            if (value == "Point" || value == "LineString" || value == "MultiLineString"
+                || value == "MultiPoint")
                 geometry = std::string(value);
             else if (value == "FeatureCollection" || value == "Feature" || value == "Polygon"
                 || value == "MultiPolygon" || value == "GeometryCollection")
@@ -177,8 +178,9 @@ private:
             return;
         }
         track_data track;
-        track.name = name.isEmpty() ? QCoreApplication::translate("geojson_reader", "Line %1").arg(tracks.size() + 1)
-                                    : name;
+        track.name = name.isEmpty()
+            ? QCoreApplication::translate("geojson_reader", "Line %1").arg(tracks.size() + 1)
+            : name;
         // Times listed flat for several lines run on from line to line.
         std::vector<qint64> flat;
         if (times.lines.size() == 1 && coordinates.lines.size() > 1)
@@ -187,8 +189,8 @@ private:
         for (std::size_t segment = 0; segment < coordinates.lines.size(); ++segment) {
             const std::vector<position>& line = coordinates.lines[segment];
             const std::vector<qint64>* line_times = !flat.empty() ? nullptr
-                : segment < times.lines.size()                   ? &times.lines[segment]
-                                                                 : nullptr;
+                : segment < times.lines.size()                    ? &times.lines[segment]
+                                                                  : nullptr;
             for (std::size_t i = 0; i < line.size(); ++i, ++running) {
                 qint64 msecs = gps_data::no_time;
                 if (line_times && line_times->size() == line.size())

@@ -130,7 +130,10 @@ track_match gps_track::match(qint64 utc_msecs, const match_options& options) con
     } else {
         const qint64 limit = before && after ? options.gap_limit_msecs : options.end_limit_msecs;
         // The later point wins a tie, as the closest-photo mode does.
-        const track_point* nearest = !before ? after : !after ? before : to_before < to_after ? before : after;
+        const track_point* nearest = !before ? after
+            : !after                         ? before
+            : to_before < to_after           ? before
+                                             : after;
         if (*result.nearest_msecs <= limit)
             take(*nearest, track_match::kind::nearest);
     }

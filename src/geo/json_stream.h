@@ -81,8 +81,7 @@ std::optional<std::pair<double, double>> lat_lon(std::string_view text);
 // Parses the file as a stream into a rapidjson SAX handler; an error for the
 // user when it cannot be opened or is not JSON, else empty. A handler that
 // returns false stops the reading with its own error.
-template <typename Handler>
-QString parse_file(const QString& path, Handler& handler)
+template <typename Handler> QString parse_file(const QString& path, Handler& handler)
 {
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
         std::fopen(QFile::encodeName(path).constData(), "rb"), &std::fclose);
@@ -99,7 +98,8 @@ QString parse_file(const QString& path, Handler& handler)
     const rapidjson::ParseResult result = reader.Parse(stream, handler);
     if (result.IsError() && result.Code() != rapidjson::kParseErrorTermination) {
         return QCoreApplication::translate("json_stream", "is not a JSON file: %1 (at byte %2)")
-            .arg(QString::fromUtf8(rapidjson::GetParseError_En(result.Code())), QString::number(result.Offset()));
+            .arg(QString::fromUtf8(rapidjson::GetParseError_En(result.Code())),
+                QString::number(result.Offset()));
     }
     return {};
 }

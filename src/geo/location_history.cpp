@@ -65,6 +65,9 @@ public:
     bool StartArray()
     {
         where.open(true);
+        if (where.depth() == 2
+            && (where.name(0) == "locations" || where.name(0) == "semanticSegments" || where.name(0) == "rawSignals"))
+            recognised = true;
         return true;
     }
     bool EndArray(rapidjson::SizeType)
@@ -77,7 +80,10 @@ public:
         where.key(text, size);
         return true;
     }
-    bool String(const char* text, rapidjson::SizeType size, bool) { return value(std::string_view(text, size), {}); }
+    bool String(const char* text, rapidjson::SizeType size, bool)
+    {
+        return value(std::string_view(text, size), {});
+    }
     bool Int(int v) { return value({}, v); }
     bool Uint(unsigned v) { return value({}, v); }
     bool Int64(int64_t v) { return value({}, double(v)); }
@@ -104,10 +110,7 @@ private:
         return (where.depth() == 3 && where.inside({ "semanticSegments", "[]" }))
             || (where.depth() == 2 && where.array(1) && where.inside({ "", "[]" }));
     }
-    std::size_t segment_depth() const
-    {
-        return where.name(0) == "[]" && where.depth() == 2 ? 2 : 3;
-    }
+    std::size_t segment_depth() const { return where.name(0) == "[]" && where.depth() == 2 ? 2 : 3; }
     bool in_path_point() const
     {
         return where.name(0) == "[]" && where.name(1) == "timelinePath" && within_segment(2);
@@ -256,4 +259,6 @@ location_history::location_history(const QString& path, double accuracy_limit)
         problems << count_text(reader.bad_position,
             QT_TRANSLATE_NOOP("location_history", "%1 point whose position cannot be read"),
             QT_TRANSLATE_NOOP("location_history", "%1 points whose position cannot be read"));
+    if (tracks.first().points.isEmpty() && inaccurate == 0)
+        problems << QCoreApplication::translate("location_history", "the file holds no location");
 }

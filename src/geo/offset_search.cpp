@@ -70,7 +70,8 @@ std::vector<int> count_placed(
 
 std::vector<time_span> merged(std::vector<time_span> spans)
 {
-    std::sort(spans.begin(), spans.end(), [](const time_span& a, const time_span& b) { return a.from < b.from; });
+    std::sort(
+        spans.begin(), spans.end(), [](const time_span& a, const time_span& b) { return a.from < b.from; });
     std::vector<time_span> out;
     for (const time_span& span : spans) {
         if (!out.empty() && span.from <= out.back().to + 1)
@@ -125,11 +126,12 @@ void describe(offset_suggestion& result, const std::vector<qint64>& photos, cons
             result.offset_text = tr("%1 %2").arg(duration_text(zone_secs), direction(zone_secs));
         else if ((clock > 0) == (zone_secs > 0))
             result.offset_text
-                = tr("%1 and %2 %3").arg(duration_text(zone_secs), duration_text(clock), direction(zone_secs));
+                = tr("%1 and %2 %3")
+                      .arg(duration_text(zone_secs), duration_text(clock), direction(zone_secs));
         else
             result.offset_text = tr("%1 %2 and %3 %4")
-                                     .arg(duration_text(zone_secs), direction(zone_secs), duration_text(clock),
-                                         direction(clock));
+                                     .arg(duration_text(zone_secs), direction(zone_secs),
+                                         duration_text(clock), direction(clock));
     }
     if (!result.zone_hours || !assumed_zone.isValid() || photos.empty())
         return;
@@ -190,12 +192,14 @@ offset_suggestion search_clock_offset(const std::vector<qint64>& photo_utc_msecs
         else
             groups.emplace_back(m, m);
     }
-    const auto nearest_group = std::min_element(groups.begin(), groups.end(), [](const auto& a, const auto& b) {
-        return std::llabs(a.first + a.second) < std::llabs(b.first + b.second);
-    });
+    const auto nearest_group
+        = std::min_element(groups.begin(), groups.end(), [](const auto& a, const auto& b) {
+              return std::llabs(a.first + a.second) < std::llabs(b.first + b.second);
+          });
     const qint64 from = nearest_group->first;
     const qint64 to = nearest_group->second;
-    chosen.erase(std::remove_if(chosen.begin(), chosen.end(), [from, to](qint64 m) { return m < from || m > to; }),
+    chosen.erase(
+        std::remove_if(chosen.begin(), chosen.end(), [from, to](qint64 m) { return m < from || m > to; }),
         chosen.end());
     const qint64 centre = *std::min_element(chosen.begin(), chosen.end(), [from, to](qint64 a, qint64 b) {
         return std::llabs(2 * a - from - to) < std::llabs(2 * b - from - to);
@@ -219,7 +223,8 @@ offset_suggestion search_clock_offset(const std::vector<qint64>& photo_utc_msecs
     result.ambiguous = rival || to - from > widest_choice_minutes;
 
     const int gain = best - result.placed_now;
-    result.clearly_better = !result.ambiguous && centre != 0 && gain >= std::min(search.min_gain, result.photos)
+    result.clearly_better = !result.ambiguous && centre != 0
+        && gain >= std::min(search.min_gain, result.photos)
         && double(best) >= double(result.placed_now) * (1 + search.min_gain_ratio);
     describe(result, photos, assumed_zone);
     qCDebug(lcOffset) << "best offset" << result.offset_secs << "s places" << best << "of" << result.photos

@@ -46,7 +46,8 @@ QByteArray xml_root(const QByteArray& head)
             at = head.indexOf('>', at);
         } else {
             int end = at + 1;
-            while (end < head.size() && !QChar::isSpace(uchar(head[end])) && head[end] != '>' && head[end] != '/')
+            while (end < head.size() && !QChar::isSpace(uchar(head[end])) && head[end] != '>'
+                && head[end] != '/')
                 ++end;
             const QByteArray name = head.mid(at + 1, end - at - 1);
             return name.mid(name.lastIndexOf(':') + 1);
@@ -98,8 +99,8 @@ bool looks_like_csv(const QList<QByteArray>& lines)
     for (QString name : QString::fromUtf8(lines.first()).split(separators)) {
         name = name.trimmed().remove(QLatin1Char('"')).toLower();
         lat = lat || name == QLatin1String("lat") || name == QLatin1String("latitude");
-        lon = lon || name == QLatin1String("lon") || name == QLatin1String("long") || name == QLatin1String("lng")
-            || name == QLatin1String("longitude");
+        lon = lon || name == QLatin1String("lon") || name == QLatin1String("long")
+            || name == QLatin1String("lng") || name == QLatin1String("longitude");
         time = time || name.contains(QLatin1String("time")) || name.contains(QLatin1String("date"))
             || name.startsWith(QLatin1String("utc_"));
     }
@@ -108,7 +109,8 @@ bool looks_like_csv(const QList<QByteArray>& lines)
 
 track_format from_json(const QByteArray& head)
 {
-    for (const char* key : { "\"semanticSegments\"", "\"latitudeE7\"", "\"timelinePath\"", "\"rawSignals\"" }) {
+    for (const char* key :
+        { "\"semanticSegments\"", "\"latitudeE7\"", "\"timelinePath\"", "\"rawSignals\"" }) {
         if (head.contains(key))
             return track_format::location_history;
     }
@@ -312,7 +314,8 @@ bool rmc_before_gga(const QString& path)
 
 bool has_timed_point(const track_data& track)
 {
-    return std::any_of(track.points.begin(), track.points.end(), [](const gps_data& p) { return p.has_time(); });
+    return std::any_of(
+        track.points.begin(), track.points.end(), [](const gps_data& p) { return p.has_time(); });
 }
 
 QStringList point_problems(const QList<track_data>& tracks)
@@ -396,8 +399,8 @@ private:
         const QStringList& filter, const QDeadlineTimer& deadline, QString& error)
     {
         QFile::remove(output);
-        const QStringList arguments = input_format + QStringList { "-f", input } + filter
-            + QStringList { "-o", "gpx", "-F", output };
+        const QStringList arguments
+            = input_format + QStringList { "-f", input } + filter + QStringList { "-o", "gpx", "-F", output };
         qCDebug(lcTracks) << "running" << program << arguments;
         QProcess child;
         child.setProgram(program);
@@ -406,9 +409,9 @@ private:
         child.start(QIODevice::ReadOnly);
         if (!child.waitForStarted(int(std::max<qint64>(deadline.remainingTime(), 1000)))) {
             qCDebug(lcTracks) << "not started:" << child.errorString();
-            error = child.error() == QProcess::FailedToStart ? missing_converter()
-                                                             : tr("cannot be read: gpsbabel did not start (%1)")
-                                                                   .arg(child.errorString());
+            error = child.error() == QProcess::FailedToStart
+                ? missing_converter()
+                : tr("cannot be read: gpsbabel did not start (%1)").arg(child.errorString());
             return {};
         }
         if (!child.waitForFinished(int(std::max<qint64>(deadline.remainingTime(), 1)))) {

@@ -19,8 +19,7 @@ int code(char c)
 }
 
 // The digits text[from, from + count) as a number, or -1.
-template <typename Text>
-int digits(const Text& text, int from, int count)
+template <typename Text> int digits(const Text& text, int from, int count)
 {
     if (from + count > int(text.size()))
         return -1;
@@ -46,8 +45,7 @@ qint64 days_from_civil(int y, int m, int d)
 
 // The common form read without QDateTime, which costs more than the rest of
 // a track point. Anything else is left to QDateTime.
-template <typename Text>
-std::optional<qint64> common_utc_time(const Text& text)
+template <typename Text> std::optional<qint64> common_utc_time(const Text& text)
 {
     const int size = int(text.size());
     const int year = digits(text, 0, 4);
@@ -78,8 +76,8 @@ std::optional<qint64> common_utc_time(const Text& text)
         at += 1 + count;
     }
     const bool utc = at + 1 == size && code(text[at]) == 'Z';
-    const bool offset = at + 6 == size && (code(text[at]) == '+' || code(text[at]) == '-')
-        && code(text[at + 3]) == ':';
+    const bool offset
+        = at + 6 == size && (code(text[at]) == '+' || code(text[at]) == '-') && code(text[at + 3]) == ':';
     if (!utc && !offset)
         return std::nullopt;
     int offset_minutes = 0;

@@ -14,7 +14,8 @@ qint64 as_utc(const QDateTime& wall)
 
 } // namespace
 
-std::optional<zone_proposal> propose_camera_zone(const gps_track& track, const std::vector<QDateTime>& camera_times)
+std::optional<zone_proposal> propose_camera_zone(
+    const gps_track& track, const std::vector<QDateTime>& camera_times)
 {
     const std::vector<track_point>& points = track.points();
     if (points.empty())
@@ -57,6 +58,7 @@ std::optional<zone_proposal> propose_camera_zone(const gps_track& track, const s
         [](const zone_proposal::day_offset& a, const zone_proposal::day_offset& b) {
             return a.date != b.date ? a.date < b.date : a.utc_offset > b.utc_offset;
         });
-    proposal.offsets.erase(std::unique(proposal.offsets.begin(), proposal.offsets.end()), proposal.offsets.end());
+    proposal.offsets.erase(
+        std::unique(proposal.offsets.begin(), proposal.offsets.end()), proposal.offsets.end());
     return proposal;
 }

@@ -40,4 +40,5 @@ struct zone_proposal {
 // wrong zone moves it by hours at most, as far as a day's trip goes), or
 // the track's middle point without photos. Nothing for an empty track or
 // where no zone is known.
-std::optional<zone_proposal> propose_camera_zone(const gps_track& track, const std::vector<QDateTime>& camera_times);
+std::optional<zone_proposal> propose_camera_zone(
+    const gps_track& track, const std::vector<QDateTime>& camera_times);

@@ -39,7 +39,6 @@ QList<track_data> track_of(const QString& points)
     return tracks;
 }
 
-
 QString kind_name(track_match::kind how)
 {
     switch (how) {
@@ -164,19 +163,20 @@ void tst_gps_track::match_options_data()
 
     const QString two = QStringLiteral("0,48.0,11.0; 600,48.1,11.2");
     const QString broken = QStringLiteral("0,48.0,11.0,,0; 600,48.1,11.2,,1");
-    QTest::newRow("before the start, within the end limit") << two << -1200 << 600 << 1200 << false << "nearest"
-                                                            << 48.0 << 11.0;
-    QTest::newRow("after the end, past the end limit") << two << 661 << 1800 << 60 << false << "none" << 0.0 << 0.0;
-    QTest::newRow("in a gap the gap limit counts") << "0,48.0,11.0; 3000,48.1,11.2" << 500 << 600 << 60 << false
-                                                   << "nearest" << 48.0 << 11.0;
-    QTest::newRow("segment break, not joined") << broken << 200 << 1800 << 1800 << false << "nearest" << 48.0
-                                               << 11.0;
-    QTest::newRow("segment break joined when asked") << broken << 300 << 1800 << 1800 << true << "interpolated"
-                                                     << 48.05 << 11.1;
-    QTest::newRow("joined break longer than the gap limit") << broken << 200 << 599 << 1800 << true << "nearest"
-                                                            << 48.0 << 11.0;
-    QTest::newRow("tracks of two files never joined") << "0,48.0,11.0 | 600,48.1,11.2" << 400 << 1800 << 1800
-                                                      << true << "nearest" << 48.1 << 11.2;
+    QTest::newRow("before the start, within the end limit")
+        << two << -1200 << 600 << 1200 << false << "nearest" << 48.0 << 11.0;
+    QTest::newRow("after the end, past the end limit")
+        << two << 661 << 1800 << 60 << false << "none" << 0.0 << 0.0;
+    QTest::newRow("in a gap the gap limit counts")
+        << "0,48.0,11.0; 3000,48.1,11.2" << 500 << 600 << 60 << false << "nearest" << 48.0 << 11.0;
+    QTest::newRow("segment break, not joined")
+        << broken << 200 << 1800 << 1800 << false << "nearest" << 48.0 << 11.0;
+    QTest::newRow("segment break joined when asked")
+        << broken << 300 << 1800 << 1800 << true << "interpolated" << 48.05 << 11.1;
+    QTest::newRow("joined break longer than the gap limit")
+        << broken << 200 << 599 << 1800 << true << "nearest" << 48.0 << 11.0;
+    QTest::newRow("tracks of two files never joined")
+        << "0,48.0,11.0 | 600,48.1,11.2" << 400 << 1800 << 1800 << true << "nearest" << 48.1 << 11.2;
 }
 
 void tst_gps_track::match_options()
@@ -266,8 +266,9 @@ void tst_gps_track::coverage_agrees_with_match()
 
     // Breaks of several lengths, a segment break, and a second file that
     // overlaps the first in time.
-    const gps_track track(track_of(QStringLiteral("0,1,1; 60,1,1; 700,1,1; 2000,1,1,,1; 2300,1,1,,1; 6000,1,1,,2"
-                                                  "| 2100,2,2; 2400,2,2")));
+    const gps_track track(
+        track_of(QStringLiteral("0,1,1; 60,1,1; 700,1,1; 2000,1,1,,1; 2300,1,1,,1; 6000,1,1,,2"
+                                "| 2100,2,2; 2400,2,2")));
     ::match_options options;
     options.gap_limit_msecs = qint64(gap) * 1000;
     options.end_limit_msecs = qint64(end) * 1000;
@@ -275,7 +276,8 @@ void tst_gps_track::coverage_agrees_with_match()
     for (const bool interpolated_only : { false, true }) {
         const std::vector<time_span> spans = track.coverage(options, interpolated_only);
         const auto covered = [&spans](qint64 at) {
-            return std::any_of(spans.begin(), spans.end(), [at](const time_span& s) { return s.from <= at && at <= s.to; });
+            return std::any_of(
+                spans.begin(), spans.end(), [at](const time_span& s) { return s.from <= at && at <= s.to; });
         };
         for (qint64 at = base.addSecs(-2000).toMSecsSinceEpoch(); at < base.addSecs(8000).toMSecsSinceEpoch();
              at += 6999) {
@@ -283,7 +285,8 @@ void tst_gps_track::coverage_agrees_with_match()
             const bool matched = interpolated_only
                 ? how == track_match::kind::interpolated || how == track_match::kind::exact
                 : how != track_match::kind::none;
-            QVERIFY2(covered(at) == matched, qPrintable(QString::number((at - base.toMSecsSinceEpoch()) / 1000.0)));
+            QVERIFY2(covered(at) == matched,
+                qPrintable(QString::number((at - base.toMSecsSinceEpoch()) / 1000.0)));
         }
     }
 }

@@ -26,8 +26,8 @@ private slots:
     void initTestCase();
     void points_data();
     void points();
-    void unreadable_data();
-    void unreadable();
+    void without_history_data();
+    void without_history();
 
 private:
     QString write(const QByteArray& content);
@@ -72,14 +72,14 @@ void tst_location_history::points_data()
         << records << 200.0 << 16 << 1 << utc("2019-05-01T08:05:00Z") << 46.2071230 << 7.3642340 << none;
     QTest::newRow("records: longitude written unsigned")
         << records << 200.0 << 16 << 1 << utc("2019-05-01T08:30:00Z") << 51.5 << -0.1234567 << none;
-    QTest::newRow("records: 20 m limit") << records << 20.0 << 10 << 7 << utc("2019-05-01T08:08:00Z")
-                                         << 46.2083230 << 7.3660340 << none;
+    QTest::newRow("records: 20 m limit")
+        << records << 20.0 << 10 << 7 << utc("2019-05-01T08:08:00Z") << 46.2083230 << 7.3660340 << none;
     QTest::newRow("timeline: during a visit")
         << timeline << 200.0 << 10 << 1 << utc("2024-06-01T08:20:00Z") << 46.2105 << 7.359 << none;
-    QTest::newRow("timeline: path point") << timeline << 200.0 << 10 << 1 << utc("2024-06-01T08:50:00Z")
-                                          << 46.2135001 << 7.365 << none;
-    QTest::newRow("timeline: raw signal") << timeline << 200.0 << 10 << 1 << utc("2024-06-01T09:12:00Z") << 46.22
-                                          << 7.38 << 530.5;
+    QTest::newRow("timeline: path point")
+        << timeline << 200.0 << 10 << 1 << utc("2024-06-01T08:50:00Z") << 46.2135001 << 7.365 << none;
+    QTest::newRow("timeline: raw signal")
+        << timeline << 200.0 << 10 << 1 << utc("2024-06-01T09:12:00Z") << 46.22 << 7.38 << 530.5;
     const QString list = write(R"([
         {"startTime": "2024-06-01T10:00:00.000+02:00", "endTime": "2024-06-01T10:30:00.000+02:00",
          "timelinePath": [{"point": "geo:46.5,7.5", "durationMinutesOffsetFromStartTime": "10"}]},
@@ -121,24 +121,26 @@ void tst_location_history::points()
         QCOMPARE(*m.elevation, ele);
 }
 
-void tst_location_history::unreadable_data()
+void tst_location_history::without_history_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("error");
 
     QTest::newRow("cut short") << QByteArray(R"({"locations": [{"latitudeE7": 1)") << "is not a JSON file";
+    QTest::newRow("empty history") << QByteArray(R"({"locations": []})") << "";
     QTest::newRow("other JSON") << QByteArray(R"({"type": "FeatureCollection", "features": []})")
                                 << "holds no location history";
-    QTest::newRow("not JSON") << QByteArray("lat,lon\n1,2\n") << "is not a JSON file";
 }
 
-void tst_location_history::unreadable()
+void tst_location_history::without_history()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, error);
     const location_history history(write(content));
     QVERIFY2(history.error.contains(error), qPrintable(history.error));
-    QVERIFY(history.tracks.isEmpty());
+    QCOMPARE(history.tracks.isEmpty(), !error.isEmpty());
+    if (error.isEmpty())
+        QCOMPARE(history.problems, QStringList { "the file holds no location" });
     QVERIFY(location_history(dir.filePath("none.json")).error.contains("cannot be opened"));
 }
 

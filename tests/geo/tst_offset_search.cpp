@@ -68,21 +68,27 @@ void tst_offset_search::search_data()
         << "the camera was set to UTC, not Europe/Zagreb";
     QTest::newRow("zone two hours east, clock 2 min ahead")
         << three << three << 122 << 30 << "Atlantic/Reykjavik" << true << 122 << 12 << 33
-        << "2:00 h and 2 min ahead" << "the camera was set to UTC+02:00, not Atlantic/Reykjavik";
-    QTest::newRow("a minute past the hour is the hour") << three << three << -121 << 30 << "" << true << -121
-                                                        << 12 << 33 << "2:00 h behind" << "";
+        << "2:00 h and 2 min ahead"
+        << "the camera was set to UTC+02:00, not Atlantic/Reykjavik";
+    QTest::newRow("a minute past the hour is the hour")
+        << three << three << -121 << 30 << "" << true << -121 << 12 << 33 << "2:00 h behind"
+        << "";
     QTest::newRow("17 min ahead, tight limits")
-        << three << three << 17 << 2 << "Europe/Zagreb" << true << 17 << 27 << 33 << "17 min ahead" << "";
+        << three << three << 17 << 2 << "Europe/Zagreb" << true << 17 << 27 << 33 << "17 min ahead"
+        << "";
     QTest::newRow("17 min ahead is within the usual limits")
-        << three << three << 17 << 30 << "" << false << 17 << 33 << 33 << "17 min ahead" << "";
+        << three << three << 17 << 30 << "" << false << 17 << 33 << 33 << "17 min ahead"
+        << "";
     QTest::newRow("right already") << three << three << 0 << 30 << "" << false << 0 << 33 << 33 << "none"
                                    << "";
-    QTest::newRow("photos of another day") << three << three << 3 * 24 * 60 << 30 << "" << false << 0 << 0 << 0
-                                           << "" << "";
+    QTest::newRow("photos of another day")
+        << three << three << 3 * 24 * 60 << 30 << "" << false << 0 << 0 << 0 << ""
+        << "";
     // The photos fit the first walk three hours back and the second three
     // hours on; the one named first is no better.
-    QTest::newRow("two walks fit equally") << QList<int> { 0, 6 } << QList<int> { 0 } << 180 << 30 << "" << false
-                                           << -180 << 0 << 11 << "3:00 h behind" << "";
+    QTest::newRow("two walks fit equally") << QList<int> { 0, 6 } << QList<int> { 0 } << 180 << 30 << ""
+                                           << false << -180 << 0 << 11 << "3:00 h behind"
+                                           << "";
 }
 
 void tst_offset_search::search()

@@ -38,7 +38,8 @@ QByteArray reference_gpx()
         if (i == 3)
             gpx += "</trkseg><trkseg>\n";
         // A fix, so that NMEA sentences are written as valid.
-        gpx += QStringLiteral("<trkpt lat=\"%1\" lon=\"%2\"><ele>%3</ele><time>%4</time><fix>3d</fix><sat>8</sat></trkpt>\n")
+        gpx += QStringLiteral(
+            "<trkpt lat=\"%1\" lon=\"%2\"><ele>%3</ele><time>%4</time><fix>3d</fix><sat>8</sat></trkpt>\n")
                    .arg(reference[i].lat, 0, 'f', 9)
                    .arg(reference[i].lon, 0, 'f', 9)
                    .arg(300 + i)
@@ -158,7 +159,8 @@ QString tst_track_file::convert(const QString& output, const QString& name)
 {
     QProcess child;
     child.start("gpsbabel", { "-t", "-i", "gpx", "-f", gpx, "-o", output, "-F", dir.filePath(name) });
-    if (!child.waitForFinished(30000) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
+    if (!child.waitForFinished(30000) || child.exitStatus() != QProcess::NormalExit
+        || child.exitCode() != 0) {
         qWarning() << child.readAllStandardError();
         return QString();
     }
@@ -230,9 +232,10 @@ void tst_track_file::igc_with_pressure_altitudes()
     if (!have_gpsbabel)
         QSKIP("gpsbabel is not installed");
     // Pressure altitude 300 and 310 m, GNSS altitude 295 and 296 m.
-    const track_file file(write("flight.igc", "AXXXABC\r\nHFDTE010519\r\n"
-                                              "B1000004603074N01430326EA0030000295\r\n"
-                                              "B1001004603134N01430386EA0031000296\r\n"));
+    const track_file file(write("flight.igc",
+        "AXXXABC\r\nHFDTE010519\r\n"
+        "B1000004603074N01430326EA0030000295\r\n"
+        "B1001004603134N01430386EA0031000296\r\n"));
     QVERIFY2(file.error.isEmpty(), qPrintable(file.error));
     QCOMPARE(file.tracks.size(), 1);
     QCOMPARE(file.tracks.first().points.size(), 2);
@@ -245,33 +248,38 @@ void tst_track_file::detect_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<track_format>("format");
 
-    QTest::newRow("GPX named .kml") << "a.kml" << QByteArray("<?xml version=\"1.0\"?>\n<gpx version=\"1.1\"/>")
+    QTest::newRow("GPX named .kml") << "a.kml"
+                                    << QByteArray("<?xml version=\"1.0\"?>\n<gpx version=\"1.1\"/>")
                                     << track_format::gpx;
     QTest::newRow("KML after a byte order mark and a comment")
         << "a.xml" << QByteArray("\xEF\xBB\xBF<?xml version=\"1.0\"?><!-- <gpx> --><kml xmlns=\"x\">")
         << track_format::kml;
-    QTest::newRow("TCX with a prefix") << "a.xml" << QByteArray("<tc:TrainingCenterDatabase xmlns:tc=\"x\">")
-                                       << track_format::tcx;
-    QTest::newRow("other XML") << "a.xml" << QByteArray("<?xml version=\"1.0\"?><html/>") << track_format::unknown;
+    QTest::newRow("TCX with a prefix")
+        << "a.xml" << QByteArray("<tc:TrainingCenterDatabase xmlns:tc=\"x\">") << track_format::tcx;
+    QTest::newRow("other XML") << "a.xml" << QByteArray("<?xml version=\"1.0\"?><html/>")
+                               << track_format::unknown;
     QTest::newRow("FIT header") << "a.bin" << QByteArray("\x0e\x10\x11\x08\x45\x01\x00\x00.FIT\x80\xda", 14)
                                 << track_format::fit;
     QTest::newRow("zip") << "a.bin" << QByteArray("PK\x03\x04\x14\x00", 6) << track_format::kmz;
-    QTest::newRow("NMEA after other lines") << "a.log" << QByteArray("logger 1.2\n\n$GNRMC,100000.00,A,4603.074,N\n")
-                                            << track_format::nmea;
-    QTest::newRow("IGC") << "a.txt" << QByteArray("AXXXABC\r\nHFDTE010519\r\nB1000004603074N01430326EA0030000295\r\n")
+    QTest::newRow("NMEA after other lines")
+        << "a.log" << QByteArray("logger 1.2\n\n$GNRMC,100000.00,A,4603.074,N\n") << track_format::nmea;
+    QTest::newRow("IGC") << "a.txt"
+                         << QByteArray("AXXXABC\r\nHFDTE010519\r\nB1000004603074N01430326EA0030000295\r\n")
                          << track_format::igc;
-    QTest::newRow("CSV with time columns") << "a.txt" << QByteArray("No;\"Latitude\";Longitude;Date;Time\n1;2;3;4;5\n")
-                                           << track_format::csv;
-    QTest::newRow("CSV without a time") << "a.csv" << QByteArray("lat,lon,name\n1,2,x\n") << track_format::csv;
-    QTest::newRow("table without positions") << "a.txt" << QByteArray("name,time\nx,1\n") << track_format::unknown;
-    QTest::newRow("GeoJSON") << "a.json" << QByteArray("{ \"type\" : \"FeatureCollection\", \"features\": [] }")
+    QTest::newRow("CSV with time columns")
+        << "a.txt" << QByteArray("No;\"Latitude\";Longitude;Date;Time\n1;2;3;4;5\n") << track_format::csv;
+    QTest::newRow("table without positions")
+        << "a.txt" << QByteArray("name,time\nx,1\n") << track_format::unknown;
+    QTest::newRow("GeoJSON") << "a.json"
+                             << QByteArray("{ \"type\" : \"FeatureCollection\", \"features\": [] }")
                              << track_format::geojson;
     QTest::newRow("Records.json") << "a.json" << QByteArray("{\"locations\": [{\"latitudeE7\": 1}]}")
                                   << track_format::location_history;
     QTest::newRow("timeline") << "a.json" << QByteArray("{\"semanticSegments\": []}")
                               << track_format::location_history;
     QTest::newRow("list of timeline segments")
-        << "a.json" << QByteArray("[{\"startTime\": \"x\", \"visit\": {}}]") << track_format::location_history;
+        << "a.json" << QByteArray("[{\"startTime\": \"x\", \"visit\": {}}]")
+        << track_format::location_history;
     QTest::newRow("unknown content, known extension") << "a.IGC" << QByteArray("?") << track_format::igc;
     QTest::newRow("unknown") << "a.txt" << QByteArray("hello") << track_format::unknown;
 }
@@ -281,7 +289,6 @@ void tst_track_file::detect()
     QFETCH(QString, name);
     QFETCH(QByteArray, content);
     QFETCH(track_format, format);
-    // The CSV row without a time is recognised by its name only.
     QCOMPARE(track_file::detect(write(name, content)), format);
 }
 
@@ -295,20 +302,20 @@ void tst_track_file::geojson_times_data()
         "properties": {"name": "Run", "coordTimes": ["2019-05-01T10:00:00Z", "2019-05-01T10:00:05Z"]},
         "geometry": {"type": "LineString", "coordinates": [[14.5, 46.0, 300], [14.6, 46.1, 301]]}})")
                                           << 1 << QStringList { "10:00:00", "10:00:05" };
-    QTest::newRow("lines with nested times, given after the geometry") << QByteArray(R"({"type": "Feature",
+    QTest::newRow("lines with nested times, given after the geometry")
+        << QByteArray(R"({"type": "Feature",
         "geometry": {"type": "MultiLineString", "coordinates": [[[14.5, 46.0], [14.6, 46.1]], [[14.7, 46.2]]]},
         "properties": {"coordinateProperties": {"times": [["2019-05-01T10:00:00Z", "2019-05-01T10:00:05Z"],
                                                           ["2019-05-01T11:00:00Z"]]}}})")
-                                                                       << 1
-                                                                       << QStringList { "10:00:00", "10:00:05",
-                                                                              "11:00:00" };
-    QTest::newRow("points and a line without times") << QByteArray(R"({"type": "FeatureCollection", "features": [
+        << 1 << QStringList { "10:00:00", "10:00:05", "11:00:00" };
+    QTest::newRow("points and a line without times")
+        << QByteArray(R"({"type": "FeatureCollection", "features": [
         {"type": "Feature", "geometry": {"type": "Point", "coordinates": [14.5, 46.0]},
          "properties": {"time": "2019-05-01T10:00:00Z", "type": "LineString"}},
         {"type": "Feature", "geometry": {"type": "LineString", "coordinates": [[14.5, 46.0], [14.6, 46.1]]}},
         {"type": "Feature", "geometry": {"type": "Point", "coordinates": [14.6, 46.1]},
          "properties": {"timestamp": "2019-05-01T12:00:00+02:00"}}]})")
-                                                     << 2 << QStringList { "-", "-", "10:00:00", "10:00:00" };
+        << 2 << QStringList { "-", "-", "10:00:00", "10:00:00" };
 }
 
 void tst_track_file::geojson_times()
@@ -323,8 +330,9 @@ void tst_track_file::geojson_times()
     QStringList read;
     for (const track_data& track : file.tracks) {
         for (const gps_data& point : track.points)
-            read << (point.has_time() ? QDateTime::fromMSecsSinceEpoch(point.msecs, Qt::UTC).toString("hh:mm:ss")
-                                      : QStringLiteral("-"));
+            read << (point.has_time()
+                    ? QDateTime::fromMSecsSinceEpoch(point.msecs, Qt::UTC).toString("hh:mm:ss")
+                    : QStringLiteral("-"));
     }
     QCOMPARE(read, times);
 }
@@ -338,9 +346,12 @@ void tst_track_file::converter_trouble_data()
     const QByteArray fit("\x0e\x10\x11\x08\x45\x01\x00\x00.FIT junk that is no FIT file", 38);
     QTest::newRow("converter missing") << fit << "vestra-no-such-converter"
                                        << "Reading FIT files needs gpsbabel: sudo apt install gpsbabel";
-    QTest::newRow("GPX needs no converter") << reference_gpx() << "vestra-no-such-converter" << "";
-    QTest::newRow("converter's own complaint") << fit << "gpsbabel" << "fit: ";
-    QTest::newRow("converter that hangs") << fit << HANGING_CONVERTER << "took longer than 0.3 s and was stopped";
+    QTest::newRow("GPX needs no converter") << reference_gpx() << "vestra-no-such-converter"
+                                            << "";
+    QTest::newRow("converter's own complaint") << fit << "gpsbabel"
+                                               << "fit: ";
+    QTest::newRow("converter that hangs")
+        << fit << HANGING_CONVERTER << "took longer than 0.3 s and was stopped";
 }
 
 void tst_track_file::converter_trouble()

@@ -43,17 +43,21 @@ void tst_zone_proposal::zones_data()
     QTest::addColumn<QString>("offsets"); // "date offset-in-hours", one per day and offset
 
     QTest::newRow("Iceland, no daylight saving")
-        << 64.1466 << -21.9426 << QList<QDateTime> { wall("2019-04-06T22:05:00"), wall("2019-07-01T12:00:00") }
-        << "Atlantic/Reykjavik" << "2019-04-06 0, 2019-07-01 0";
+        << 64.1466 << -21.9426
+        << QList<QDateTime> { wall("2019-04-06T22:05:00"), wall("2019-07-01T12:00:00") }
+        << "Atlantic/Reykjavik"
+        << "2019-04-06 0, 2019-07-01 0";
     // Daylight saving ends on 7 April 2019 at 03:00 and starts on 29 September at 02:00.
     QTest::newRow("New Zealand, across the changes")
         << -41.2865 << 174.7762
-        << QList<QDateTime> { wall("2019-04-06T12:00:00"), wall("2019-04-07T01:30:00"), wall("2019-04-07T12:00:00"),
-               wall("2019-09-28T12:00:00"), wall("2019-09-29T12:00:00"), wall("2019-04-06T18:00:00") }
+        << QList<QDateTime> { wall("2019-04-06T12:00:00"), wall("2019-04-07T01:30:00"),
+               wall("2019-04-07T12:00:00"), wall("2019-09-28T12:00:00"), wall("2019-09-29T12:00:00"),
+               wall("2019-04-06T18:00:00") }
         << "Pacific/Auckland"
         << "2019-04-06 13, 2019-04-07 13, 2019-04-07 12, 2019-09-28 12, 2019-09-29 13";
-    QTest::newRow("no photos: the track's middle") << -41.2865 << 174.7762 << QList<QDateTime>() << "Pacific/Auckland"
-                                                   << "";
+    QTest::newRow("no photos: the track's middle")
+        << -41.2865 << 174.7762 << QList<QDateTime>() << "Pacific/Auckland"
+        << "";
 }
 
 void tst_zone_proposal::zones()
@@ -64,9 +68,9 @@ void tst_zone_proposal::zones()
     QFETCH(QString, zone);
     QFETCH(QString, offsets);
 
-    const std::optional<zone_proposal> proposal = propose_camera_zone(
-        walk(lat, lon, QDateTime(QDate(2019, 4, 6), QTime(22, 0), Qt::UTC)),
-        std::vector<QDateTime>(photos.begin(), photos.end()));
+    const std::optional<zone_proposal> proposal
+        = propose_camera_zone(walk(lat, lon, QDateTime(QDate(2019, 4, 6), QTime(22, 0), Qt::UTC)),
+            std::vector<QDateTime>(photos.begin(), photos.end()));
     QVERIFY(proposal);
     QCOMPARE(QString::fromUtf8(proposal->zone_id), zone);
     QVERIFY(proposal->from.km < 50);
@@ -80,8 +84,9 @@ void tst_zone_proposal::nearest_part_of_a_long_trip()
 {
     // Reykjavik in the morning, Wellington a day later; photos taken there.
     QList<track_data> trip;
-    for (const gps_track& part : { walk(64.1466, -21.9426, QDateTime(QDate(2019, 5, 1), QTime(8, 0), Qt::UTC)),
-             walk(-41.2865, 174.7762, QDateTime(QDate(2019, 5, 2), QTime(8, 0), Qt::UTC)) }) {
+    for (const gps_track& part :
+        { walk(64.1466, -21.9426, QDateTime(QDate(2019, 5, 1), QTime(8, 0), Qt::UTC)),
+            walk(-41.2865, 174.7762, QDateTime(QDate(2019, 5, 2), QTime(8, 0), Qt::UTC)) }) {
         track_data track;
         for (const track_point& p : part.points()) {
             gps_data point;
