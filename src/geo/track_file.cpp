@@ -421,7 +421,12 @@ private:
                         .arg(options.converter_timeout_msecs / 1000.0);
             return {};
         }
-        const QString said = QString::fromLocal8Bit(child.readAllStandardError()).trimmed();
+        // A broken file can draw a warning per point; the first few tell.
+        const QString said = QString::fromLocal8Bit(child.readAllStandardError())
+                                 .trimmed()
+                                 .split(QLatin1Char('\n'))
+                                 .mid(0, 5)
+                                 .join(QLatin1Char('\n'));
         if (child.exitStatus() != QProcess::NormalExit) {
             error = tr("cannot be read: gpsbabel stopped unexpectedly. %1").arg(said).trimmed();
             return {};
