@@ -17,6 +17,7 @@ packages=(
   locales
   desktop-file-utils appstream help2man man-db groff-base bash-completion
   dpkg-dev file
+  gpsbabel rapidjson-dev zlib1g-dev
   "$@"
 )
 

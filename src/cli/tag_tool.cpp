@@ -192,6 +192,12 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
         QStringLiteral("ZONE"));
     const QCommandLineOption offset(QStringLiteral("clock-offset"),
         QStringLiteral("How far the camera clock ran ahead, [+-][hh:]mm:ss."), QStringLiteral("OFFSET"));
+    const QCommandLineOption drift(QStringLiteral("drift"),
+        QStringLiteral("A camera clock that gained or lost time steadily: two readings of it against "
+                       "the true time, both wall times in the camera's zone, e.g. "
+                       "\"2019-05-01T08:00:00=2019-05-01T08:00:10,2019-05-09T08:00:00=2019-05-09T07:59:20\"; "
+                       "adds to --clock-offset."),
+        QStringLiteral("CAMERA=TRUE,CAMERA=TRUE"));
     const QCommandLineOption overwrite(QStringLiteral("overwrite"),
         QStringLiteral("Photos with a position of their own get the typed or the track's position too."));
     const QCommandLineOption dry_run(
@@ -209,7 +215,7 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
         QStringLiteral("The report's form: text, json or csv (default: text)."), QStringLiteral("FORMAT"),
         QStringLiteral("text"));
     parser.addOptions(
-        { recursive, mode, max_diff, position, gpx, zone, offset, overwrite, dry_run, undo, undo_list, force,
+        { recursive, mode, max_diff, position, gpx, zone, offset, drift, overwrite, dry_run, undo, undo_list, force,
             remove, format });
     if (!parser.parse(arguments))
         return fail(parser.errorText());
@@ -236,6 +242,11 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
         if (!seconds)
             return fail(QStringLiteral("cannot read --clock-offset \"%1\"").arg(parser.value(offset)));
         chosen.clock.clock_offset = *seconds;
+    }
+    if (parser.isSet(drift)) {
+        chosen.clock.drift = camera_clock::parse_drift(parser.value(drift));
+        if (!chosen.clock.drift)
+            return fail(QStringLiteral("cannot read --drift \"%1\"").arg(parser.value(drift)));
     }
 
     const bool assigning = parser.isSet(mode) || parser.isSet(max_diff) || parser.isSet(position)

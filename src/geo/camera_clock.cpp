@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -60,10 +61,24 @@ std::optional<int> parse_utc_offset(const QString& text)
     return trimmed[0] == QLatin1Char('-') ? -seconds : seconds;
 }
 
+bool clock_drift::operator==(const clock_drift& other) const
+{
+    return camera_start == other.camera_start && true_start == other.true_start
+        && camera_end == other.camera_end && true_end == other.true_end;
+}
+
+qint64 clock_drift::ahead_msecs(qint64 camera_wall) const
+{
+    const double ahead_start = double(camera_start - true_start);
+    const double ahead_end = double(camera_end - true_end);
+    const double fraction = double(camera_wall - camera_start) / double(camera_end - camera_start);
+    return std::llround(ahead_start + (ahead_end - ahead_start) * fraction);
+}
+
 bool camera_clock::operator==(const camera_clock& other) const
 {
     return kind == other.kind && utc_offset == other.utc_offset && zone_id == other.zone_id
-        && clock_offset == other.clock_offset;
+        && clock_offset == other.clock_offset && drift == other.drift;
 }
 
 std::optional<camera_clock> camera_clock::from_zone_text(const QString& text)
@@ -140,6 +155,45 @@ QString camera_clock::format_offset(qint64 seconds)
         .arg(magnitude % 60, 2, 10, QLatin1Char('0'));
 }
 
+std::optional<clock_drift> camera_clock::parse_drift(const QString& text)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^\\s*(\\d{4})[-:](\\d{2})[-:](\\d{2})[T ](\\d{2}):(\\d{2}):(\\d{2})\\s*$"));
+    const QStringList readings = text.split(QLatin1Char(','));
+    if (readings.size() != 2)
+        return std::nullopt;
+    qint64 times[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        const QStringList pair = readings[i / 2].split(QLatin1Char('='));
+        if (pair.size() != 2)
+            return std::nullopt;
+        const QRegularExpressionMatch match = form.match(pair[i % 2]);
+        if (!match.hasMatch())
+            return std::nullopt;
+        const QDate date(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
+        const QTime time(match.captured(4).toInt(), match.captured(5).toInt(), match.captured(6).toInt());
+        if (!date.isValid() || !time.isValid())
+            return std::nullopt;
+        times[i] = naive_msecs(date, time);
+    }
+    const clock_drift drift { times[0], times[1], times[2], times[3] };
+    const qint64 span = drift.camera_end - drift.camera_start;
+    const qint64 change = (drift.camera_end - drift.true_end) - (drift.camera_start - drift.true_start);
+    // A larger rate is a typing error rather than a clock.
+    if (span <= 0 || std::abs(change) * 100 > span)
+        return std::nullopt;
+    return drift;
+}
+
+QString camera_clock::format_drift(const clock_drift& drift)
+{
+    const auto wall = [](qint64 msecs) {
+        return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC).toString(QStringLiteral("yyyy-MM-ddThh:mm:ss"));
+    };
+    return QStringLiteral("%1=%2,%3=%4")
+        .arg(wall(drift.camera_start), wall(drift.true_start), wall(drift.camera_end), wall(drift.true_end));
+}
+
 QStringList camera_clock::zone_choices()
 {
     QStringList choices { QStringLiteral("local") };
@@ -184,5 +238,6 @@ std::optional<qint64> camera_time_converter::to_utc(
     if (!date.isValid() || !time.isValid())
         return std::nullopt;
     const qint64 offset = photo_offset ? qint64(*photo_offset) * 1000 : zone_offset_msecs(date, time);
-    return naive_msecs(date, time) - offset - clock.clock_offset * 1000;
+    const qint64 wall = naive_msecs(date, time);
+    return wall - offset - clock.clock_offset * 1000 - (clock.drift ? clock.drift->ahead_msecs(wall) : 0);
 }

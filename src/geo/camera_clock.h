@@ -10,6 +10,23 @@
 #include <map>
 #include <optional>
 
+// A camera clock that gained or lost time at a steady rate, known from two
+// readings of it against the true time. All four are wall times in the
+// camera's zone, in milliseconds since the epoch as if that zone were UTC.
+struct clock_drift {
+    qint64 camera_start = 0;
+    qint64 true_start = 0;
+    qint64 camera_end = 0;
+    qint64 true_end = 0;
+
+    bool operator==(const clock_drift& other) const;
+    bool operator!=(const clock_drift& other) const { return !(*this == other); }
+
+    // How far the camera was ahead at one of its wall times, on the straight
+    // line through both readings, also before and after them.
+    qint64 ahead_msecs(qint64 camera_wall) const;
+};
+
 // How a camera's clock relates to true time: the zone it was set to and how
 // far it ran ahead. Photo times carry no zone; GPS tracks are in UTC.
 struct camera_clock {
@@ -22,6 +39,8 @@ struct camera_clock {
     QByteArray zone_id;
     // Seconds the camera clock was ahead of the true time.
     qint64 clock_offset = 0;
+    // A steady gain or loss, added to clock_offset.
+    std::optional<clock_drift> drift;
 
     bool operator==(const camera_clock& other) const;
     bool operator!=(const camera_clock& other) const { return !(*this == other); }
@@ -37,6 +56,13 @@ struct camera_clock {
     // "[+-][hh:]mm:ss", e.g. "+00:01:30", "-1:30", "90:00".
     static std::optional<qint64> parse_offset(const QString& text);
     static QString format_offset(qint64 seconds);
+
+    // "CAMERA=TRUE,CAMERA=TRUE", the start reading first, times written
+    // 2019-05-01T10:00:00 (or with a space, or Exif's 2019:05:01 10:00:00).
+    // Refused when the end does not come after the start, or when the clock
+    // would gain or lose more than 1% (14 minutes a day).
+    static std::optional<clock_drift> parse_drift(const QString& text);
+    static QString format_drift(const clock_drift& drift);
 
     // Every zone choice the user is offered, in order: the computer's zone,
     // the fixed offsets in 15-minute steps, then the named zones.

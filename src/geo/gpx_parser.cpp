@@ -1,7 +1,8 @@
 #include "geo/gpx_parser.h"
 
+#include "geo/utc_time.h"
+
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QFile>
 #include <QLoggingCategory>
 #include <QXmlStreamReader>
@@ -77,91 +78,6 @@ void read_text(QXmlStreamReader& xml, QString& into)
         else if (token == QXmlStreamReader::EndElement)
             --depth;
     }
-}
-
-// The digits text[from, from + count) as a number, or -1.
-int digits(QStringView text, int from, int count)
-{
-    if (from + count > text.size())
-        return -1;
-    int value = 0;
-    for (int i = from; i < from + count; ++i) {
-        const QChar c = text[i];
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return -1;
-        value = value * 10 + (c.unicode() - '0');
-    }
-    return value;
-}
-
-qint64 days_from_civil(int y, int m, int d)
-{
-    y -= m <= 2;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return qint64(era) * 146097 + doe - 719468;
-}
-
-// "2019-05-01T10:00:00[.f[f[f]]](Z|+hh:mm)" as loggers write it, read
-// without QDateTime, which costs more than the rest of a point. Anything
-// else is left to QDateTime.
-std::optional<qint64> common_utc_time(QStringView text)
-{
-    const int year = digits(text, 0, 4);
-    const int month = digits(text, 5, 2);
-    const int day = digits(text, 8, 2);
-    const int hour = digits(text, 11, 2);
-    const int minute = digits(text, 14, 2);
-    const int second = digits(text, 17, 2);
-    if (text.size() < 20 || year < 1 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23
-        || minute < 0 || minute > 59 || second < 0 || second > 59 || text[4] != QLatin1Char('-')
-        || text[7] != QLatin1Char('-') || text[10] != QLatin1Char('T') || text[13] != QLatin1Char(':')
-        || text[16] != QLatin1Char(':'))
-        return std::nullopt;
-    static const int month_days[] = { 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
-    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-    if (day > month_days[month - 1] + (month == 2 && leap ? 1 : 0))
-        return std::nullopt;
-
-    int at = 19;
-    int msecs = 0;
-    if (text[at] == QLatin1Char('.')) {
-        int count = 0;
-        while (at + 1 + count < text.size() && digits(text, at + 1 + count, 1) >= 0)
-            ++count;
-        if (count < 1 || count > 3)
-            return std::nullopt;
-        msecs = digits(text, at + 1, count) * (count == 1 ? 100 : count == 2 ? 10 : 1);
-        at += 1 + count;
-    }
-    const bool utc = at + 1 == text.size() && text[at] == QLatin1Char('Z');
-    const bool offset = at + 6 == text.size()
-        && (text[at] == QLatin1Char('+') || text[at] == QLatin1Char('-')) && text[at + 3] == QLatin1Char(':');
-    if (!utc && !offset)
-        return std::nullopt;
-    int offset_minutes = 0;
-    if (offset) {
-        const int hours = digits(text, at + 1, 2);
-        const int minutes = digits(text, at + 4, 2);
-        if (hours < 0 || hours > 14 || minutes < 0 || minutes > 59)
-            return std::nullopt;
-        offset_minutes = (hours * 60 + minutes) * (text[at] == QLatin1Char('-') ? -1 : 1);
-    }
-    const qint64 seconds = days_from_civil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second
-        - offset_minutes * 60;
-    return seconds * 1000 + msecs;
-}
-
-qint64 utc_msecs(QStringView text)
-{
-    text = text.trimmed();
-    if (const std::optional<qint64> msecs = common_utc_time(text))
-        return *msecs;
-    // Local times, other offsets and odd forms as QDateTime reads them.
-    const QDateTime time = QDateTime::fromString(text.toString(), Qt::ISODate);
-    return time.isValid() ? time.toMSecsSinceEpoch() : gps_data::no_time;
 }
 
 struct doubts {
@@ -244,7 +160,7 @@ private:
             if (!had_time && name == QLatin1String("time")) {
                 had_time = true;
                 read_text(xml, text);
-                point.msecs = utc_msecs(text);
+                point.msecs = parse_utc_time(text);
             } else if (!had_elevation && name == QLatin1String("ele")) {
                 had_elevation = true;
                 read_text(xml, text);

@@ -203,6 +203,10 @@ void tst_vestra_tag::modes_data()
     QTest::newRow("track") << QStringList { "--gpx", "%G", "--camera-zone", "+02:00", "--clock-offset",
         "00:01:00", "%F" } << "track point 2019-05-01T08:01:00Z"
                            << QPointF(47.2, 8.2) << "interpolated on the track" << QPointF(47.9, 8.9);
+    QTest::newRow("track, drifting clock") << QStringList { "--gpx", "%G", "--camera-zone", "+02:00",
+        "--drift", "2019-05-01T10:00:00=2019-05-01T09:59:00,2019-05-02T10:00:00=2019-05-02T09:59:00", "%F" }
+                                           << "track point 2019-05-01T08:01:00Z" << QPointF(47.2, 8.2)
+                                           << "interpolated on the track" << QPointF(47.9, 8.9);
 }
 
 void tst_vestra_tag::modes()
@@ -271,6 +275,9 @@ void tst_vestra_tag::bad_arguments_data()
     QTest::newRow("missing GPX file") << QStringList { "--gpx", "%F/none.gpx", "%F" } << "none.gpx";
     QTest::newRow("unknown mode") << QStringList { "--mode", "sideways", "%F" } << "sideways";
     QTest::newRow("unreadable duration") << QStringList { "--max-diff", "5x", "%F" } << "5x";
+    QTest::newRow("drift running backwards") << QStringList { "--drift",
+        "2019-05-02T10:00:00=2019-05-02T10:00:00,2019-05-01T10:00:00=2019-05-01T10:00:00", "%F" }
+                                             << "--drift";
     QTest::newRow("unknown zone") << QStringList { "--camera-zone", "Mars/Olympus", "%F" } << "Mars/Olympus";
     QTest::newRow("missing path") << QStringList { "%F/none.jpg" } << "none.jpg";
     QTest::newRow("undo with two runs") << QStringList { "--undo", "a", "b" } << "--undo";

@@ -13,6 +13,8 @@ private slots:
     void zone_text();
     void offset_text_data();
     void offset_text();
+    void drift_text_data();
+    void drift_text();
     void to_utc_data();
     void to_utc();
 };
@@ -78,10 +80,47 @@ void tst_camera_clock::offset_text()
         QCOMPARE(camera_clock::format_offset(*parsed), formatted);
 }
 
+void tst_camera_clock::drift_text_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("stored"); // empty: refused
+
+    const QString day
+        = QStringLiteral("2019-05-01T08:00:00=2019-05-01T08:00:10,2019-05-02T08:00:00=2019-05-02T08:00:40");
+    QTest::newRow("two readings") << day << day;
+    QTest::newRow("Exif dates and spaces")
+        << " 2019:05:01 08:00:00=2019:05:01 08:00:10 , 2019:05:02 08:00:00=2019:05:02 08:00:40" << day;
+    QTest::newRow("1% is the most")
+        << "2019-05-01T00:00:00=2019-05-01T00:00:00,2019-05-01T01:40:00=2019-05-01T01:39:00"
+        << "2019-05-01T00:00:00=2019-05-01T00:00:00,2019-05-01T01:40:00=2019-05-01T01:39:00";
+    QTest::newRow("more than 1% refused")
+        << "2019-05-01T00:00:00=2019-05-01T00:00:00,2019-05-01T01:39:59=2019-05-01T01:38:59"
+        << "";
+    QTest::newRow("end before the start refused")
+        << "2019-05-02T08:00:00=2019-05-02T08:00:00,2019-05-01T08:00:00=2019-05-01T08:00:00"
+        << "";
+    QTest::newRow("one reading refused") << "2019-05-01T08:00:00=2019-05-01T08:00:10"
+                                         << "";
+    QTest::newRow("no such day refused")
+        << "2019-02-30T08:00:00=2019-02-30T08:00:00,2019-05-02T08:00:00=2019-05-02T08:00:00"
+        << "";
+}
+
+void tst_camera_clock::drift_text()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, stored);
+    const std::optional<clock_drift> drift = camera_clock::parse_drift(text);
+    QCOMPARE(drift ? camera_clock::format_drift(*drift) : QString(), stored);
+    if (drift)
+        QCOMPARE(camera_clock::parse_drift(stored), drift);
+}
+
 void tst_camera_clock::to_utc_data()
 {
     QTest::addColumn<QString>("zone");
     QTest::addColumn<qint64>("clock_offset");
+    QTest::addColumn<QString>("drift");
     QTest::addColumn<QString>("photo_offset"); // the photo's OffsetTimeOriginal
     QTest::addColumn<QDateTime>("camera");
     QTest::addColumn<QDateTime>("utc");
@@ -92,36 +131,56 @@ void tst_camera_clock::to_utc_data()
     const auto wall = [](int y, int mo, int d, int h, int mi, int s) {
         return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
     };
-    QTest::newRow("fixed +05:45") << "+05:45" << qint64(0) << "" << wall(2019, 5, 1, 12, 0, 0)
-                                  << utc(2019, 5, 1, 6, 15, 0);
-    QTest::newRow("local, winter") << "local" << qint64(0) << "" << wall(2019, 3, 31, 1, 59, 0)
-                                   << utc(2019, 3, 31, 0, 59, 0);
+    QTest::newRow("fixed +05:45") << "+05:45" << qint64(0) << ""
+                                  << "" << wall(2019, 5, 1, 12, 0, 0) << utc(2019, 5, 1, 6, 15, 0);
+    QTest::newRow("local, winter") << "local" << qint64(0) << ""
+                                   << "" << wall(2019, 3, 31, 1, 59, 0) << utc(2019, 3, 31, 0, 59, 0);
     QTest::newRow("local, after the change to summer time")
-        << "local" << qint64(0) << "" << wall(2019, 3, 31, 3, 1, 0) << utc(2019, 3, 31, 1, 1, 0);
+        << "local" << qint64(0) << ""
+        << "" << wall(2019, 3, 31, 3, 1, 0) << utc(2019, 3, 31, 1, 1, 0);
     QTest::newRow("local, last hour of summer time")
-        << "local" << qint64(0) << "" << wall(2019, 10, 27, 1, 30, 0) << utc(2019, 10, 26, 23, 30, 0);
+        << "local" << qint64(0) << ""
+        << "" << wall(2019, 10, 27, 1, 30, 0) << utc(2019, 10, 26, 23, 30, 0);
     QTest::newRow("named zone in summer") << "America/New_York" << qint64(0) << ""
-                                          << wall(2019, 7, 4, 12, 0, 0) << utc(2019, 7, 4, 16, 0, 0);
+                                          << "" << wall(2019, 7, 4, 12, 0, 0) << utc(2019, 7, 4, 16, 0, 0);
     QTest::newRow("named zone in winter") << "America/New_York" << qint64(0) << ""
-                                          << wall(2019, 1, 4, 12, 0, 0) << utc(2019, 1, 4, 17, 0, 0);
+                                          << "" << wall(2019, 1, 4, 12, 0, 0) << utc(2019, 1, 4, 17, 0, 0);
     QTest::newRow("photo's own offset wins over the zone")
-        << "+05:45" << qint64(0) << "-03:00" << wall(2019, 5, 1, 12, 0, 0) << utc(2019, 5, 1, 15, 0, 0);
-    QTest::newRow("camera ahead by 90 s") << "UTC" << qint64(90) << "" << wall(2019, 5, 1, 12, 0, 0)
-                                          << utc(2019, 5, 1, 11, 58, 30);
+        << "+05:45" << qint64(0) << ""
+        << "-03:00" << wall(2019, 5, 1, 12, 0, 0) << utc(2019, 5, 1, 15, 0, 0);
+    QTest::newRow("camera ahead by 90 s") << "UTC" << qint64(90) << ""
+                                          << "" << wall(2019, 5, 1, 12, 0, 0) << utc(2019, 5, 1, 11, 58, 30);
     QTest::newRow("offset applies with the photo's zone too")
-        << "local" << qint64(-30) << "+02:00" << wall(2019, 5, 1, 12, 0, 0) << utc(2019, 5, 1, 10, 0, 30);
+        << "local" << qint64(-30) << ""
+        << "+02:00" << wall(2019, 5, 1, 12, 0, 0) << utc(2019, 5, 1, 10, 0, 30);
+
+    // 60 s gained in a day, from 10 s behind to 50 s ahead.
+    const QString day = "2019-05-01T08:00:00=2019-05-01T08:00:10,2019-05-02T08:00:00=2019-05-02T07:59:10";
+    QTest::newRow("drift: at the first reading")
+        << "UTC" << qint64(0) << day << "" << wall(2019, 5, 1, 8, 0, 0) << utc(2019, 5, 1, 8, 0, 10);
+    QTest::newRow("drift: half a day later")
+        << "UTC" << qint64(0) << day << "" << wall(2019, 5, 1, 20, 0, 0) << utc(2019, 5, 1, 19, 59, 40);
+    QTest::newRow("drift: at the second reading")
+        << "UTC" << qint64(0) << day << "" << wall(2019, 5, 2, 8, 0, 0) << utc(2019, 5, 2, 7, 59, 10);
+    QTest::newRow("drift: a day past the second reading")
+        << "UTC" << qint64(0) << day << "" << wall(2019, 5, 3, 8, 0, 0) << utc(2019, 5, 3, 7, 58, 10);
+    QTest::newRow("drift: before the first reading, with a zone and an offset")
+        << "+02:00" << qint64(5) << day << "" << wall(2019, 4, 30, 20, 0, 0) << utc(2019, 4, 30, 18, 0, 35);
 }
 
 void tst_camera_clock::to_utc()
 {
     QFETCH(QString, zone);
     QFETCH(qint64, clock_offset);
+    QFETCH(QString, drift);
     QFETCH(QString, photo_offset);
     QFETCH(QDateTime, camera);
     QFETCH(QDateTime, utc);
 
     camera_clock clock = camera_clock::from_zone_text(zone).value();
     clock.clock_offset = clock_offset;
+    if (!drift.isEmpty())
+        clock.drift = camera_clock::parse_drift(drift).value();
     camera_time_converter convert(clock);
     const std::optional<int> own = photo_offset.isEmpty() ? std::nullopt : parse_utc_offset(photo_offset);
     const auto msecs = convert.to_utc(camera.date(), camera.time(), own);

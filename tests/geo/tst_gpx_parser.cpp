@@ -183,6 +183,7 @@ void tst_gpx_parser::point_fields_data()
     row("negative offset with minutes", "2019-05-01T04:30:00-05:30") << utc;
     row("fractional seconds", "2019-05-01T10:00:00.250Z") << utc.addMSecs(250);
     row("fraction and offset", "2019-05-01T12:00:00.5+02:00") << utc.addMSecs(500);
+    row("microseconds cut to milliseconds", "2019-05-01T10:00:00.123999Z") << utc.addMSecs(123);
     row("space around the time", " 2019-05-01T10:00:00Z\n") << utc;
     row("leap day", "2020-02-29T10:00:00Z") << QDateTime(QDate(2020, 2, 29), QTime(10, 0), Qt::UTC);
     row("before 1970", "1969-12-31T23:59:59.5Z") << QDateTime::fromMSecsSinceEpoch(-500, Qt::UTC);
