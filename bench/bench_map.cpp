@@ -2,7 +2,6 @@
 // drawing a frame (the map and the markers) at the fitted view and zoomed in,
 // as panning and zooming do on every step.
 
-#include "exif/exif_cache.h"
 #include "map/map_window.h"
 #include "model/table_data_model.h"
 
@@ -19,43 +18,21 @@
 
 namespace {
 
-class bench_table : public table_data_model {
-public:
-    using table_data_model::add_cached_file;
-};
-
-std::string two_digits(int value)
-{
-    return (value < 10 ? "0" : "") + std::to_string(value);
-}
-
 // Photos spread over a day's walk of some 20 km, every one with a position.
-void fill(bench_table& table, int count)
+void fill(table_data_model& table, int count)
 {
     std::mt19937 random(7);
     std::uniform_real_distribution<double> spread(-0.1, 0.1);
+    std::vector<photo_facts> photos;
     for (int i = 0; i < count; ++i) {
-        const QString path = QStringLiteral("/photos/IMG_%1.JPG").arg(i, 6, 10, QLatin1Char('0'));
-        auto& entry = exif_cache::instance()->derived_info[ktk::string(path.toUtf8().toStdString())];
-        const QTime t = QTime(8, 0).addSecs(i * 3);
-        entry["has_data"] = "true";
-        entry["rec_year"] = "2019";
-        entry["rec_month"] = "05";
-        entry["rec_day"] = "01";
-        entry["rec_hour"] = two_digits(t.hour());
-        entry["rec_minute"] = two_digits(t.minute());
-        entry["rec_second"] = two_digits(t.second());
-        const QString lat = QString::number(47.25 + spread(random), 'f', 6);
-        const QString lon = QString::number(11.40 + spread(random), 'f', 6);
-        entry["has_gps_position"] = "true";
-        entry["gps_lat"] = lat.toStdString();
-        entry["gps_lat_ref"] = "N";
-        entry["gps_lon"] = lon.toStdString();
-        entry["gps_lon_ref"] = "E";
-        entry["gps_numerical"] = (lat + ", " + lon).toStdString();
-        table.add_cached_file(path, false);
+        photo_facts p;
+        p.path = QStringLiteral("/photos/IMG_%1.JPG").arg(i, 6, 10, QLatin1Char('0'));
+        p.taken = QDateTime(QDate(2019, 5, 1), QTime(8, 0).addSecs(i * 3));
+        p.time_from = time_source::camera;
+        p.own = lat_lon { 47.25 + spread(random), 11.40 + spread(random) };
+        photos.push_back(p);
     }
-    table.build_cache();
+    table.add_photos(photos);
 }
 
 template <typename F> double median_ms(int reps, F&& work)
@@ -80,8 +57,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     std::printf("%8s %14s %14s %14s %14s\n", "photos", "content ms", "frame ms", "zoomed x8 ms", "empty frame ms");
     for (const int count : { 1000, 10000 }) {
-        exif_cache::instance()->derived_info.clear();
-        bench_table table;
+        table_data_model table;
         fill(table, count);
         map_window window(table);
         window.resize(900, 650);
@@ -100,7 +76,7 @@ int main(int argc, char** argv)
         window.map()->setRadius(radius * 8);
         const double zoomed = median_ms(9, draw);
         window.map()->setRadius(radius);
-        bench_table none;
+        table_data_model none;
         map_window plain(none);
         plain.resize(900, 650);
         plain.show();

@@ -220,7 +220,9 @@ int main(int argc, char** argv)
             window.findChild<QAbstractButton*>(QString::fromLatin1(c.radio))->click();
             window.findChild<QLineEdit*>(QStringLiteral("lineedit_lat"))->setText(QStringLiteral("-33.8568"));
             window.findChild<QLineEdit*>(QStringLiteral("lineedit_lon"))->setText(QStringLiteral("151.2153"));
-            const auto plan = photo_jobs::sync_plan(*dynamic_cast<table_data_model*>(table));
+            const auto* model = dynamic_cast<table_data_model*>(table);
+            const auto plan = photo_jobs::plan(
+                model->photos(), model->results(), model->settings(), photo_jobs::overwrite_policy::overwrite);
             writes.clear();
             for (const auto& p : plan)
                 writes.emplace_back(p.path, p.tags);

@@ -15,7 +15,7 @@
 #include "geo/gps_pos.h"
 #include "geo/gps_track.h"
 #include "geo/gpx_parser.h"
-#include "geo/number_validator.h"
+#include "toolkit/qt/number_validator.h"
 #include "map/map_window.h"
 #include "model/table_data_model.h"
 #include "toolkit/qt/layout.h"
@@ -135,7 +135,6 @@ MainWindow::MainWindow(QWidget* parent)
     connect_signals();
     create_shortcuts();
     load_application_settings();
-    table_model->resort();
 
     // A journal left by an earlier run can still be undone.
     jobs = std::make_unique<photo_jobs>();
@@ -550,14 +549,14 @@ void MainWindow::load_application_settings()
             radio->setChecked(false);
         radio_group->setExclusive(true);
     }
-    table_model->gps_sync_order_changed(sync_order);
-    table_model->gps_datetime_format_changed(settings_dialog->selector()->get_datetime_format());
+    table_model->set_mode(sync_mode_of(sync_order));
+    table_model->set_datetime_format(settings_dialog->selector()->get_datetime_format());
     lineedit_max_timedelta->setPlaceholderText(sync_order == 4 ? QStringLiteral("30") : QString());
 
     // A zone or offset this program cannot read counts as unset.
     camera = camera_clock::from_zone_text(settings.value("camera_time_zone").toString()).value_or(camera_clock());
     camera.clock_offset = camera_clock::parse_offset(settings.value("camera_clock_offset").toString()).value_or(0);
-    table_model->camera_clock_changed(camera);
+    table_model->set_camera_clock(camera);
     show_camera_clock();
 }
 
@@ -608,7 +607,9 @@ void MainWindow::load_files(QStringList paths)
         QCoreApplication::processEvents();
 
         const int before = table_model->rowCount();
-        jobs->load(files, *table_model, [this](int done, int) { step_progress(progress_load, done); });
+        table_model->add_photos(jobs->load(
+            files, [this](int done, int) { step_progress(progress_load, done); },
+            [this](const QString& path) { return table_model->contains(path); }));
         read_any = read_any || table_model->rowCount() > before;
         paths = std::exchange(queued_files, QStringList());
     } while (!paths.isEmpty());
@@ -616,7 +617,6 @@ void MainWindow::load_files(QStringList paths)
     // would stay up.
     progress_load->reset();
     loading = false;
-    table_model->resort();
     // Without ExifTool every photo would look as if it had no data at all.
     if (read_any && !kal::_exiftool2::instance()->running())
         kal::message_box::warning(this, tr("ExifTool is not running"),
@@ -733,7 +733,7 @@ void MainWindow::use_tracks(const QList<track_data>& tracks, const QString& name
 {
     chosen_tracks = tracks;
     chosen_track_name = name;
-    table_model->gps_track_changed(tracks);
+    table_model->set_track(gps_track(tracks));
     show_track();
     radio_gps_gpx->setChecked(true);
     if (sync_order != 4)
@@ -742,7 +742,7 @@ void MainWindow::use_tracks(const QList<track_data>& tracks, const QString& name
 
 void MainWindow::show_track()
 {
-    const gps_track& track = table_model->track();
+    const gps_track& track = table_model->settings().track;
     if (track.empty()) {
         lineedit_gpx_file->clear();
         return;
@@ -763,7 +763,7 @@ void MainWindow::show_track()
 
 void MainWindow::on_checkbox_use_gpx_toggled(bool checked)
 {
-    table_model->gps_track_overwrites_changed(checked);
+    table_model->set_track_overwrites(checked);
 }
 
 void MainWindow::show_camera_clock()
@@ -782,7 +782,7 @@ void MainWindow::set_camera_clock(const camera_clock& clock)
         return;
     camera = clock;
     save_application_settings();
-    table_model->camera_clock_changed(camera);
+    table_model->set_camera_clock(camera);
     show_camera_clock();
 }
 
@@ -815,7 +815,7 @@ void MainWindow::on_button_reset_clicked()
 void MainWindow::on_button_settings_clicked()
 {
     settings_dialog->exec();
-    table_model->gps_datetime_format_changed(settings_dialog->selector()->get_datetime_format());
+    table_model->set_datetime_format(settings_dialog->selector()->get_datetime_format());
     show_track();
 }
 
@@ -1083,7 +1083,9 @@ void MainWindow::on_button_sync_clicked()
             tr("Abort")))
         return;
 
-    const std::vector<photo_jobs::planned_write> plan = photo_jobs::sync_plan(*table_model);
+    // The user has agreed to every overwrite by now.
+    const std::vector<photo_jobs::planned_write> plan = photo_jobs::plan(table_model->photos(),
+        table_model->results(), table_model->settings(), photo_jobs::overwrite_policy::overwrite);
     start_progress(int(plan.size()) * 3);
     const photo_jobs::result result = jobs->sync(plan, [this](int done, int total) {
         progress_sync->setMaximum(total);
@@ -1137,7 +1139,7 @@ void MainWindow::on_label_delete_gps()
 
 void MainWindow::set_sync_order(int order)
 {
-    table_model->gps_sync_order_changed(order);
+    table_model->set_mode(sync_mode_of(order));
     sync_order = order;
     // A track needs a limit; without one typed, the table uses 30 minutes.
     lineedit_max_timedelta->setPlaceholderText(order == 4 ? QStringLiteral("30") : QString());
@@ -1189,11 +1191,13 @@ void MainWindow::on_lat_lon_text_changed(const QString&)
         }
     }
     if (lat_text.isEmpty() || lon_text.isEmpty()) {
-        table_model->gps_set_pos_changed(gps_pos());
+        table_model->set_typed_position(std::nullopt);
         return;
     }
-    if (const std::optional<gps_pos> pos = typed_position(lat_text, lon_text))
-        table_model->gps_set_pos_changed(*pos);
+    const coordinate_reading lat = parse_coordinate(lat_text, axis::latitude);
+    const coordinate_reading lon = parse_coordinate(lon_text, axis::longitude);
+    if (lat.value && lon.value)
+        table_model->set_typed_position(lat_lon { *lat.value, *lon.value });
 }
 
 void MainWindow::on_max_timedelta_changed(const QString&)
@@ -1201,5 +1205,5 @@ void MainWindow::on_max_timedelta_changed(const QString&)
     bool ok = false;
     const int minutes = lineedit_max_timedelta->text().toInt(&ok, 10);
     // Empty is no limit set, 0 no limit at all (the track mode's default is 30 minutes).
-    table_model->gps_max_time_difference(ok ? minutes : -1);
+    table_model->set_time_limit_secs(ok ? qint64(minutes) * 60 : -1);
 }

@@ -8,7 +8,7 @@
 #include "geo/gps_track.h"
 #include "geo/gpx_parser.h"
 #include "jobs/photo_jobs.h"
-#include "model/table_data_model.h"
+#include "engine/assignment.h"
 #include "toolkit/counted.h"
 
 #include <QCommandLineParser>
@@ -29,12 +29,8 @@
 namespace tag_tool {
 namespace {
 
-using gps_info = table_data_model::gps_info;
-
-// In the order of the model's mode numbers.
+// In the order of the modes' numbers.
 const QStringList mode_names = { "previous", "next", "closest", "position", "track" };
-constexpr int position_mode = 3;
-constexpr int track_mode = 4;
 
 enum class action { assign, remove_gps, undo, undo_list };
 enum class report_format { text, json, csv };
@@ -42,11 +38,8 @@ const QStringList format_names = { "text", "json", "csv" };
 
 struct choices {
     action what = action::assign;
-    int mode = 2;
-    qint64 max_diff_secs = -1;
-    gps_pos position;
+    assignment_settings settings;
     QList<track_data> tracks;
-    camera_clock clock;
     bool overwrite = false;
     bool dry_run = false;
     QString undo_run;
@@ -234,18 +227,18 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
     chosen.dry_run = parser.isSet(dry_run);
     chosen.overwrite = parser.isSet(overwrite);
     if (const std::optional<camera_clock> clock = camera_clock::from_zone_text(parser.value(zone)))
-        chosen.clock = *clock;
+        chosen.settings.clock = *clock;
     else if (parser.isSet(zone))
         return fail(QStringLiteral("unknown --camera-zone \"%1\"").arg(parser.value(zone)));
     if (parser.isSet(offset)) {
         const std::optional<qint64> seconds = camera_clock::parse_offset(parser.value(offset));
         if (!seconds)
             return fail(QStringLiteral("cannot read --clock-offset \"%1\"").arg(parser.value(offset)));
-        chosen.clock.clock_offset = *seconds;
+        chosen.settings.clock.clock_offset = *seconds;
     }
     if (parser.isSet(drift)) {
-        chosen.clock.drift = camera_clock::parse_drift(parser.value(drift));
-        if (!chosen.clock.drift)
+        chosen.settings.clock.drift = camera_clock::parse_drift(parser.value(drift));
+        if (!chosen.settings.clock.drift)
             return fail(QStringLiteral("cannot read --drift \"%1\"").arg(parser.value(drift)));
     }
 
@@ -275,28 +268,28 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
         }
     } else {
         if (parser.isSet(mode))
-            chosen.mode = mode_names.indexOf(parser.value(mode));
+            chosen.settings.mode = sync_mode_of(mode_names.indexOf(parser.value(mode)));
         else if (parser.isSet(gpx) || parser.isSet(position))
-            chosen.mode = parser.isSet(gpx) ? track_mode : position_mode;
-        if (chosen.mode < 0)
+            chosen.settings.mode = parser.isSet(gpx) ? sync_mode::track : sync_mode::typed;
+        if (chosen.settings.mode == sync_mode::none)
             return fail(QStringLiteral("unknown --mode \"%1\"").arg(parser.value(mode)));
-        if (parser.isSet(position) != (chosen.mode == position_mode))
+        if (parser.isSet(position) != (chosen.settings.mode == sync_mode::typed))
             return fail(QStringLiteral("--position goes with --mode position, and it with --position"));
-        if (parser.isSet(gpx) != (chosen.mode == track_mode))
+        if (parser.isSet(gpx) != (chosen.settings.mode == sync_mode::track))
             return fail(QStringLiteral("--gpx goes with --mode track, and it with --gpx"));
         if (parser.isSet(max_diff)) {
             const std::optional<qint64> seconds = parse_duration(parser.value(max_diff));
             if (!seconds)
                 return fail(QStringLiteral("cannot read --max-diff \"%1\"").arg(parser.value(max_diff)));
             // 0 means no limit, in the track mode too.
-            chosen.max_diff_secs = *seconds;
+            chosen.settings.time_limit_secs = *seconds;
         }
         if (parser.isSet(position)) {
             const position_reading pos = parse_position(parser.value(position));
             if (!pos.ok())
                 return fail(QStringLiteral("cannot read --position \"%1\": %2")
                                 .arg(parser.value(position), pos.error));
-            chosen.position = make_gps_pos(*pos.lat, *pos.lon);
+            chosen.settings.typed = lat_lon { *pos.lat, *pos.lon };
         }
         for (const QString& file : parser.values(gpx)) {
             if (undecodable.count(file))
@@ -310,7 +303,9 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
                 print(err, QStringLiteral("vestra-tag: %1\n").arg(track_file.describe(file)));
             chosen.tracks += track_file.tracks;
         }
-        if (chosen.mode == track_mode && gps_track(chosen.tracks).empty())
+        chosen.settings.track = gps_track(chosen.tracks);
+        chosen.settings.track_overwrites = chosen.overwrite;
+        if (chosen.settings.mode == sync_mode::track && chosen.settings.track.empty())
             return fail(QStringLiteral("none of the track points can be used"));
     }
 
@@ -332,14 +327,14 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
 }
 
 // The report's names, in the order of the model's enumerators.
-QString origin_name(gps_info::origin how)
+QString origin_name(assignment::origin how)
 {
     static const QStringList names
         = { "none", "own", "previous", "next", "position", "track_point", "interpolated" };
     return names.value(int(how));
 }
 
-QString missing_name(gps_info::missing why)
+QString missing_name(assignment::missing why)
 {
     static const QStringList names = { "", "no_source", "too_far", "no_time", "no_track", "unreadable" };
     return names.value(int(why));
@@ -348,20 +343,6 @@ QString missing_name(gps_info::missing why)
 QString utc_text(qint64 msecs, const QString& form)
 {
     return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC).toString(form);
-}
-
-// The track point a position was taken from: the nearest, the later one on
-// a tie, as the track chooses it.
-QString track_point_time(const gps_track& track, qint64 utc, qint64 distance)
-{
-    const std::vector<track_point>& points = track.points();
-    for (const qint64 msecs : { utc + distance, utc - distance }) {
-        const auto it = std::lower_bound(points.begin(), points.end(), msecs,
-            [](const track_point& point, qint64 value) { return point.msecs < value; });
-        if (it != points.end() && it->msecs == msecs)
-            return utc_text(msecs, QStringLiteral("yyyy-MM-dd'T'hh:mm:ss'Z'"));
-    }
-    return {};
 }
 
 // The photos a job did not write as meant, with their status and reason.
@@ -396,35 +377,32 @@ void set_status(report_row& row, const job_outcome& outcome, const QString& stat
         row.error = it->second.second;
 }
 
+// The photos, loaded and in time order, with what the engine proposes.
+struct photo_set {
+    std::vector<photo_facts> photos;
+    std::vector<assignment> results;
+};
+
 // When the photo was taken, and whether the camera said so.
-void set_time(report_row& line, const table_data_model& table)
+void set_time(report_row& line, const photo_facts& photo, const assignment_settings& settings)
 {
-    line.local = table.get_dt(line.path);
-    const gps_info* info = table.assignment(line.path);
-    if (!line.local.isValid() || !info || !info->read_error.isEmpty())
+    line.path = photo.path;
+    line.local = photo.taken;
+    if (photo.time_from == time_source::none || !photo.read_error.isEmpty())
         return;
-    line.time_source = info->time_from_camera ? QStringLiteral("camera") : QStringLiteral("file");
-    if (info->time_from_camera)
-        line.utc = table.utc_msecs(line.path);
+    line.time_source = photo.time_from == time_source::camera ? QStringLiteral("camera") : QStringLiteral("file");
+    line.utc = utc_msecs(photo, settings.clock);
 }
 
-report assign(const choices& chosen, table_data_model& table, photo_jobs& jobs, progress_line& progress)
+report assign(const choices& chosen, const photo_set& set, photo_jobs& jobs, progress_line& progress)
 {
-    const auto has_own = [](const QString& path) { return exif_cache::instance()->image_has_gps(path); };
-    // A photo without a proposal is not touched. Where the window would ask
-    // before overwriting, the terminal keeps what the photo holds unless told otherwise.
-    const auto left_alone = [&](const photo_jobs::planned_write& write) {
-        const gps_info* info = table.assignment(write.path);
-        return !info || info->how == gps_info::origin::none || (!chosen.overwrite && has_own(write.path));
-    };
-    std::vector<photo_jobs::planned_write> plan = photo_jobs::sync_plan(table);
-    plan.erase(std::remove_if(plan.begin(), plan.end(), left_alone), plan.end());
-    QStringList attempted;
+    // Where the window would ask before overwriting, the terminal keeps what
+    // the photo holds unless told otherwise.
+    const std::vector<photo_jobs::planned_write> plan = photo_jobs::plan(set.photos, set.results, chosen.settings,
+        chosen.overwrite ? photo_jobs::overwrite_policy::overwrite : photo_jobs::overwrite_policy::keep_own);
     std::map<QString, const photo_jobs::planned_write*> planned;
-    for (const photo_jobs::planned_write& write : plan) {
-        attempted << write.path;
+    for (const photo_jobs::planned_write& write : plan)
         planned[write.path] = &write;
-    }
     job_outcome failed;
     if (!chosen.dry_run && !plan.empty()) {
         failed = outcome_of(jobs.sync(plan, progress.step(QStringLiteral("Writing"))));
@@ -437,31 +415,30 @@ report assign(const choices& chosen, table_data_model& table, photo_jobs& jobs, 
     }
 
     report out;
-    for (int row = 0; row < table.rowCount(); ++row) {
+    for (std::size_t i = 0; i < set.photos.size(); ++i) {
+        const photo_facts& photo = set.photos[i];
+        const assignment& a = set.results[i];
         report_row line;
-        line.path = table.data(table.index(row, 0), Qt::UserRole).toString();
-        set_time(line, table);
-        const gps_info* info = table.assignment(line.path);
-        const auto it = planned.find(line.path);
+        set_time(line, photo, chosen.settings);
+        const auto it = planned.find(photo.path);
         if (it != planned.end()) {
-            line.outcome = origin_name(info->how);
-            if (info->how == gps_info::origin::previous || info->how == gps_info::origin::next)
-                line.source = info->source_file;
-            else if (info->how == gps_info::origin::track_point && info->utc_msecs
-                && info->nearest_point_msecs)
-                line.source = track_point_time(table.track(), *info->utc_msecs, *info->nearest_point_msecs);
+            line.outcome = origin_name(a.how);
+            if (a.how == assignment::origin::previous || a.how == assignment::origin::next)
+                line.source = set.photos[std::size_t(a.source)].path;
+            else if (a.point_msecs)
+                line.source = utc_text(*a.point_msecs, QStringLiteral("yyyy-MM-dd'T'hh:mm:ss'Z'"));
             line.position = it->second->position;
             set_status(
                 line, failed, chosen.dry_run ? QStringLiteral("would_write") : QStringLiteral("written"));
-        } else if (has_own(line.path)) {
-            line.outcome = origin_name(gps_info::origin::own);
-            line.position = table.own_position(line.path);
+        } else if (photo.own) {
+            line.outcome = origin_name(assignment::origin::own);
+            line.position = photo.own;
             line.status = QStringLiteral("kept");
         } else {
-            line.outcome = origin_name(gps_info::origin::none);
-            line.reason = missing_name(info ? info->why : gps_info::missing::none);
-            if (info && info->why == gps_info::missing::unreadable)
-                line.error = info->read_error;
+            line.outcome = origin_name(assignment::origin::none);
+            line.reason = missing_name(a.why);
+            if (a.why == assignment::missing::unreadable)
+                line.error = photo.read_error;
             line.status = QStringLiteral("no_position");
         }
         out.rows.push_back(line);
@@ -470,20 +447,19 @@ report assign(const choices& chosen, table_data_model& table, photo_jobs& jobs, 
     return out;
 }
 
-report remove_gps(const choices& chosen, table_data_model& table, photo_jobs& jobs, progress_line& progress)
+report remove_gps(const choices& chosen, const photo_set& set, photo_jobs& jobs, progress_line& progress)
 {
     QStringList paths;
-    for (int row = 0; row < table.rowCount(); ++row)
-        paths << table.data(table.index(row, 0), Qt::UserRole).toString();
+    for (const photo_facts& photo : set.photos)
+        paths << photo.path;
     job_outcome failed;
     if (!chosen.dry_run && !paths.isEmpty())
         failed = outcome_of(jobs.remove_gps(paths, progress.step(QStringLiteral("Removing"))));
     report out;
     out.stopped = failed.stopped;
-    for (const QString& path : paths) {
+    for (const photo_facts& photo : set.photos) {
         report_row line;
-        line.path = path;
-        set_time(line, table);
+        set_time(line, photo, chosen.settings);
         line.outcome = QStringLiteral("removal");
         set_status(line, failed, chosen.dry_run ? QStringLiteral("would_remove") : QStringLiteral("removed"));
         out.rows.push_back(line);
@@ -742,27 +718,24 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, const std:
     if (chosen.what == action::undo) {
         rep = undo(chosen, jobs, progress, err);
     } else {
-        // Set up as the window sets up its table, then loaded as it loads.
-        table_data_model table;
-        table.camera_clock_changed(chosen.clock);
-        table.gps_max_time_difference_seconds(chosen.max_diff_secs);
-        table.gps_set_pos_changed(chosen.position);
-        table.gps_track_changed(chosen.tracks);
-        table.gps_track_overwrites_changed(chosen.overwrite);
-        table.gps_sync_order_changed(chosen.mode);
-        jobs.load(chosen.listing.files, table, progress.step(QStringLiteral("Reading")));
-        table.resort();
+        // Loaded as the window loads, in time order as the window lists them.
+        photo_set set;
+        const std::vector<photo_facts> loaded
+            = jobs.load(chosen.listing.files, progress.step(QStringLiteral("Reading")));
+        for (const int i : time_order(loaded, false))
+            set.photos.push_back(loaded[std::size_t(i)]);
+        set.results = ::assign(set.photos, chosen.settings);
         progress.clear();
-        if (table.rowCount() > 0 && !kal::_exiftool2::instance()->running()) {
+        if (!set.photos.empty() && !kal::_exiftool2::instance()->running()) {
             print(err,
                 QStringLiteral(
                     "vestra-tag: ExifTool, which reads and writes the photos' data, is not running\n"));
             return incomplete;
         }
-        const bool none = table.rowCount() == 0;
+        const bool none = set.photos.empty();
         rep = none                                  ? report()
-            : chosen.what == action::remove_gps ? remove_gps(chosen, table, jobs, progress)
-                                                : assign(chosen, table, jobs, progress);
+            : chosen.what == action::remove_gps ? remove_gps(chosen, set, jobs, progress)
+                                                : assign(chosen, set, jobs, progress);
         for (const path_listing::skipped& passed : chosen.listing.passed_over) {
             print(err, QStringLiteral("vestra-tag: not loaded: %1 (%2)\n").arg(passed.name, passed.reason));
             report_row line;

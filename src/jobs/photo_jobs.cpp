@@ -2,7 +2,6 @@
 
 #include "exif/exif_cache.h"
 #include "exif/exiftool_data.h"
-#include "model/table_data_model.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -95,21 +94,22 @@ const std::vector<std::string>& photo_jobs::undo_tags()
     return tags;
 }
 
-photo_jobs::tag_map photo_jobs::position_tags(const gps_pos& position, bool clear_others)
+photo_jobs::tag_map photo_jobs::position_tags(const std::optional<lat_lon>& position,
+    const std::optional<double>& altitude, const std::optional<qint64>& gps_time_msecs, bool clear_others)
 {
     tag_map tags;
-    tags["GPSLatitude#"] = position.lat_numerical.toUtf8().toStdString();
-    tags["GPSLatitudeRef"] = position.lat_ref.toUtf8().toStdString();
-    tags["GPSLongitude#"] = position.lon_numerical.toUtf8().toStdString();
-    tags["GPSLongitudeRef"] = position.lon_ref.toUtf8().toStdString();
-    bool ok = false;
-    const double altitude = position.altitude.toDouble(&ok);
-    if (ok) {
-        tags["GPSAltitude#"] = QString::number(std::fabs(altitude), 'f', 2).toStdString();
-        tags["GPSAltitudeRef#"] = altitude < 0 ? "1" : "0";
+    // The shortest text that reads back as the same double: nothing is lost.
+    const gps_pos texts = position ? make_gps_pos(position->first, position->second) : gps_pos();
+    tags["GPSLatitude#"] = texts.lat_numerical.toStdString();
+    tags["GPSLatitudeRef"] = texts.lat_ref.toStdString();
+    tags["GPSLongitude#"] = texts.lon_numerical.toStdString();
+    tags["GPSLongitudeRef"] = texts.lon_ref.toStdString();
+    if (position && altitude && std::isfinite(*altitude)) {
+        tags["GPSAltitude#"] = QString::number(std::fabs(*altitude), 'f', 2).toStdString();
+        tags["GPSAltitudeRef#"] = *altitude < 0 ? "1" : "0";
     }
-    if (position.utc_time.isValid()) {
-        const QDateTime utc = position.utc_time.toUTC();
+    if (position && gps_time_msecs) {
+        const QDateTime utc = QDateTime::fromMSecsSinceEpoch(*gps_time_msecs, Qt::UTC);
         tags["GPSDateStamp"] = utc.toString(QStringLiteral("yyyy:MM:dd")).toStdString();
         tags["GPSTimeStamp"] = utc.toString(QStringLiteral("hh:mm:ss")).toStdString();
     }
@@ -134,7 +134,7 @@ photo_jobs::tag_map photo_jobs::restore_tags(const tag_map& numbers)
     return restore;
 }
 
-std::optional<photo_jobs::lat_lon> photo_jobs::position_of(const tag_map& numbers)
+std::optional<lat_lon> photo_jobs::position_of(const tag_map& numbers)
 {
     const auto value = [&numbers](const char* name) -> std::optional<double> {
         const auto it = numbers.find(name);
@@ -156,17 +156,20 @@ std::optional<photo_jobs::lat_lon> photo_jobs::position_of(const tag_map& number
         ref("GPSLongitudeRef") == "W" ? -std::fabs(*lon) : *lon };
 }
 
-void photo_jobs::load(const QStringList& files, table_data_model& table, const progress& step)
+std::vector<photo_facts> photo_jobs::load(
+    const QStringList& files, const progress& step, const std::function<bool(const QString&)>& known)
 {
     const int total = files.size();
     int done = 0;
-    QStringList photos;
+    std::vector<QString> photos;
     std::vector<ktk::string> keys;
+    QSet<QString> seen;
     for (const QString& file : files) {
         const std::string suffix = QFileInfo(file).suffix().toLower().toStdString();
-        if (kal::exiftool_data::writable_file_extensions.count(suffix) && !table.contains(file)
-            && !photos.contains(file)) {
-            photos << file;
+        if (kal::exiftool_data::writable_file_extensions.count(suffix) && !(known && known(file))
+            && !seen.contains(file)) {
+            seen.insert(file);
+            photos.push_back(file);
             keys.emplace_back(file.toUtf8().toStdString());
         } else if (step) {
             step(++done, total);
@@ -179,32 +182,22 @@ void photo_jobs::load(const QStringList& files, table_data_model& table, const p
                 step(++done, total);
         },
         bridge);
-    for (const QString& photo : photos)
-        table.add_cached_file(photo, true);
+    return facts_of(*exif_cache::instance(), photos);
 }
 
-std::vector<photo_jobs::planned_write> photo_jobs::sync_plan(const table_data_model& table)
+std::vector<photo_jobs::planned_write> photo_jobs::plan(const std::vector<photo_facts>& photos,
+    const std::vector<assignment>& results, const assignment_settings& settings, overwrite_policy policy)
 {
-    std::vector<planned_write> plan;
-    const bool clear_others = table.remove_gps_except_position();
-    for (int row = 0; row < table.rowCount(); ++row) {
-        const QVariant proposal = table.data(table.index(row, 2), Qt::UserRole);
-        if (!proposal.isValid())
+    std::vector<planned_write> writes;
+    const bool clear_others = settings.mode == sync_mode::typed;
+    for (std::size_t i = 0; i < photos.size() && i < results.size(); ++i) {
+        const assignment& a = results[i];
+        if (!a.proposed || (a.replaces_own && policy == overwrite_policy::keep_own))
             continue;
-        const gps_pos pos = proposal.value<gps_pos>();
-        planned_write write;
-        write.path = table.data(table.index(row, 0), Qt::UserRole).toString();
-        write.tags = position_tags(pos, clear_others);
-        bool lat_ok = false;
-        bool lon_ok = false;
-        const double lat = std::fabs(pos.lat_numerical.toDouble(&lat_ok));
-        const double lon = std::fabs(pos.lon_numerical.toDouble(&lon_ok));
-        if (lat_ok && lon_ok)
-            write.position = std::pair { pos.lat_ref == QLatin1String("S") ? -lat : lat,
-                pos.lon_ref == QLatin1String("W") ? -lon : lon };
-        plan.push_back(std::move(write));
+        writes.push_back({ photos[i].path, position_tags(a.position, a.altitude, a.gps_time_msecs, clear_others),
+            a.position });
     }
-    return plan;
+    return writes;
 }
 
 photo_jobs::result photo_jobs::sync(const std::vector<planned_write>& plan, const progress& step)

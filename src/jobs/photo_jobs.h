@@ -1,6 +1,8 @@
 #pragma once
 
+#include "engine/assignment.h"
 #include "exif/exiftool.h"
+#include "exif/photo_facts.h"
 #include "geo/gps_pos.h"
 #include "jobs/path_listing.h"
 #include "jobs/undo_journal.h"
@@ -15,7 +17,6 @@
 #include <string>
 #include <vector>
 
-class table_data_model;
 
 // The work on many photos behind the window and the terminal tool: loading,
 // writing proposals, removing GPS data and undoing either. Every write keeps
@@ -24,7 +25,6 @@ class table_data_model;
 class photo_jobs {
 public:
     using tag_map = std::map<std::string, std::string>;
-    using lat_lon = std::pair<double, double>;
 
     struct failure {
         QString path;
@@ -82,11 +82,17 @@ public:
         const QString& journal_folder = undo_journal::default_folder());
 
     // Reads the photos among the files (the writable kinds) into the metadata
-    // cache and adds them to the table, in the order given.
-    void load(const QStringList& files, table_data_model& table, const progress& step = {});
+    // cache and gives their facts, in the order given; files `known` says
+    // are listed already are not read again.
+    std::vector<photo_facts> load(const QStringList& files, const progress& step = {},
+        const std::function<bool(const QString&)>& known = {});
 
-    // What a sync writes: every row that has a proposal.
-    static std::vector<planned_write> sync_plan(const table_data_model& table);
+    // Whether photos with a position of their own take a proposal too.
+    enum class overwrite_policy { keep_own, overwrite };
+    // What a sync writes: every photo with a proposal, but those that would
+    // lose their own position when they are to keep it.
+    static std::vector<planned_write> plan(const std::vector<photo_facts>& photos,
+        const std::vector<assignment>& results, const assignment_settings& settings, overwrite_policy policy);
     result sync(const std::vector<planned_write>& plan, const progress& step = {});
     result remove_gps(const QStringList& paths, const progress& step = {});
     // Writes a run's restore data back; photos that could not be restored
@@ -106,9 +112,10 @@ public:
 
     // The GPS tags a sync may write or clear, in the order they are recorded.
     static const std::vector<std::string>& undo_tags();
-    // What a sync writes for one proposal; with clear_others the GPS tags
-    // besides the position are emptied too.
-    static tag_map position_tags(const gps_pos& position, bool clear_others);
+    // What a sync writes for one proposal (no position: remove it); with
+    // clear_others the GPS tags besides the position are emptied too.
+    static tag_map position_tags(const std::optional<lat_lon>& position, const std::optional<double>& altitude,
+        const std::optional<qint64>& gps_time_msecs, bool clear_others);
     // What puts a file's GPS group back as it was, from its numbers as
     // read_gps_numbers gives them: every tag it had, exactly, and every tag
     // a write may add removed.

@@ -1,6 +1,6 @@
 #include "map/map_content.h"
 
-#include "model/table_data_model.h"
+#include "engine/assignment.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -12,29 +12,13 @@
 
 namespace {
 
-using gps_info = table_data_model::gps_info;
-
-std::optional<std::pair<double, double>> proposed_position(const gps_info& info)
-{
-    if (info.how == gps_info::origin::none || info.how == gps_info::origin::own)
-        return std::nullopt;
-    bool lat_ok = false;
-    bool lon_ok = false;
-    const double lat = info.pos.lat_numerical.toDouble(&lat_ok);
-    const double lon = info.pos.lon_numerical.toDouble(&lon_ok);
-    // An empty typed position clears the photos' GPS data: nothing to show.
-    if (!lat_ok || !lon_ok)
-        return std::nullopt;
-    return std::make_pair(lat, lon);
-}
-
-map_content::kind kind_of(gps_info::origin how)
+map_content::kind kind_of(assignment::origin how)
 {
     switch (how) {
-    case gps_info::origin::typed:
+    case assignment::origin::typed:
         return map_content::kind::typed;
-    case gps_info::origin::track_point:
-    case gps_info::origin::track_interpolated:
+    case assignment::origin::track_point:
+    case assignment::origin::track_interpolated:
         return map_content::kind::track_proposal;
     default:
         return map_content::kind::proposed;
@@ -70,7 +54,8 @@ QString heading(map_content::kind what)
 
 } // namespace
 
-map_content map_content::of(const table_data_model& table)
+map_content map_content::of(
+    const std::vector<photo_facts>& photos, const std::vector<assignment>& results, const assignment_settings& settings)
 {
     map_content content;
     std::map<spot_key, std::size_t> where;
@@ -84,24 +69,20 @@ map_content map_content::of(const table_data_model& table)
         content.markers[it->second].photos.push_back(std::move(who));
     };
 
-    const int rows = table.rowCount();
-    for (int row = 0; row < rows; ++row) {
-        const QString path = table.data(table.index(row, 0), Qt::UserRole).toString();
-        const gps_info* info = table.assignment(path);
-        const QDateTime time = info ? info->recording_time : table.get_dt(path);
-        const photo who { QFileInfo(path).fileName(), time };
-        if (const auto own = table.own_position(path))
-            add(kind::own, own->first, own->second, who);
-        if (!info)
-            continue;
-        if (const auto proposal = proposed_position(*info))
-            add(kind_of(info->how), proposal->first, proposal->second, who);
+    for (std::size_t i = 0; i < photos.size() && i < results.size(); ++i) {
+        const photo who { QFileInfo(photos[i].path).fileName(), photos[i].taken };
+        if (photos[i].own)
+            add(kind::own, photos[i].own->first, photos[i].own->second, who);
+        // An empty typed position clears the photos' GPS data: nothing to show.
+        const assignment& a = results[i];
+        if (a.proposed && a.position)
+            add(kind_of(a.how), a.position->first, a.position->second, who);
     }
 
-    if (table.mode() == 4) {
+    if (settings.mode == sync_mode::track) {
         // Sorted by time over all tracks; each segment is its own line.
         std::map<std::pair<int, int>, std::size_t> lines;
-        for (const track_point& point : table.track().points()) {
+        for (const track_point& point : settings.track.points()) {
             auto it = lines.find({ point.track, point.segment });
             if (it == lines.end()) {
                 it = lines.emplace(std::make_pair(point.track, point.segment), content.track.size()).first;

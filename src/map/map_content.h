@@ -9,7 +9,9 @@
 #include <utility>
 #include <vector>
 
-class table_data_model;
+struct assignment;
+struct assignment_settings;
+struct photo_facts;
 
 // What the map shows of the table: the photos' own positions, the proposals
 // of the current mode and, in the track mode, the track. Plain data, so that
@@ -42,7 +44,8 @@ public:
     };
 
     // Markers of one kind on the same spot are one marker.
-    static map_content of(const table_data_model& table);
+    static map_content of(const std::vector<photo_facts>& photos, const std::vector<assignment>& results,
+        const assignment_settings& settings);
 
     std::vector<marker> markers;
     std::vector<line> track;

@@ -360,7 +360,7 @@ void map_window::rebuild()
     if (!stale)
         return;
     stale = false;
-    shown = map_content::of(table);
+    shown = map_content::of(table.photos(), table.results(), table.settings());
     marble->update();
 }
 

@@ -1,4 +1,5 @@
 #include "exif/exif_cache.h"
+#include "exif/photo_facts.h"
 
 #include "../comma_locale.h"
 
@@ -8,6 +9,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cmath>
 
 using tag_map = exif_cache::tag_map;
 Q_DECLARE_METATYPE(tag_map)
@@ -70,6 +73,9 @@ private slots:
     void camera_from_photo();
     void camera_rules_data();
     void camera_rules();
+
+    void facts_data();
+    void facts();
 
     void unreadable_file_data();
     void unreadable_file();
@@ -336,6 +342,48 @@ void tst_exif_cache::camera_rules()
     const ktk::string file = "/nowhere/camera.jpg";
     cache.cache_image_info(file, tags);
     QCOMPARE(get(cache.derived_info[file], key), expected);
+}
+
+// What the rules get of a photo: its time and where it came from, and its
+// own position exactly as the file holds it (not the six decimals shown).
+void tst_exif_cache::facts_data()
+{
+    QTest::addColumn<QStringList>("assignments");
+    QTest::addColumn<int>("source");
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<double>("lat");
+
+    const int camera = int(time_source::camera);
+    QTest::newRow("camera time, exact position")
+        << QStringList { "-DateTimeOriginal=2019:05:01 10:00:00", "-GPSLatitude=43.4674483", "-GPSLatitudeRef=S",
+               "-GPSLongitude=11.58243917", "-GPSLongitudeRef=W" }
+        << camera << QString() << -43.4674483;
+    QTest::newRow("the photo's own zone") << QStringList { "-DateTimeOriginal=2019:05:01 10:00:00",
+        "-OffsetTimeOriginal=+02:00" } << camera << "+02:00" << 0.0;
+    QTest::newRow("file date") << QStringList { "-Model=X100" } << int(time_source::file) << QString() << 0.0;
+    QTest::newRow("garbage date") << QStringList { "-DateTimeOriginal=0000:00:00 00:00:00" }
+                                  << int(time_source::none) << QString() << 0.0;
+}
+
+void tst_exif_cache::facts()
+{
+    QFETCH(QStringList, assignments);
+    QFETCH(int, source);
+    QFETCH(QString, zone);
+    QFETCH(double, lat);
+    const QString path = photo(QStringLiteral("facts %1.jpg").arg(QTest::currentDataTag()), assignments);
+    exif_cache cache;
+    cache.add(utf8(path));
+    const photo_facts f = facts_of(cache, { path }).front();
+    QCOMPARE(f.path, path);
+    QCOMPARE(int(f.time_from), source);
+    QCOMPARE(f.taken.isValid(), source != int(time_source::none));
+    QCOMPARE(f.zone_text, zone);
+    QCOMPARE(f.own.has_value(), lat != 0.0);
+    if (f.own) {
+        QVERIFY(std::fabs(f.own->first - lat) < 1e-9);
+        QVERIFY(std::fabs(f.own->second + 11.58243917) < 1e-9);
+    }
 }
 
 void tst_exif_cache::unreadable_file_data()

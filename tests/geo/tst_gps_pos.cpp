@@ -1,6 +1,5 @@
 #include "geo/coordinate_parser.h"
 #include "geo/gps_pos.h"
-#include "geo/number_validator.h"
 
 #include <QLocale>
 #include <QVariant>
@@ -26,9 +25,6 @@ private slots:
     void make_gps_pos_data();
     void make_gps_pos();
     void typed_position_in_any_locale();
-    void number_validator_validate_data();
-    void number_validator_validate();
-    void number_validator_fixup();
     void fuzz();
 };
 
@@ -221,48 +217,8 @@ void tst_gps_pos::typed_position_in_any_locale()
     }
 }
 
-void tst_gps_pos::number_validator_validate_data()
-{
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<int>("state");
-    QTest::addColumn<QLocale::Language>("language");
 
-    // A comma locale changes nothing, nor does one that groups with spaces.
-    for (const QLocale::Language language : { QLocale::German, QLocale::French }) {
-        const QString name = QLocale(language).name() + ": ";
-        const auto row = [&](const char* tag) -> QTestData& { return QTest::newRow(qPrintable(name + tag)); };
-        row("0") << "0" << int(QValidator::Acceptable) << language;
-        row("120") << "120" << int(QValidator::Acceptable) << language;
-        row("empty") << "" << int(QValidator::Intermediate) << language;
-        row("point") << "1.5" << int(QValidator::Invalid) << language;
-        row("comma") << "1,5" << int(QValidator::Invalid) << language;
-        row("leading minus") << "-" << int(QValidator::Invalid) << language;
-        row("letters") << "1a" << int(QValidator::Invalid) << language;
-        row("grouped thousands") << QString("1") + QChar(0x202F) + "000" << int(QValidator::Invalid)
-                                 << language;
-    }
-}
 
-void tst_gps_pos::number_validator_validate()
-{
-    QFETCH(QString, input);
-    QFETCH(int, state);
-    QFETCH(QLocale::Language, language);
-    QLocale::setDefault(QLocale(language));
-    number_validator validator;
-    int pos = input.size();
-    QCOMPARE(int(validator.validate(input, pos)), state);
-}
-
-void tst_gps_pos::number_validator_fixup()
-{
-    number_validator validator;
-    QString input = "1.5,0";
-    validator.fixup(input);
-    QCOMPARE(input, QString("150"));
-    int pos = input.size();
-    QCOMPARE(validator.validate(input, pos), QValidator::Acceptable);
-}
 
 // Random text: never a value and an error at once, never a value out of range.
 void tst_gps_pos::fuzz()

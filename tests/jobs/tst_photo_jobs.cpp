@@ -6,7 +6,6 @@
 
 #include "../exif/test_files.h"
 #include "exif/exif_cache.h"
-#include "model/table_data_model.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -40,12 +39,7 @@ std::map<QString, QJsonObject> gps_groups(const QStringList& paths)
 
 photo_jobs::planned_write typed(const QString& path, double lat, double lon)
 {
-    gps_pos pos;
-    pos.lat_numerical = QString::number(std::fabs(lat), 'f', 8);
-    pos.lat_ref = lat < 0 ? QStringLiteral("S") : QStringLiteral("N");
-    pos.lon_numerical = QString::number(std::fabs(lon), 'f', 8);
-    pos.lon_ref = lon < 0 ? QStringLiteral("W") : QStringLiteral("E");
-    return { path, photo_jobs::position_tags(pos, false), std::pair { lat, lon } };
+    return { path, photo_jobs::position_tags(lat_lon { lat, lon }, std::nullopt, std::nullopt, false), lat_lon { lat, lon } };
 }
 
 } // namespace
@@ -247,17 +241,12 @@ void tst_photo_jobs::stalled_child_during_a_load()
     kal::exiftool_child::answer_timeout_msecs = 500;
     auto standin = std::make_shared<kal::_exiftool2>(QStringLiteral(EXIFTOOL_STANDIN), QStringList { "stall" }, 1);
     photo_jobs jobs(standin, dir.filePath("stalled-journal"));
-    table_data_model table;
-    jobs.load(paths, table);
+    const std::vector<photo_facts> photos = jobs.load(paths);
     kal::exiftool_child::answer_timeout_msecs = saved;
-    table.resort();
-    QCOMPARE(table.rowCount(), 2);
-    for (const QString& path : paths) {
-        QVERIFY(!table.get_dt(path).isValid());
-        const table_data_model::gps_info* info = table.assignment(path);
-        QVERIFY(info);
-        QCOMPARE(info->why, table_data_model::gps_info::missing::unreadable);
-        QCOMPARE(info->read_error, QString("ExifTool did not answer"));
+    QCOMPARE(int(photos.size()), 2);
+    for (const photo_facts& photo : photos) {
+        QVERIFY(!photo.taken.isValid());
+        QCOMPARE(photo.read_error, QString("ExifTool did not answer"));
     }
 }
 
@@ -344,16 +333,13 @@ void tst_photo_jobs::pool_sizes_agree()
     if (children > 1)
         QVERIFY(pool->child_pids().size() == std::size_t(children));
 
-    // Loaded through the pool, every row shows its own photo.
-    table_data_model table;
+    // Loaded through the pool, every photo gets its own facts, in the order given.
     photo_jobs jobs(pool, dir.filePath(folder + "-journal"));
-    jobs.load(paths, table);
-    QCOMPARE(table.rowCount(), 40);
-    for (int row = 0; row < table.rowCount(); ++row) {
-        const QString path = table.data(table.index(row, 0), Qt::UserRole).toString();
-        const int i = paths.indexOf(path);
-        QVERIFY(i >= 0);
-        QCOMPARE(table.data(table.index(row, 1), Qt::UserRole).toDateTime().time(), QTime(10, i / 60, i % 60));
+    const std::vector<photo_facts> loaded = jobs.load(paths);
+    QCOMPARE(int(loaded.size()), 40);
+    for (int i = 0; i < paths.size(); ++i) {
+        QCOMPARE(loaded[std::size_t(i)].path, paths[i]);
+        QCOMPARE(loaded[std::size_t(i)].taken.time(), QTime(10, i / 60, i % 60));
     }
 
     std::vector<photo_jobs::planned_write> plan;

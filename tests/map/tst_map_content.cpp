@@ -1,5 +1,6 @@
 #include "map/map_content.h"
-#include "model/model_fixture.h"
+
+#include "engine/assignment.h"
 
 #include <QtTest>
 
@@ -29,9 +30,17 @@ class tst_map_content : public QObject {
         return QDateTime::fromString(QString::fromLatin1(time), Qt::ISODate);
     }
 
-private slots:
-    void cleanup() { clear_metadata(); }
+    static photo_facts photo(const char* path, const QDateTime& taken, std::optional<lat_lon> own = std::nullopt)
+    {
+        photo_facts p;
+        p.path = QString::fromLatin1(path);
+        p.taken = taken;
+        p.time_from = time_source::camera;
+        p.own = own;
+        return p;
+    }
 
+private slots:
     void markers_per_mode_data()
     {
         QTest::addColumn<int>("mode");
@@ -57,13 +66,9 @@ private slots:
         QFETCH(QString, expected);
         QFETCH(int, track_lines);
 
-        probe_model model;
-        put_photo("/p/a.jpg", at("2019-05-01T08:00:00"), "47.1", "11.1");
-        put_photo("/p/b.jpg", at("2019-05-01T08:05:00"));
-        put_photo("/p/c.jpg", at("2019-05-01T09:00:00"));
-        put_photo("/p/d.jpg", at("2019-05-01T09:10:00"), "47.2", "11.2");
-        for (const char* path : { "/p/a.jpg", "/p/b.jpg", "/p/c.jpg", "/p/d.jpg" })
-            model.add_cached_file(QString::fromLatin1(path), true);
+        const std::vector<photo_facts> photos = { photo("/p/a.jpg", at("2019-05-01T08:00:00"), lat_lon { 47.1, 11.1 }),
+            photo("/p/b.jpg", at("2019-05-01T08:05:00")), photo("/p/c.jpg", at("2019-05-01T09:00:00")),
+            photo("/p/d.jpg", at("2019-05-01T09:10:00"), lat_lon { 47.2, 11.2 }) };
 
         gps_data first;
         first.msecs = at("2019-05-01T08:05:00Z").toMSecsSinceEpoch();
@@ -76,12 +81,13 @@ private slots:
         second.segment = 1;
         track_data track;
         track.points << first << second;
-        model.camera_clock_changed(camera_clock::from_zone_text("UTC").value());
-        model.gps_track_changed({ track });
-        model.gps_set_pos_changed(make_gps_pos(-33.5, 151.25));
-        model.gps_sync_order_changed(mode);
+        assignment_settings settings;
+        settings.clock = camera_clock::from_zone_text("UTC").value();
+        settings.track = gps_track({ track });
+        settings.typed = lat_lon { -33.5, 151.25 };
+        settings.mode = sync_mode_of(mode);
 
-        const map_content content = map_content::of(model);
+        const map_content content = map_content::of(photos, assign(photos, settings), settings);
         QCOMPARE(summary(content), expected);
         QCOMPARE(int(content.track.size()), track_lines);
         const auto box = content.bounds();
@@ -92,17 +98,15 @@ private slots:
     // lists a few of them rather than all.
     void many_photos_on_one_spot()
     {
-        probe_model model;
-        put_photo("/p/source.jpg", at("2019-05-01T08:00:00"), "-12.5", "-77.25");
-        model.add_cached_file("/p/source.jpg", true);
+        std::vector<photo_facts> photos = { photo("/p/source.jpg", at("2019-05-01T08:00:00"), lat_lon { -12.5, -77.25 }) };
         for (int i = 0; i < 1000; ++i) {
-            const QString path = QStringLiteral("/p/%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
-            put_photo(path, at("2019-05-01T08:00:01").addSecs(i));
-            model.add_cached_file(path, false);
+            photos.push_back(photo("/p/x.jpg", at("2019-05-01T08:00:01").addSecs(i)));
+            photos.back().path = QStringLiteral("/p/%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
         }
-        model.gps_sync_order_changed(0);
+        assignment_settings settings;
+        settings.mode = sync_mode::previous;
 
-        const map_content content = map_content::of(model);
+        const map_content content = map_content::of(photos, assign(photos, settings), settings);
         QCOMPARE(summary(content), QString("own -12.500,-77.250 x1; proposed -12.500,-77.250 x1000"));
         const auto proposed = std::find_if(content.markers.begin(), content.markers.end(),
             [](const map_content::marker& m) { return m.what == map_content::kind::proposed; });

@@ -1,4 +1,5 @@
 #include "toolkit/qt/lambda.h"
+#include "toolkit/qt/number_validator.h"
 #include "toolkit/qt/set_style_sheet.h"
 #include "toolkit/qt/widgets.h"
 
@@ -25,6 +26,9 @@ class tst_widgets : public QObject {
     Q_OBJECT
 
 private slots:
+    void number_validator_validate_data();
+    void number_validator_validate();
+    void number_validator_fixup();
     void merge_style_sheet_data();
     void merge_style_sheet();
 
@@ -252,6 +256,51 @@ void tst_widgets::lambda_connect()
     button.click();
     QCOMPARE(calls, 3);
     delete l;
+}
+
+void tst_widgets::number_validator_validate_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QLocale::Language>("language");
+
+    // A comma locale changes nothing, nor does one that groups with spaces.
+    for (const QLocale::Language language : { QLocale::German, QLocale::French }) {
+        const QString name = QLocale(language).name() + ": ";
+        const auto row = [&](const char* tag) -> QTestData& { return QTest::newRow(qPrintable(name + tag)); };
+        row("0") << "0" << int(QValidator::Acceptable) << language;
+        row("120") << "120" << int(QValidator::Acceptable) << language;
+        row("empty") << "" << int(QValidator::Intermediate) << language;
+        row("point") << "1.5" << int(QValidator::Invalid) << language;
+        row("comma") << "1,5" << int(QValidator::Invalid) << language;
+        row("leading minus") << "-" << int(QValidator::Invalid) << language;
+        row("letters") << "1a" << int(QValidator::Invalid) << language;
+        row("grouped thousands") << QString("1") + QChar(0x202F) + "000" << int(QValidator::Invalid)
+                                 << language;
+    }
+}
+
+void tst_widgets::number_validator_validate()
+{
+    QFETCH(QString, input);
+    QFETCH(int, state);
+    QFETCH(QLocale::Language, language);
+    QLocale::setDefault(QLocale(language));
+    number_validator validator;
+    int pos = input.size();
+    const QValidator::State got = validator.validate(input, pos);
+    QLocale::setDefault(QLocale::c());
+    QCOMPARE(int(got), state);
+}
+
+void tst_widgets::number_validator_fixup()
+{
+    number_validator validator;
+    QString input = "1.5,0";
+    validator.fixup(input);
+    QCOMPARE(input, QString("150"));
+    int pos = input.size();
+    QCOMPARE(validator.validate(input, pos), QValidator::Acceptable);
 }
 
 QTEST_MAIN(tst_widgets)

@@ -1,4 +1,4 @@
-#include "geo/number_validator.h"
+#include "toolkit/qt/number_validator.h"
 
 #include <QLocale>
 

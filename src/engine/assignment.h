@@ -1,0 +1,79 @@
+#pragma once
+
+#include "exif/photo_facts.h"
+#include "geo/camera_clock.h"
+#include "geo/gps_track.h"
+
+#include <QString>
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+// Where positions come from. The numbers are those stored in the settings
+// and passed by the window's mode buttons; a number that stands for no mode
+// proposes nothing.
+enum class sync_mode { none = -1, previous = 0, next = 1, closest = 2, typed = 3, track = 4 };
+
+sync_mode sync_mode_of(int number);
+
+using lat_lon = std::pair<double, double>;
+
+// Everything besides the photos that decides their positions.
+struct assignment_settings {
+    // The track mode's time limit when the user set none.
+    static constexpr qint64 default_track_limit_secs = 30 * 60;
+
+    sync_mode mode = sync_mode::closest;
+    // Seconds; negative: none set (no limit for copies, the default for a
+    // track); 0: no limit at all.
+    qint64 time_limit_secs = -1;
+    // The typed mode's position; nothing clears the photos' positions.
+    std::optional<lat_lon> typed;
+    gps_track track;
+    camera_clock clock;
+    // In the track mode, photos with a position of their own take the track's too.
+    bool track_overwrites = false;
+    // The order the photos are listed in; it decides between equal times.
+    bool descending = false;
+
+    // How far a track reaches across time, in milliseconds.
+    qint64 track_limit_msecs() const;
+};
+
+// The outcome for one photo: what it is proposed to hold and where that came
+// from, or why nothing is proposed.
+struct assignment {
+    enum class origin { none, own, previous, next, typed, track_point, track_interpolated };
+    enum class missing { none, no_source, too_far, no_time, no_track, unreadable };
+
+    origin how = origin::none;
+    missing why = missing::none;
+    // A write is proposed: `position` (nothing: remove the position), with
+    // `altitude` and the GPS time `gps_time_msecs` where the track gives them.
+    bool proposed = false;
+    std::optional<lat_lon> position;
+    std::optional<double> altitude;
+    std::optional<qint64> gps_time_msecs;
+    // The photo would lose a position of its own.
+    bool replaces_own = false;
+    // previous/next: the index of the photo the position came from.
+    int source = -1;
+    // Track mode: the photo's true UTC instant, how far the nearest track
+    // point lies from it, and the point taken when one was.
+    std::optional<qint64> utc_msecs;
+    std::optional<qint64> nearest_point_msecs;
+    std::optional<qint64> point_msecs;
+};
+
+// One outcome per photo, in the photos' order.
+std::vector<assignment> assign(const std::vector<photo_facts>& photos, const assignment_settings& settings);
+
+// The photos' indexes by recording time, earliest first or (descending)
+// latest first; equal times keep their given order. Photos without a time
+// come first.
+std::vector<int> time_order(const std::vector<photo_facts>& photos, bool descending);
+
+// The photo's true UTC instant under the camera clock; nothing without a
+// time from the camera.
+std::optional<qint64> utc_msecs(const photo_facts& photo, const camera_clock& clock);
