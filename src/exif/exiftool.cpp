@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QEventLoop>
 #include <QThread>
 #include <QRegularExpression>
 #include <QFile>
@@ -16,6 +15,9 @@
 
 #include <algorithm>
 #include <deque>
+#include <map>
+
+#include <poll.h>
 #include <set>
 
 Q_LOGGING_CATEGORY(lc_exiftool, "vestra.exiftool", QtCriticalMsg)
@@ -144,7 +146,7 @@ _exiftool2::_exiftool2(const QString& program, const QStringList& arguments, int
     , arguments(arguments)
 {
     ready_marker = QStringLiteral("{ready}");
-    children.resize(std::size_t(std::max(1, pool)), nullptr);
+    children.resize(std::size_t(std::max(1, pool)));
     used.resize(children.size(), false);
     is_running = start_child(0) != nullptr;
     if (!is_running)
@@ -154,34 +156,23 @@ _exiftool2::_exiftool2(const QString& program, const QStringList& arguments, int
 _exiftool2::~_exiftool2()
 {
     // Ask every child at once, then wait for each: they end side by side.
-    for (exiftool_child* c : children) {
-        if (!c)
-            continue;
-        if (!c->running())
-            print(QStringLiteral("Exiftool is not running... It exited with code %1 and status is %2")
-                      .arg(c->exit_code)
-                      .arg(c->exit_status));
-        else
+    for (const auto& c : children) {
+        if (c)
             c->request_stop();
     }
-    for (exiftool_child* c : children) {
+    for (const auto& c : children) {
         if (c)
             c->wait_stopped(5000);
-        delete c;
     }
 }
 
 exiftool_child* _exiftool2::start_child(std::size_t slot)
 {
-    // The old child may be the one whose signal is being handled right now.
-    if (children[slot])
-        children[slot]->deleteLater();
     used[slot] = true;
-    children[slot] = new exiftool_child(program, arguments, this);
+    children[slot] = std::make_unique<exiftool_child>(program, arguments);
     if (children[slot]->start())
-        return children[slot];
-    delete children[slot];
-    children[slot] = nullptr;
+        return children[slot].get();
+    children[slot].reset();
     return nullptr;
 }
 
@@ -197,15 +188,15 @@ bool _exiftool2::may_restart()
     return true;
 }
 
-exiftool_child* _exiftool2::child()
+exiftool_child* _exiftool2::child(const std::function<bool(exiftool_child*)>& taken)
 {
-    for (exiftool_child* c : children) {
-        if (c && !c->busy() && c->alive())
-            return c;
+    for (const auto& c : children) {
+        if (c && !c->busy() && !taken(c.get()) && c->alive())
+            return c.get();
     }
     for (std::size_t slot = 0; slot < children.size(); ++slot) {
-        exiftool_child* c = children[slot];
-        if (c && c->alive())
+        exiftool_child* c = children[slot].get();
+        if (c && (c->busy() || taken(c) || c->alive()))
             continue;
         if (used[slot] && !may_restart()) {
             print(QStringLiteral("Error: Exiftool keeps stopping; not starting it again for now."));
@@ -236,14 +227,10 @@ bool _exiftool2::path_refused(const QString& file, const char* verb)
 
 exiftool_reply _exiftool2::request(const QString& file, const QString& options)
 {
-    exiftool_reply reply;
-    exiftool_child* c = child();
-    if (!c) {
-        reply.failure = QStringLiteral("Exiftool is not running");
-        return reply;
-    }
-    const int id = c->send(options + QFileInfo(file).absoluteFilePath() + QLatin1Char('\n'));
-    return c->wait(id);
+    exiftool_batch batch;
+    batch.requests.push_back({ file, options });
+    run(batch, {});
+    return batch.replies.front();
 }
 
 _exiftool2::tag_map _exiftool2::parse_response(const QString& response, const QString& ready_marker)
@@ -267,8 +254,8 @@ _exiftool2::tag_map _exiftool2::parse_response(const QString& response, const QS
 
 bool _exiftool2::running() const
 {
-    for (const exiftool_child* c : children) {
-        if (c && c->running())
+    for (const auto& c : children) {
+        if (c && c->alive())
             return true;
     }
     return is_running && restarts.size() < 4;
@@ -277,8 +264,8 @@ bool _exiftool2::running() const
 std::vector<qint64> _exiftool2::child_pids() const
 {
     std::vector<qint64> pids;
-    for (const exiftool_child* c : children) {
-        if (c && c->running())
+    for (const auto& c : children) {
+        if (c && c->alive())
             pids.push_back(c->pid());
     }
     return pids;
@@ -286,7 +273,6 @@ std::vector<qint64> _exiftool2::child_pids() const
 
 _exiftool2::tag_map _exiftool2::read_exif_data(const QString& file, bool group_names, bool dump)
 {
-    std::lock_guard<std::mutex> lock(access_mutex);
     if (!is_running)
         return {};
     if (path_refused(file, "reading"))
@@ -307,7 +293,6 @@ _exiftool2::tag_map _exiftool2::read_exif_data(const QString& file, bool group_n
 
 std::optional<_exiftool2::tag_map> _exiftool2::read_gps_numbers(const QString& file, QString* reason)
 {
-    std::lock_guard<std::mutex> lock(access_mutex);
     const auto fail = [reason](const QString& why) -> std::optional<tag_map> {
         if (reason)
             *reason = why;
@@ -341,7 +326,6 @@ std::optional<_exiftool2::tag_map> _exiftool2::gps_numbers(const exiftool_reply&
 
 stored_position _exiftool2::read_position(const QString& file)
 {
-    std::lock_guard<std::mutex> lock(access_mutex);
     stored_position position;
     if (path_refused(file, "reading")) {
         position.reason = QStringLiteral("Not a file that can be read");
@@ -406,110 +390,108 @@ write_result _exiftool2::write(const QString& file, const tag_map& tags)
 
 void _exiftool2::run_many(const std::vector<batch_request>& requests, const reply_callback& on_each)
 {
+    exiftool_batch batch;
+    batch.requests = requests;
+    run(batch, on_each);
+}
+
+void _exiftool2::run(exiftool_batch& batch, const reply_callback& on_each)
+{
+    const std::vector<batch_request>& requests = batch.requests;
+    batch.replies.assign(requests.size(), exiftool_reply());
+    std::size_t remaining = requests.size();
+    const auto deliver = [&](int index, const exiftool_reply& reply) {
+        batch.replies[std::size_t(index)] = reply;
+        --remaining;
+        if (on_each)
+            on_each(index, reply);
+    };
     std::deque<int> pending;
     for (int i = 0; i < int(requests.size()); ++i) {
-        const char* verb = requests[std::size_t(i)].options.contains(QLatin1String("-overwrite_original"))
-            ? "writing"
-            : "reading";
-        if (path_refused(requests[std::size_t(i)].file, verb)) {
+        const bool writing = requests[std::size_t(i)].options.contains(QLatin1String("-overwrite_original"));
+        if (path_refused(requests[std::size_t(i)].file, writing ? "writing" : "reading")) {
             exiftool_reply refused;
-            refused.failure = QStringLiteral("Not a file that can be %1")
-                                  .arg(QLatin1String(verb[0] == 'w' ? "written" : "read"));
-            on_each(i, refused);
+            refused.failure = writing ? QStringLiteral("Not a file that can be written")
+                                      : QStringLiteral("Not a file that can be read");
+            deliver(i, refused);
         } else {
             pending.push_back(i);
         }
     }
-    if (pending.empty())
-        return;
 
-    struct flight {
-        int id;
-        int index;
-    };
-    std::map<exiftool_child*, flight> in_flight;
+    // The request each busy child works on.
+    std::map<exiftool_child*, int> in_flight;
     std::vector<bool> retried(requests.size(), false);
-    std::size_t remaining = pending.size();
-    std::set<exiftool_child*> connected;
-    std::vector<QMetaObject::Connection> connections;
-    QEventLoop loop;
-
-    std::function<void()> feed;
-    const auto deliver = [&](int index, const exiftool_reply& reply) {
-        --remaining;
-        on_each(index, reply);
+    const auto feed = [&] {
+        while (!pending.empty()) {
+            exiftool_child* c = child([&in_flight](exiftool_child* candidate) { return in_flight.count(candidate) > 0; });
+            if (!c)
+                break;
+            const int index = pending.front();
+            pending.pop_front();
+            const batch_request& r = requests[std::size_t(index)];
+            if (!c->send(r.options + QFileInfo(r.file).absoluteFilePath() + QLatin1Char('\n'))) {
+                // It died before it could take the request: the next round
+                // starts a new one.
+                pending.push_front(index);
+                continue;
+            }
+            in_flight[c] = index;
+        }
+        if (in_flight.empty()) {
+            // No child can take the rest.
+            while (!pending.empty()) {
+                exiftool_reply none;
+                none.failure = QStringLiteral("Exiftool is not running");
+                deliver(pending.front(), none);
+                pending.pop_front();
+            }
+        }
     };
-    const auto on_answer = [&](exiftool_child* c, int id, const exiftool_reply& reply) {
-        const auto it = in_flight.find(c);
-        if (it == in_flight.end() || it->second.id != id)
-            return;
-        const int index = it->second.index;
-        in_flight.erase(it);
+    const auto answered = [&](exiftool_child* c, const exiftool_reply& reply) {
+        const int index = in_flight.at(c);
+        in_flight.erase(c);
         const batch_request& r = requests[std::size_t(index)];
         const QString leftover = r.file + QStringLiteral("_exiftool_tmp");
-        const bool died = !reply.complete && !reply.given_up && !c->alive();
+        const bool died = !reply.complete && !reply.given_up;
         if (died && r.options.contains(QLatin1String("-overwrite_original")) && QFile::exists(leftover)) {
             // Killed in the middle of a write: the copy may be unfinished, or
-            // already half copied over the photo. Only a person can tell, so
-            // both stay as they are.
+            // already half copied over the photo. The next write decides.
             exiftool_reply failed = reply;
             failed.failure = QStringLiteral("ExifTool stopped while writing it; its unfinished copy was left as %1")
                                  .arg(QFileInfo(leftover).fileName());
             deliver(index, failed);
         } else if (died && !retried[std::size_t(index)]) {
-            // Its child died under it before anything was written: try again
+            // Its child died under it before anything was written: once more
             // on a new child.
             retried[std::size_t(index)] = true;
-            print(QStringLiteral("Exiftool stopped while working on %1; trying again.")
-                      .arg(requests[std::size_t(index)].file));
             pending.push_front(index);
         } else {
             deliver(index, reply);
         }
-        feed();
     };
-    feed = [&] {
-        while (!pending.empty()) {
-            exiftool_child* c = child();
-            if (!c)
-                break;
-            if (connected.insert(c).second) {
-                connections.push_back(connect(c, &exiftool_child::answered, &loop,
-                    [&on_answer, c](int id, const exiftool_reply& reply) { on_answer(c, id, reply); }));
-                // A later child may be given the same address.
-                connections.push_back(
-                    connect(c, &QObject::destroyed, &loop, [&connected, c] { connected.erase(c); }));
-            }
-            const int index = pending.front();
-            pending.pop_front();
-            const batch_request& r = requests[std::size_t(index)];
-            const int id = c->send(r.options + QFileInfo(r.file).absoluteFilePath() + QLatin1Char('\n'));
-            if (id == 0) {
-                exiftool_reply unsent;
-                unsent.failure = QStringLiteral("Exiftool stopped before it answered.");
-                deliver(index, unsent);
-                continue;
-            }
-            in_flight[c] = { id, index };
-        }
-        if (in_flight.empty()) {
-            // No child can take the rest.
-            while (!pending.empty()) {
-                const int index = pending.front();
-                pending.pop_front();
-                exiftool_reply none;
-                none.failure = QStringLiteral("Exiftool is not running");
-                deliver(index, none);
-            }
-        }
-        if (remaining == 0)
-            loop.quit();
-    };
+
     feed();
-    if (remaining > 0)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    for (const QMetaObject::Connection& connection : connections)
-        disconnect(connection);
+    while (remaining > 0) {
+        std::vector<pollfd> fds;
+        for (const auto& [c, index] : in_flight) {
+            fds.push_back({ c->output_fd(), POLLIN, 0 });
+            fds.push_back({ c->error_fd(), POLLIN, 0 });
+        }
+        // A quarter second at most: the clock of each request is looked at too.
+        ::poll(fds.data(), nfds_t(fds.size()), 250);
+        std::vector<exiftool_child*> busy;
+        for (const auto& entry : in_flight)
+            busy.push_back(entry.first);
+        for (exiftool_child* c : busy) {
+            exiftool_reply reply;
+            if (c->pump(reply))
+                answered(c, reply);
+        }
+        feed();
+        if (remaining > 0 && while_waiting)
+            while_waiting();
+    }
 }
 
 const QString& _exiftool2::read_options()
@@ -573,7 +555,6 @@ void _exiftool2::read_gps_many(const QStringList& files,
 
 write_result _exiftool2::execute_write(const QString& file, const QString& args, const tag_map& tags)
 {
-    std::lock_guard<std::mutex> lock(access_mutex);
     if (path_refused(file, "writing"))
         return { false, QStringLiteral("Not a file that can be written") };
     if (!running()) {

@@ -2,7 +2,6 @@
 
 #include "exif/exiftool_child.h"
 
-#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -10,7 +9,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,24 +35,33 @@ struct stored_position {
 // short-lived child; empty when it cannot be found or run.
 QString exiftool_version();
 
+// One request of a batch: option lines, each ending in a line break; the
+// file's path is added after them.
+struct batch_request {
+    QString file;
+    QString options;
+};
+
+// Requests for many files and, once run, their answers in the same order.
+struct exiftool_batch {
+    std::vector<batch_request> requests;
+    std::vector<exiftool_reply> replies;
+};
+
 // The long-lived exiftool children, spoken to in their stay-open argument
 // protocol. A child that dies is replaced on the next request (a few times a
 // minute at most); a request that gets no byte for 30 s is given up.
-class _exiftool2 : public QObject {
-    Q_OBJECT
-    Q_DISABLE_COPY_MOVE(_exiftool2)
-
+// Requests are waited for on the children's pipes, without an event loop.
+class _exiftool2 {
 public:
+    _exiftool2(const _exiftool2&) = delete;
+    _exiftool2& operator=(const _exiftool2&) = delete;
+
     // Tag name -> value, UTF-8. For writing, a name may carry exiftool's "#"
     // suffix or be a group wildcard ("GPS:all"); an empty value deletes.
     using tag_map = std::map<std::string, std::string>;
 
-    // One request of a batch: option lines, each ending in a line break; the
-    // file's path is added after them.
-    struct batch_request {
-        QString file;
-        QString options;
-    };
+    using batch_request = kal::batch_request;
     using reply_callback = std::function<void(int index, const exiftool_reply& reply)>;
 
     static std::shared_ptr<_exiftool2> instance();
@@ -69,10 +76,13 @@ public:
     static int pool_size();
 
     // Hands the requests to every child at once and reports each answer as
-    // it comes, in any order, on this thread; events other than user input
-    // are processed meanwhile. A request whose child died is tried once more
-    // on a new child. Returns when every request is answered.
+    // it comes, in any order, on this thread. A request whose child died is
+    // tried once more on a new child. Returns when every request is answered.
+    void run(exiftool_batch& batch, const reply_callback& on_each);
     void run_many(const std::vector<batch_request>& requests, const reply_callback& on_each);
+    // Called every quarter second or so while a batch is waited for, e.g. to
+    // let a window repaint.
+    std::function<void()> while_waiting;
     // Batch forms of read_exif_data, write and read_gps_numbers.
     // `failure` says why a file got no answer; a file exiftool could not
     // read still answers, with its messages among the tags.
@@ -84,7 +94,7 @@ public:
         const std::function<void(int, const write_result&)>& on_each);
     void read_gps_many(const QStringList& files,
         const std::function<void(int, const std::optional<tag_map>&, const QString& reason)>& on_each);
-    ~_exiftool2() override;
+    ~_exiftool2();
 
     tag_map read_exif_data(const QString& file, bool group_names = false, bool dump = false);
     bool write_exif_data(const QString& file, const tag_map& tags);
@@ -116,7 +126,7 @@ public:
 
 private:
     // An idle child, started or replaced as needed; null when none may run.
-    exiftool_child* child();
+    exiftool_child* child(const std::function<bool(exiftool_child*)>& taken);
     exiftool_child* start_child(std::size_t slot);
     // The write's option lines, or the reason it cannot be sent.
     static std::optional<QString> write_lines(const QString& file, const tag_map& tags, QString* reason);
@@ -128,15 +138,13 @@ private:
 
     QString program;
     QStringList arguments;
-    std::vector<exiftool_child*> children;
+    std::vector<std::unique_ptr<exiftool_child>> children;
     // Slots that had a child once: starting them again counts as a restart.
     std::vector<bool> used;
     std::vector<qint64> restarts;
     bool is_running = false;
     QString ready_marker;
-    std::mutex access_mutex;
 };
 
 } // namespace kal
 
-Q_DECLARE_METATYPE(kal::exiftool_reply)

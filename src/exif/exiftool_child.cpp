@@ -2,21 +2,23 @@
 
 #include "exif/exif_log.h"
 
-#include <QProcess>
-#include <QTimer>
+#include <QFile>
+#include <QStandardPaths>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <vector>
+
+#include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace kal {
 
 namespace {
-
-void print(const QString& text)
-{
-    qCWarning(lc_exiftool).noquote() << text;
-}
 
 // Where the line that is exactly `line` starts in the buffer, or -1.
 int find_line(const QByteArray& buffer, const QByteArray& line)
@@ -42,128 +44,187 @@ int line_end(const QByteArray& buffer, int at)
     return newline < 0 ? buffer.size() : newline + 1;
 }
 
-// A child that ends with us, however we end: a killed program must not leave
-// ExifTool polling its closed pipe forever. SIGINT, because ExifTool deletes
-// its temporary file on it and finishes an in-place copy before it obeys.
-class bound_process : public QProcess {
-public:
-    using QProcess::QProcess;
-
-protected:
-    void setupChildProcess() override
-    {
-        std::signal(SIGINT, SIG_DFL);
-        ::prctl(PR_SET_PDEATHSIG, SIGINT);
-        // The parent may have gone before the request was made.
-        if (::getppid() != parent)
-            ::_exit(1);
-    }
-
-private:
-    const pid_t parent = ::getpid();
-};
+void sleep_msecs(long msecs)
+{
+    const timespec pause { msecs / 1000, (msecs % 1000) * 1000000 };
+    ::nanosleep(&pause, nullptr);
+}
 
 } // namespace
 
 int exiftool_child::answer_timeout_msecs = 30000;
 
-exiftool_child::exiftool_child(const QString& program, const QStringList& arguments, QObject* parent)
-    : QObject(parent)
-    , program(program)
+exiftool_child::exiftool_child(const QString& program, const QStringList& arguments)
+    : program(program)
     , arguments(arguments)
 {
-    proc = new bound_process(this);
-    connect(proc, &QProcess::readyReadStandardOutput, this, &exiftool_child::on_output, Qt::DirectConnection);
-    connect(proc, &QProcess::readyReadStandardError, this, &exiftool_child::on_errors, Qt::DirectConnection);
-    connect(
-        proc, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this,
-        [this](int code, QProcess::ExitStatus status) { on_finished(code, int(status)); },
-        Qt::DirectConnection);
-    ticker = new QTimer(this);
-    ticker->setInterval(250);
-    connect(ticker, &QTimer::timeout, this, &exiftool_child::on_tick);
+    // A child that died under a write must not end the program with it.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 exiftool_child::~exiftool_child()
 {
-    if (proc->state() != QProcess::NotRunning) {
-        stopping = true;
-        proc->kill();
-        proc->waitForFinished(1000);
+    if (process > 0 && !exited) {
+        ::kill(process, SIGKILL);
+        reap(true);
     }
-    proc->disconnect(this);
+    close_pipes();
 }
 
 bool exiftool_child::start()
 {
-    proc->setReadChannel(QProcess::StandardOutput);
-    proc->start(program, arguments, QIODevice::ReadWrite | QIODevice::Text | QIODevice::Unbuffered);
-    return proc->waitForStarted(2000);
+    int in[2], out[2], err[2], status[2];
+    if (::pipe2(in, O_CLOEXEC) != 0)
+        return false;
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0 || ::pipe2(status, O_CLOEXEC) != 0) {
+        ::close(in[0]);
+        ::close(in[1]);
+        return false;
+    }
+    // Everything the child needs is made before the fork.
+    const QString found = program.contains(QLatin1Char('/')) ? program : QStandardPaths::findExecutable(program);
+    const QByteArray file = QFile::encodeName(found.isEmpty() ? program : found);
+    std::vector<QByteArray> words { file };
+    for (const QString& argument : arguments)
+        words.push_back(argument.toUtf8());
+    std::vector<char*> argv;
+    for (QByteArray& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const pid_t parent = ::getpid();
+
+    process = ::fork();
+    if (process == 0) {
+        ::dup2(in[0], 0);
+        ::dup2(out[1], 1);
+        ::dup2(err[1], 2);
+        // It ends with us, however we end: a killed program must not leave
+        // ExifTool polling its closed pipe forever. SIGINT, because ExifTool
+        // deletes its temporary file on it and finishes an in-place copy
+        // before it obeys.
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGPIPE, SIG_DFL);
+        ::prctl(PR_SET_PDEATHSIG, SIGINT);
+        if (::getppid() != parent)
+            ::_exit(1);
+        ::execv(argv[0], argv.data());
+        const int error = errno;
+        (void)!::write(status[1], &error, sizeof error);
+        ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    ::close(err[1]);
+    ::close(status[1]);
+    if (process < 0) {
+        ::close(in[1]);
+        ::close(out[0]);
+        ::close(err[0]);
+        ::close(status[0]);
+        process = 0;
+        return false;
+    }
+    // The status pipe closes on a successful exec; an error number means none.
+    int error = 0;
+    ssize_t got;
+    do {
+        got = ::read(status[0], &error, sizeof error);
+    } while (got < 0 && errno == EINTR);
+    ::close(status[0]);
+    in_fd = in[1];
+    out_fd = out[0];
+    err_fd = err[0];
+    ::fcntl(out_fd, F_SETFL, O_NONBLOCK);
+    ::fcntl(err_fd, F_SETFL, O_NONBLOCK);
+    if (got > 0) {
+        qCWarning(lc_exiftool).noquote() << "cannot run" << program << ":" << std::strerror(error);
+        reap(true);
+        close_pipes();
+        return false;
+    }
+    exited = false;
+    return true;
 }
 
-bool exiftool_child::running() const
+void exiftool_child::reap(bool wait)
 {
-    return proc->state() == QProcess::Running && !stopping;
+    if (process <= 0 || exited)
+        return;
+    int status = 0;
+    pid_t done;
+    do {
+        done = ::waitpid(process, &status, wait ? 0 : WNOHANG);
+    } while (done < 0 && errno == EINTR);
+    if (done == process || (done < 0 && errno == ECHILD)) {
+        exited = true;
+        if (done == process) {
+            exit_status = WIFSIGNALED(status) ? 1 : 0;
+            exit_code = WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status);
+        }
+    }
+}
+
+void exiftool_child::close_pipes()
+{
+    for (int* fd : { &in_fd, &out_fd, &err_fd }) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
 }
 
 bool exiftool_child::alive()
 {
-    // Notices a death that no event loop has reported yet.
-    if (proc->state() == QProcess::Running && !in_flight)
-        proc->waitForFinished(0);
-    return running();
+    reap(false);
+    return process > 0 && !exited;
 }
 
-qint64 exiftool_child::pid() const
+bool exiftool_child::send(const QString& lines)
 {
-    return proc->processId();
-}
-
-int exiftool_child::send(const QString& lines)
-{
-    if (!running() || in_flight)
-        return 0;
+    if (in_flight || !alive())
+        return false;
     const int id = next_id++;
     // The echo comes after the command has run, and exiftool flushes its
     // error stream before it prints "{readyN}".
-    const QString command = lines + QStringLiteral("-echo4\n{done%1 ${status}}\n-execute%1\n").arg(id);
-    const QByteArray bytes = command.toUtf8();
-    const qint64 written = proc->write(bytes);
-    if (written != bytes.size())
-        print(QStringLiteral("[write_to_proc] proc->write() returned %1 but expected %2")
-                  .arg(written)
-                  .arg(bytes.size()));
+    const QByteArray bytes = (lines + QStringLiteral("-echo4\n{done%1 ${status}}\n-execute%1\n").arg(id)).toUtf8();
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(in_fd, bytes.constData() + done, std::size_t(bytes.size() - done));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += written;
+    }
     in_flight = id;
     last_byte.start();
-    last_warning = 0;
-    ticker->start();
-    return id;
+    return true;
 }
 
-void exiftool_child::on_output()
+bool exiftool_child::read_pipe(int fd, QByteArray& buffer)
 {
-    out_buffer += proc->readAllStandardOutput();
-    last_byte.start();
-    last_warning = 0;
-    check_complete();
+    // False at the end of the stream: the child has gone.
+    char chunk[65536];
+    while (true) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got > 0) {
+            buffer.append(chunk, int(got));
+            last_byte.start();
+            continue;
+        }
+        if (got < 0 && errno == EINTR)
+            continue;
+        return got < 0;
+    }
 }
 
-void exiftool_child::on_errors()
+bool exiftool_child::complete_reply(exiftool_reply& reply)
 {
-    err_buffer += proc->readAllStandardError();
-    last_byte.start();
-    last_warning = 0;
-    check_complete();
-}
-
-void exiftool_child::check_complete()
-{
-    if (!in_flight)
-        return;
     const QByteArray ready = "{ready" + QByteArray::number(in_flight) + '}';
     const int out_at = find_line(out_buffer, ready);
     if (out_at < 0)
-        return;
+        return false;
     const QByteArray done_prefix = "{done" + QByteArray::number(in_flight) + ' ';
     int err_at = -1;
     for (int from = 0; (from = err_buffer.indexOf(done_prefix, from)) >= 0; ++from) {
@@ -173,9 +234,9 @@ void exiftool_child::check_complete()
         }
     }
     if (err_at < 0 || err_buffer.indexOf('}', err_at) < 0)
-        return;
+        return false;
 
-    exiftool_reply reply;
+    reply = exiftool_reply();
     reply.complete = true;
     reply.output = QString::fromUtf8(out_buffer.left(out_at));
     out_buffer.remove(0, line_end(out_buffer, out_at));
@@ -189,116 +250,72 @@ void exiftool_child::check_complete()
     }
     if (!reply.errors.isEmpty())
         qCDebug(lc_exiftool).noquote() << "exiftool's messages:" << errors;
-
-    finish(reply);
-}
-
-void exiftool_child::finish(const exiftool_reply& reply)
-{
-    const int id = in_flight;
     in_flight = 0;
-    ticker->stop();
-    if (id == waiting)
-        done[id] = reply;
-    emit answered(id, reply);
+    return true;
 }
 
-void exiftool_child::fail_in_flight(const QString& why, bool given_up)
+void exiftool_child::failed(const QString& why, bool given_up, exiftool_reply& reply)
 {
-    if (!in_flight)
-        return;
-    print(QStringLiteral("Error: ") + why);
-    exiftool_reply reply;
+    qCWarning(lc_exiftool).noquote() << why;
+    reply = exiftool_reply();
     reply.failure = why;
     reply.given_up = given_up;
     reply.output = QString::fromUtf8(out_buffer);
     out_buffer.clear();
     err_buffer.clear();
-    finish(reply);
+    in_flight = 0;
 }
 
-void exiftool_child::on_finished(int code, int status)
-{
-    exit_code = code;
-    exit_status = status;
-    if (stopping)
-        return;
-    print(QStringLiteral("Exiftool ended unexpectedly with code %1 and status %2").arg(code).arg(status));
-    out_buffer += proc->readAllStandardOutput();
-    err_buffer += proc->readAllStandardError();
-    check_complete();
-    fail_in_flight(QStringLiteral("Exiftool stopped before it answered."));
-}
-
-void exiftool_child::on_tick()
+bool exiftool_child::pump(exiftool_reply& reply)
 {
     if (!in_flight)
-        return;
-    const qint64 silent_for = last_byte.elapsed();
-    if (silent_for >= answer_timeout_msecs) {
-        // A hung child would hold every later request; a new one is started
-        // for the next.
-        stopping = true;
-        proc->kill();
-        proc->waitForFinished(1000);
-        fail_in_flight(QStringLiteral("ExifTool did not answer"), true);
-        return;
+        return false;
+    const bool out_open = read_pipe(out_fd, out_buffer);
+    const bool err_open = read_pipe(err_fd, err_buffer);
+    if (complete_reply(reply))
+        return true;
+    if (!out_open || !err_open || !alive()) {
+        // Gone: what it wrote before dying may still make a whole answer.
+        reap(true);
+        read_pipe(out_fd, out_buffer);
+        read_pipe(err_fd, err_buffer);
+        if (complete_reply(reply))
+            return true;
+        qCWarning(lc_exiftool) << "exiftool ended unexpectedly with code" << exit_code << "and status" << exit_status;
+        failed(QStringLiteral("Exiftool stopped before it answered."), false, reply);
+        return true;
     }
-    if (silent_for / 1000 > last_warning) {
-        last_warning = silent_for / 1000;
-        qCDebug(lc_exiftool) << "no answer for" << last_warning << "s";
+    if (last_byte.elapsed() >= answer_timeout_msecs) {
+        // A hung child would hold every later request; a new one is
+        // started for the next.
+        ::kill(process, SIGKILL);
+        reap(true);
+        failed(QStringLiteral("ExifTool did not answer"), true, reply);
+        return true;
     }
-}
-
-exiftool_reply exiftool_child::wait(int id)
-{
-    waiting = id;
-    while (!done.count(id)) {
-        if (in_flight != id) {
-            // Never sent, or already given up.
-            exiftool_reply reply;
-            reply.failure = QStringLiteral("Exiftool is not running");
-            waiting = 0;
-            return reply;
-        }
-        if (proc->state() != QProcess::Running) {
-            out_buffer += proc->readAllStandardOutput();
-            err_buffer += proc->readAllStandardError();
-            check_complete();
-            fail_in_flight(QStringLiteral("Exiftool stopped before it answered."));
-            continue;
-        }
-        // Once the output is complete only the error stream is missing, and
-        // exiftool has written it already: read that channel, not the idle one.
-        const bool output_done = find_line(out_buffer, "{ready" + QByteArray::number(id) + '}') >= 0;
-        proc->setReadChannel(output_done ? QProcess::StandardError : QProcess::StandardOutput);
-        proc->waitForReadyRead(250);
-        proc->setReadChannel(QProcess::StandardOutput);
-        on_tick();
-    }
-    waiting = 0;
-    exiftool_reply reply = done[id];
-    done.erase(id);
-    return reply;
+    return false;
 }
 
 void exiftool_child::request_stop()
 {
-    if (proc->state() == QProcess::NotRunning)
+    if (!alive())
         return;
-    stopping = true;
-    proc->write("-stay_open\nFalse\n");
+    const char stop[] = "-stay_open\nFalse\n";
+    (void)!::write(in_fd, stop, sizeof stop - 1);
 }
 
 void exiftool_child::wait_stopped(int msecs)
 {
-    if (proc->state() == QProcess::NotRunning)
-        return;
-    if (!proc->waitForFinished(msecs)) {
-        print(QStringLiteral("Exiftool didn't quit in time. Killing it."));
-        proc->kill();
-        proc->waitForFinished(1000);
+    QElapsedTimer waited;
+    waited.start();
+    while (alive() && waited.elapsed() < msecs)
+        sleep_msecs(10);
+    if (alive()) {
+        qCWarning(lc_exiftool) << "exiftool did not quit in time; killing it";
+        ::kill(process, SIGKILL);
+        reap(true);
     }
+    close_pipes();
 }
 
 } // namespace kal

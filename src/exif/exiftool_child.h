@@ -2,15 +2,10 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QObject>
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-#include <map>
-
-class QProcess;
-class QTimer;
+#include <sys/types.h>
 
 namespace kal {
 
@@ -30,33 +25,34 @@ struct exiftool_reply {
     bool given_up = false;
 };
 
-// One stay-open exiftool process. Each request is numbered: its standard
-// output ends with "{readyN}" and its standard error with a marker echoed
-// after the command, so warnings are never taken for another request's.
-// Requests are answered one after the other, either waited for (`wait`) or
-// delivered through `answered` while an event loop runs.
-class exiftool_child : public QObject {
-    Q_OBJECT
-    Q_DISABLE_COPY_MOVE(exiftool_child)
-
+// One stay-open exiftool process, spoken to through pipes. Each request is
+// numbered: its standard output ends with "{readyN}" and its standard error
+// with a marker echoed after the command, so warnings are never taken for
+// another request's. One request at a time; the caller waits on the pipes
+// (`output_fd`, `error_fd`) and calls `pump` when they have data or time
+// has passed. No event loop is involved.
+class exiftool_child {
 public:
-    exiftool_child(const QString& program, const QStringList& arguments, QObject* parent = nullptr);
-    ~exiftool_child() override;
+    exiftool_child(const QString& program, const QStringList& arguments);
+    ~exiftool_child();
+    exiftool_child(const exiftool_child&) = delete;
+    exiftool_child& operator=(const exiftool_child&) = delete;
 
-    // Starts the process and waits up to two seconds for it.
+    // Starts the process; false when it could not be run at all.
     bool start();
-    bool running() const;
-    // Like running(), but first takes note of a death not yet reported.
+    // Whether the process is up (a death is noticed here).
     bool alive();
     bool busy() const { return in_flight != 0; }
-    qint64 pid() const;
+    qint64 pid() const { return process; }
+    int output_fd() const { return out_fd; }
+    int error_fd() const { return err_fd; }
 
     // Sends the command lines (each ending in a line break) as one request;
-    // returns its number, or 0 when nothing could be sent.
-    int send(const QString& lines);
-    // Waits for the answer to the request sent last. No byte for `silence`
-    // milliseconds gives up: the child is killed and the request fails.
-    exiftool_reply wait(int id);
+    // false when they could not be sent.
+    bool send(const QString& lines);
+    // Reads what the pipes hold and looks at the clock; true once the
+    // request in flight is over, its reply then in `reply`.
+    bool pump(exiftool_reply& reply);
 
     // Asks the child to leave stay-open mode; then waits for it and kills it
     // if need be. Two steps, so several children end side by side.
@@ -65,36 +61,30 @@ public:
 
     // Milliseconds without a byte after which a request is given up.
     static int answer_timeout_msecs;
+
     int exit_code = 0;
+    // 0 for a normal exit, 1 when a signal ended the child.
     int exit_status = 0;
 
-signals:
-    // A request finished, completely or not.
-    void answered(int id, const kal::exiftool_reply& reply);
-
 private:
-    void on_output();
-    void on_errors();
-    void on_finished(int code, int status);
-    void on_tick();
-    void check_complete();
-    void fail_in_flight(const QString& why, bool given_up = false);
-    void finish(const exiftool_reply& reply);
+    bool read_pipe(int fd, QByteArray& buffer);
+    bool complete_reply(exiftool_reply& reply);
+    void failed(const QString& why, bool given_up, exiftool_reply& reply);
+    void reap(bool wait);
+    void close_pipes();
 
-    QProcess* proc = nullptr;
-    QTimer* ticker = nullptr;
     QString program;
     QStringList arguments;
+    pid_t process = 0;
+    bool exited = false;
+    int in_fd = -1;
+    int out_fd = -1;
+    int err_fd = -1;
     int next_id = 1;
     int in_flight = 0;
-    // The request a caller of wait() is waiting for; only its answer is kept.
-    int waiting = 0;
     QByteArray out_buffer;
     QByteArray err_buffer;
-    std::map<int, exiftool_reply> done;
     QElapsedTimer last_byte;
-    qint64 last_warning = 0;
-    bool stopping = false;
 };
 
 } // namespace kal

@@ -143,7 +143,6 @@ private Q_SLOTS:
     void gpx_without_tracks_warns();
     void gpx_with_several_tracks_offers_them();
     // Last: it stops the shared ExifTool child.
-    void killed_exiftool_is_replaced();
 
 private:
     MainWindow& window() { return app.main_window(); }
@@ -752,18 +751,6 @@ void tst_mainwindow::gpx_with_several_tracks_offers_them()
     QCOMPARE(offered, QStringList({ "A (10 Points)", "B (3 Points)", "All tracks (13 Points)" }));
 }
 
-void tst_mainwindow::killed_exiftool_is_replaced()
-{
-    auto* child = kal::_exiftool2::instance()->findChild<QProcess*>();
-    QVERIFY(child);
-    child->kill();
-    QVERIFY(child->waitForFinished(5000));
-
-    window().load_files({ photo(QDir(dir->path()), "after_kill.jpg", "2019:05:01 10:00:00") });
-    QCOMPARE(model()->rowCount(), 1);
-    QCOMPARE(model()->data(model()->index(0, 1), Qt::UserRole).toDateTime(),
-        QDateTime(QDate(2019, 5, 1), QTime(10, 0)));
-}
 
 int main(int argc, char** argv)
 {
