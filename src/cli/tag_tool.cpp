@@ -469,11 +469,7 @@ report remove_gps(const choices& chosen, const photo_set& set, photo_jobs& jobs,
 
 QString run_description(const undo_journal::run_info& info)
 {
-    const QString when = info.started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    const QString what = info.operation == QLatin1String("removal") ? QStringLiteral("GPS data removed from")
-        : info.operation == QLatin1String("sync")                    ? QStringLiteral("positions written into")
-                                                                     : QStringLiteral("a run of unknown kind on");
-    return QStringLiteral("%1 %2 on %3").arg(what, counted(info.photos, "1 photo", "%1 photos"), when);
+    return QStringLiteral("%1 on %2").arg(run_summary(info), info.started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
 }
 
 int list_runs(photo_jobs& jobs, std::FILE* out)

@@ -1,5 +1,7 @@
 #include "jobs/undo_journal.h"
 
+#include "toolkit/counted.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -523,4 +525,13 @@ bool undo_journal::discard(const QString& id)
     const bool ok = QDir(folder).removeRecursively();
     sync_folder(where + QLatin1Char('/') + runs_folder);
     return ok;
+}
+
+QString run_summary(const undo_journal::run_info& info)
+{
+    if (info.operation == QLatin1String("removal"))
+        return QStringLiteral("GPS data removed from %1").arg(counted(info.photos, QStringLiteral("1 photo"), QStringLiteral("%1 photos")));
+    if (info.operation == QLatin1String("sync"))
+        return QStringLiteral("%1 written").arg(counted(info.photos, QStringLiteral("1 position"), QStringLiteral("%1 positions")));
+    return QStringLiteral("%1 written").arg(counted(info.photos, QStringLiteral("1 photo"), QStringLiteral("%1 photos")));
 }

@@ -116,3 +116,7 @@ private:
     QDateTime current_started;
     int parts_stored = 0;
 };
+
+// What a run did, for people: "25 positions written", "GPS data removed from
+// 3 photos".
+QString run_summary(const undo_journal::run_info& info);
