@@ -222,7 +222,7 @@ int main(int argc, char** argv)
             window.findChild<QLineEdit*>(QStringLiteral("lineedit_lon"))->setText(QStringLiteral("151.2153"));
             const auto* model = dynamic_cast<table_data_model*>(table);
             const auto plan = photo_jobs::plan(
-                model->photos(), model->results(), model->settings(), photo_jobs::overwrite_policy::overwrite);
+                model->photos(), model->results(), model->settings(), { photo_jobs::overwrite_policy::overwrite });
             writes.clear();
             for (const auto& p : plan)
                 writes.emplace_back(p.path, p.tags);

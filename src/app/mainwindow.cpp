@@ -609,7 +609,7 @@ void MainWindow::load_files(QStringList paths)
         const int before = table_model->rowCount();
         table_model->add_photos(jobs->load(
             files, [this](int done, int) { step_progress(progress_load, done); },
-            [this](const QString& path) { return table_model->contains(path); }));
+            [this](const QString& path) { return table_model->contains(path); }, &passed_over));
         read_any = read_any || table_model->rowCount() > before;
         paths = std::exchange(queued_files, QStringList());
     } while (!paths.isEmpty());
@@ -1085,7 +1085,7 @@ void MainWindow::on_button_sync_clicked()
 
     // The user has agreed to every overwrite by now.
     const std::vector<photo_jobs::planned_write> plan = photo_jobs::plan(table_model->photos(),
-        table_model->results(), table_model->settings(), photo_jobs::overwrite_policy::overwrite);
+        table_model->results(), table_model->settings(), write_options());
     start_progress(int(plan.size()) * 3);
     const photo_jobs::result result = jobs->sync(plan, [this](int done, int total) {
         progress_sync->setMaximum(total);
@@ -1126,15 +1126,25 @@ void MainWindow::on_label_delete_gps()
         != QMessageBox::Yes)
         return;
 
-    QStringList paths;
-    for (int row = 0; row < n; ++row)
-        paths << table_model->data(table_model->index(row, 0), Qt::UserRole).toString();
     start_progress(n * 3);
-    const photo_jobs::result result = jobs->remove_gps(paths, [this](int done, int total) {
+    const photo_jobs::result result = jobs->remove_gps(table_model->photos(), write_options(), [this](int done, int total) {
         progress_sync->setMaximum(total);
         step_progress(progress_sync, done);
     });
     finish_writing(result, tr("removing their GPS data"));
+}
+
+photo_jobs::write_options MainWindow::write_options() const
+{
+    // The user has agreed to every overwrite by the time this is asked.
+    photo_jobs::write_options options;
+    options.policy = photo_jobs::overwrite_policy::overwrite;
+    const QSettings settings;
+    options.sidecars = settings.value("raw_positions_in_sidecars", false).toBool();
+    options.naming = settings.value("sidecar_naming").toString() == QLatin1String("NAME.xmp")
+        ? sidecar_naming::without_extension
+        : sidecar_naming::with_extension;
+    return options;
 }
 
 void MainWindow::set_sync_order(int order)

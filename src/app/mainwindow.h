@@ -106,6 +106,8 @@ private:
     void finish_writing(const photo_jobs::result& result, const QString& what);
     void show_track();
     void show_camera_clock();
+    // How positions are written, as the settings say.
+    photo_jobs::write_options write_options() const;
     QString run_title(const undo_journal::run_info& info) const;
     void update_undo_button();
     // Undoes one run, asking first when `confirm`, and offers to restore

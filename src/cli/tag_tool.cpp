@@ -41,6 +41,8 @@ struct choices {
     assignment_settings settings;
     QList<track_data> tracks;
     bool overwrite = false;
+    photo_jobs::write_options write;
+    bool video_local = false;
     bool dry_run = false;
     QString undo_run;
     bool force = false;
@@ -193,6 +195,13 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
         QStringLiteral("CAMERA=TRUE,CAMERA=TRUE"));
     const QCommandLineOption overwrite(QStringLiteral("overwrite"),
         QStringLiteral("Photos with a position of their own get the typed or the track's position too."));
+    const QCommandLineOption sidecar(QStringLiteral("sidecar"),
+        QStringLiteral("Write raw files' positions into XMP sidecars (IMG_1.CR3.xmp) and never open the raw "
+                       "files for writing."));
+    const QCommandLineOption sidecar_name(QStringLiteral("sidecar-name"),
+        QStringLiteral("How sidecars are named: NAME.EXT.xmp (default) or NAME.xmp."), QStringLiteral("FORM"));
+    const QCommandLineOption video_local(QStringLiteral("video-local-time"),
+        QStringLiteral("The videos' times are the camera's local time, not UTC as phones store them."));
     const QCommandLineOption dry_run(
         QStringLiteral("dry-run"), QStringLiteral("Report what would be written, and write nothing."));
     const QCommandLineOption undo(QStringLiteral("undo"),
@@ -208,8 +217,8 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
         QStringLiteral("The report's form: text, json or csv (default: text)."), QStringLiteral("FORMAT"),
         QStringLiteral("text"));
     parser.addOptions(
-        { recursive, mode, max_diff, position, gpx, zone, offset, drift, overwrite, dry_run, undo, undo_list, force,
-            remove, format });
+        { recursive, mode, max_diff, position, gpx, zone, offset, drift, overwrite, sidecar, sidecar_name, video_local,
+            dry_run, undo, undo_list, force, remove, format });
     if (!parser.parse(arguments))
         return fail(parser.errorText());
     if (parser.isSet(help) || parser.isSet(version)) {
@@ -226,6 +235,17 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
     chosen.format = report_format(format_index);
     chosen.dry_run = parser.isSet(dry_run);
     chosen.overwrite = parser.isSet(overwrite);
+    chosen.write.policy
+        = chosen.overwrite ? photo_jobs::overwrite_policy::overwrite : photo_jobs::overwrite_policy::keep_own;
+    chosen.write.sidecars = parser.isSet(sidecar);
+    if (parser.isSet(sidecar_name)) {
+        const QString form = parser.value(sidecar_name);
+        if (form != QLatin1String("NAME.EXT.xmp") && form != QLatin1String("NAME.xmp"))
+            return fail(QStringLiteral("--sidecar-name is NAME.EXT.xmp or NAME.xmp, not \"%1\"").arg(form));
+        chosen.write.naming
+            = form == QLatin1String("NAME.xmp") ? sidecar_naming::without_extension : sidecar_naming::with_extension;
+    }
+    chosen.video_local = parser.isSet(video_local);
     if (const std::optional<camera_clock> clock = camera_clock::from_zone_text(parser.value(zone)))
         chosen.settings.clock = *clock;
     else if (parser.isSet(zone))
@@ -398,8 +418,8 @@ report assign(const choices& chosen, const photo_set& set, photo_jobs& jobs, pro
 {
     // Where the window would ask before overwriting, the terminal keeps what
     // the photo holds unless told otherwise.
-    const std::vector<photo_jobs::planned_write> plan = photo_jobs::plan(set.photos, set.results, chosen.settings,
-        chosen.overwrite ? photo_jobs::overwrite_policy::overwrite : photo_jobs::overwrite_policy::keep_own);
+    const std::vector<photo_jobs::planned_write> plan
+        = photo_jobs::plan(set.photos, set.results, chosen.settings, chosen.write);
     std::map<QString, const photo_jobs::planned_write*> planned;
     for (const photo_jobs::planned_write& write : plan)
         planned[write.path] = &write;
@@ -449,12 +469,9 @@ report assign(const choices& chosen, const photo_set& set, photo_jobs& jobs, pro
 
 report remove_gps(const choices& chosen, const photo_set& set, photo_jobs& jobs, progress_line& progress)
 {
-    QStringList paths;
-    for (const photo_facts& photo : set.photos)
-        paths << photo.path;
     job_outcome failed;
-    if (!chosen.dry_run && !paths.isEmpty())
-        failed = outcome_of(jobs.remove_gps(paths, progress.step(QStringLiteral("Removing"))));
+    if (!chosen.dry_run && !set.photos.empty())
+        failed = outcome_of(jobs.remove_gps(set.photos, chosen.write, progress.step(QStringLiteral("Removing"))));
     report out;
     out.stopped = failed.stopped;
     for (const photo_facts& photo : set.photos) {
@@ -605,6 +622,7 @@ QString text_line(const report_row& row)
         { "unverified", "WRITTEN BUT NOT VERIFIED: %2" },
         { "changed_since", "NOT RESTORED: %2 (--force restores it anyway)" },
         { "skipped", "NOT LOADED: %2" },
+        { "not_loaded", "not loaded: %2" },
     };
     parts << QString(statuses.at(row.status)).replace("%1", degrees(row.position)).replace("%2", row.error);
     return row.path + QStringLiteral(": ") + parts.join(QStringLiteral("; "));
@@ -716,8 +734,9 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, const std:
     } else {
         // Loaded as the window loads, in time order as the window lists them.
         photo_set set;
-        const std::vector<photo_facts> loaded
-            = jobs.load(chosen.listing.files, progress.step(QStringLiteral("Reading")));
+        exif_cache::instance()->video_times_local = chosen.video_local;
+        const std::vector<photo_facts> loaded = jobs.load(
+            chosen.listing.files, progress.step(QStringLiteral("Reading")), {}, &chosen.listing.passed_over);
         for (const int i : time_order(loaded, false))
             set.photos.push_back(loaded[std::size_t(i)]);
         set.results = ::assign(set.photos, chosen.settings);
@@ -737,7 +756,8 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, const std:
             report_row line;
             line.path = passed.name;
             line.outcome = QStringLiteral("skipped");
-            line.status = QStringLiteral("skipped");
+            // Media that could not be taken counts against the run; other files are only named.
+            line.status = passed.failure ? QStringLiteral("skipped") : QStringLiteral("not_loaded");
             line.error = passed.reason;
             rep->rows.push_back(line);
         }

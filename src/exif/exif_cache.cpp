@@ -125,10 +125,45 @@ void exif_cache::store(const ktk::string& file, const tag_map& tags, const QStri
     derived_info[file]["rec_offset"] = offset != tags.end() ? ktk::string(offset->second) : ktk::string();
     const auto date = tags.find("DateTimeOriginal");
     derived_info[file]["rec_source"] = "camera";
-    cache_recording_date_time(file, date == tags.end() ? ktk::string() : ktk::string(date->second));
+    if (date != tags.end() || !video_time(file, tags))
+        cache_recording_date_time(file, date == tags.end() ? ktk::string() : ktk::string(date->second));
     cache_image_info(file, tags);
     cache_gps_info(file, tags);
     derived_info[file]["has_data"] = "true";
+}
+
+bool exif_cache::video_time(const ktk::string& file, const tag_map& tags)
+{
+    const auto mime = tags.find("MIMEType");
+    const auto created = tags.find("CreateDate");
+    if (mime == tags.end() || mime->second.rfind("video/", 0) != 0 || created == tags.end())
+        return false;
+    QDateTime time = QDateTime::fromString(QString::fromStdString(created->second), QStringLiteral("yyyy:MM:dd HH:mm:ss"));
+    // Zero where the camera wrote none.
+    if (!time.isValid() || time.date().year() < 1971)
+        return false;
+    derived_map& info = derived_info[file];
+    if (video_times_local) {
+        info["rec_offset"] = "";
+    } else {
+        // Phones and most cameras store it in UTC: shown in the computer's
+        // time, and its zone kept so that a track gets the true instant.
+        time.setTimeSpec(Qt::UTC);
+        time = time.toLocalTime();
+        const int offset = time.offsetFromUtc();
+        const QString zone = QStringLiteral("%1%2:%3")
+                                 .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                                 .arg(std::abs(offset) / 3600, 2, 10, QLatin1Char('0'))
+                                 .arg(std::abs(offset) % 3600 / 60, 2, 10, QLatin1Char('0'));
+        info["rec_offset"] = zone.toStdString();
+    }
+    info["rec_year"] = std::to_string(time.date().year());
+    info["rec_month"] = two_digits(time.date().month());
+    info["rec_day"] = two_digits(time.date().day());
+    info["rec_hour"] = two_digits(time.time().hour());
+    info["rec_minute"] = two_digits(time.time().minute());
+    info["rec_second"] = two_digits(time.time().second());
+    return true;
 }
 
 exif_cache::derived_map exif_cache::operator[](const QString& file)

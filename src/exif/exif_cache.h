@@ -47,6 +47,11 @@ public:
     void cache_gps_info(const ktk::string& file, const tag_map& tags);
     void cache_file_date(const ktk::string& file);
     void cache_file_time(const ktk::string& file);
+    // A video's time from its QuickTime CreateDate; false when it has none.
+    bool video_time(const ktk::string& file, const tag_map& tags);
+
+    // Whether videos store their time in local time rather than in UTC.
+    bool video_times_local = false;
 
     std::map<ktk::string, derived_map> derived_info;
     std::map<ktk::string, tag_map> raw_tags;

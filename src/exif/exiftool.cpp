@@ -300,7 +300,16 @@ std::optional<_exiftool2::tag_map> _exiftool2::read_gps_numbers(const QString& f
     };
     if (path_refused(file, "reading"))
         return fail(QStringLiteral("Not a file that can be read"));
-    return gps_numbers(request(file, QStringLiteral("-n\n-a\n-G1\n-GPS:all\n")), reason);
+    return gps_numbers(request(file, gps_options()), reason);
+}
+
+const QString& _exiftool2::gps_options()
+{
+    // Every place a position is kept: EXIF's GPS group, XMP (sidecars and
+    // videos), and the QuickTime tags that phones read.
+    static const QString options = QStringLiteral(
+        "-n\n-a\n-G1\n-GPS:all\n-XMP-exif:GPS*\n-Keys:GPSCoordinates\n-UserData:GPSCoordinates\n");
+    return options;
 }
 
 std::optional<_exiftool2::tag_map> _exiftool2::gps_numbers(const exiftool_reply& reply, QString* reason)
@@ -318,8 +327,10 @@ std::optional<_exiftool2::tag_map> _exiftool2::gps_numbers(const exiftool_reply&
     }
     tag_map numbers;
     for (const auto& [name, value] : parse_response(reply.output, QStringLiteral("{ready}"))) {
-        if (name.rfind("GPS:", 0) == 0)
-            numbers[name.substr(4)] = value;
+        for (const char* group : { "GPS:", "XMP-exif:", "Keys:", "UserData:" }) {
+            if (name.rfind(group, 0) == 0)
+                numbers[name] = value;
+        }
     }
     return numbers;
 }
@@ -409,7 +420,12 @@ void _exiftool2::run(exiftool_batch& batch, const reply_callback& on_each)
     std::deque<int> pending;
     for (int i = 0; i < int(requests.size()); ++i) {
         const bool writing = requests[std::size_t(i)].options.contains(QLatin1String("-overwrite_original"));
-        if (path_refused(requests[std::size_t(i)].file, writing ? "writing" : "reading")) {
+        // A request without a file asks ExifTool about itself; an XMP
+        // sidecar that is not there yet is made by the write.
+        const QString& file = requests[std::size_t(i)].file;
+        const bool creating = writing && file.endsWith(QLatin1String(".xmp"), Qt::CaseInsensitive)
+            && !QFileInfo::exists(file) && !has_line_break(file);
+        if (!file.isEmpty() && !creating && path_refused(file, writing ? "writing" : "reading")) {
             exiftool_reply refused;
             refused.failure = writing ? QStringLiteral("Not a file that can be written")
                                       : QStringLiteral("Not a file that can be read");
@@ -430,7 +446,8 @@ void _exiftool2::run(exiftool_batch& batch, const reply_callback& on_each)
             const int index = pending.front();
             pending.pop_front();
             const batch_request& r = requests[std::size_t(index)];
-            if (!c->send(r.options + QFileInfo(r.file).absoluteFilePath() + QLatin1Char('\n'))) {
+            const QString path = r.file.isEmpty() ? QString() : QFileInfo(r.file).absoluteFilePath() + QLatin1Char('\n');
+            if (!c->send(r.options + path)) {
                 // It died before it could take the request: the next round
                 // starts a new one.
                 pending.push_front(index);
@@ -494,6 +511,41 @@ void _exiftool2::run(exiftool_batch& batch, const reply_callback& on_each)
     }
 }
 
+const exiftool_file_types& _exiftool2::file_types()
+{
+    if (!types) {
+        // "Writable file extensions:" and a list of words below it.
+        const auto list = [this](const char* option) {
+            QSet<QString> extensions;
+            const exiftool_reply reply = request(QString(), QString::fromLatin1(option) + QLatin1Char('\n'));
+            const QStringList lines = reply.output.split(QLatin1Char('\n'));
+            for (const QString& line : lines.mid(1)) {
+                for (const QString& word : line.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+                    extensions.insert(word.toLower());
+            }
+            return extensions;
+        };
+        exiftool_file_types found { list("-listwf"), list("-listf") };
+        // Asked of a child that is not there, the lists are empty: ask again later.
+        if (found.writable.isEmpty())
+            return fallback_types();
+        types = found;
+    }
+    return *types;
+}
+
+const exiftool_file_types& _exiftool2::fallback_types()
+{
+    static const exiftool_file_types fallback = [] {
+        exiftool_file_types known;
+        for (const std::string& extension : exiftool_data::writable_file_extensions)
+            known.writable.insert(QString::fromStdString(extension));
+        known.readable = known.writable;
+        return known;
+    }();
+    return fallback;
+}
+
 const QString& _exiftool2::read_options()
 {
     // Every tag as printed, and the position also as signed numbers: copied
@@ -545,7 +597,7 @@ void _exiftool2::read_gps_many(const QStringList& files,
     std::vector<batch_request> requests;
     requests.reserve(std::size_t(files.size()));
     for (const QString& file : files)
-        requests.push_back({ file, QStringLiteral("-n\n-a\n-G1\n-GPS:all\n") });
+        requests.push_back({ file, gps_options() });
     run_many(requests, [&](int index, const exiftool_reply& reply) {
         QString reason;
         const std::optional<tag_map> numbers = gps_numbers(reply, &reason);
@@ -585,7 +637,8 @@ write_result _exiftool2::judge_write(const exiftool_reply& reply, const tag_map&
         }
     }
     const int failed = summary_count(reply.output, QStringLiteral("files weren't updated due to errors"));
-    const int updated = summary_count(reply.output, QStringLiteral("image files updated"));
+    const int updated = std::max(0, summary_count(reply.output, QStringLiteral("image files updated")))
+        + std::max(0, summary_count(reply.output, QStringLiteral("image files created")));
     const int unchanged = summary_count(reply.output, QStringLiteral("image files unchanged"));
     if (failed > 0)
         return { false, first_message.isEmpty() ? QStringLiteral("%1 files weren't updated due to errors").arg(failed) : first_message };

@@ -2,6 +2,7 @@
 
 #include "exif/exiftool_child.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -35,8 +36,14 @@ struct stored_position {
 // short-lived child; empty when it cannot be found or run.
 QString exiftool_version();
 
+// The file kinds, by lower-case extension, that ExifTool writes and reads.
+struct exiftool_file_types {
+    QSet<QString> writable;
+    QSet<QString> readable;
+};
+
 // One request of a batch: option lines, each ending in a line break; the
-// file's path is added after them.
+// file's path is added after them (none: a question about ExifTool itself).
 struct batch_request {
     QString file;
     QString options;
@@ -90,6 +97,9 @@ public:
         const QStringList& files, const std::function<void(int, const tag_map&, const QString& failure)>& on_each);
     // What a read of all tags asks for.
     static const QString& read_options();
+    // The kinds the ExifTool in use writes and reads, asked once; the kinds
+    // this program knew without asking while ExifTool does not answer.
+    const exiftool_file_types& file_types();
     void write_many(const std::vector<std::pair<QString, tag_map>>& writes,
         const std::function<void(int, const write_result&)>& on_each);
     void read_gps_many(const QStringList& files,
@@ -100,9 +110,9 @@ public:
     bool write_exif_data(const QString& file, const tag_map& tags);
     write_result write(const QString& file, const tag_map& tags);
 
-    // Every tag of the file's GPS group as a plain number or text, named
-    // without the group, e.g. "GPSLatitude" -> "43.4674483332997"; nothing
-    // when the file cannot be read.
+    // Every tag that can hold a position, as a plain number or text, named
+    // with its group, e.g. "GPS:GPSLatitude" -> "43.4674483332997" or
+    // "Keys:GPSCoordinates"; nothing when the file cannot be read.
     std::optional<tag_map> read_gps_numbers(const QString& file, QString* reason = nullptr);
     // The file's signed latitude and longitude as exiftool reads them now.
     stored_position read_position(const QString& file);
@@ -121,6 +131,7 @@ public:
     // updated (or left unchanged, nothing needing a change), it printed no
     // error, and no warning names a tag of the request.
     static write_result judge_write(const exiftool_reply& reply, const tag_map& tags);
+    static const QString& gps_options();
     // The GPS numbers of a read_gps_numbers reply; the reason when there are none.
     static std::optional<tag_map> gps_numbers(const exiftool_reply& reply, QString* reason);
 
@@ -135,10 +146,12 @@ private:
     exiftool_reply request(const QString& file, const QString& options);
     write_result execute_write(const QString& file, const QString& args, const tag_map& tags);
     bool path_refused(const QString& file, const char* verb);
+    static const exiftool_file_types& fallback_types();
 
     QString program;
     QStringList arguments;
     std::vector<std::unique_ptr<exiftool_child>> children;
+    std::optional<exiftool_file_types> types;
     // Slots that had a child once: starting them again counts as a restart.
     std::vector<bool> used;
     std::vector<qint64> restarts;

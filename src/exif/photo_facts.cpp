@@ -110,6 +110,7 @@ std::vector<photo_facts> facts_of(const exif_cache& cache, const std::vector<QSt
     for (const std::size_t i : by_key) {
         photo_facts& f = facts[i];
         f.path = paths[i];
+        f.kind = kind_of(f.path);
         const auto it = cache.derived_info.find(keys[i]);
         if (it == cache.derived_info.end()) {
             f.taken = QDateTime(QDate(), QTime(), Qt::LocalTime);

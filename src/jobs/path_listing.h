@@ -12,6 +12,8 @@ struct path_listing {
         // Invalid bytes of a name are shown as \xNN.
         QString name;
         QString reason;
+        // Media that ought to have been taken; otherwise only named.
+        bool failure = true;
     };
 
     QStringList files;

@@ -95,85 +95,181 @@ const std::vector<std::string>& photo_jobs::undo_tags()
 }
 
 photo_jobs::tag_map photo_jobs::position_tags(const std::optional<lat_lon>& position,
-    const std::optional<double>& altitude, const std::optional<qint64>& gps_time_msecs, bool clear_others)
+    const std::optional<double>& altitude, const std::optional<qint64>& gps_time_msecs, bool clear_others,
+    position_store where)
 {
     tag_map tags;
     // The shortest text that reads back as the same double: nothing is lost.
     const gps_pos texts = position ? make_gps_pos(position->first, position->second) : gps_pos();
-    tags["GPSLatitude#"] = texts.lat_numerical.toStdString();
-    tags["GPSLatitudeRef"] = texts.lat_ref.toStdString();
-    tags["GPSLongitude#"] = texts.lon_numerical.toStdString();
-    tags["GPSLongitudeRef"] = texts.lon_ref.toStdString();
-    if (position && altitude && std::isfinite(*altitude)) {
-        tags["GPSAltitude#"] = QString::number(std::fabs(*altitude), 'f', 2).toStdString();
-        tags["GPSAltitudeRef#"] = *altitude < 0 ? "1" : "0";
-    }
-    if (position && gps_time_msecs) {
-        const QDateTime utc = QDateTime::fromMSecsSinceEpoch(*gps_time_msecs, Qt::UTC);
-        tags["GPSDateStamp"] = utc.toString(QStringLiteral("yyyy:MM:dd")).toStdString();
-        tags["GPSTimeStamp"] = utc.toString(QStringLiteral("hh:mm:ss")).toStdString();
-    }
-    if (clear_others) {
-        for (const std::string& tag : other_gps_tags()) {
-            if (!tags.count(tag) && !tags.count(tag + '#'))
-                tags[tag] = std::string();
+    const bool with_altitude = position && altitude && std::isfinite(*altitude);
+    const QDateTime utc = position && gps_time_msecs ? QDateTime::fromMSecsSinceEpoch(*gps_time_msecs, Qt::UTC) : QDateTime();
+    switch (where) {
+    case position_store::exif:
+        tags["GPS:GPSLatitude#"] = texts.lat_numerical.toStdString();
+        tags["GPS:GPSLatitudeRef"] = texts.lat_ref.toStdString();
+        tags["GPS:GPSLongitude#"] = texts.lon_numerical.toStdString();
+        tags["GPS:GPSLongitudeRef"] = texts.lon_ref.toStdString();
+        if (with_altitude) {
+            tags["GPS:GPSAltitude#"] = QString::number(std::fabs(*altitude), 'f', 2).toStdString();
+            tags["GPS:GPSAltitudeRef#"] = *altitude < 0 ? "1" : "0";
         }
+        if (utc.isValid()) {
+            tags["GPS:GPSDateStamp"] = utc.toString(QStringLiteral("yyyy:MM:dd")).toStdString();
+            tags["GPS:GPSTimeStamp"] = utc.toString(QStringLiteral("hh:mm:ss")).toStdString();
+        }
+        if (clear_others) {
+            for (const std::string& tag : other_gps_tags()) {
+                if (!tags.count("GPS:" + tag) && !tags.count("GPS:" + tag + '#'))
+                    tags["GPS:" + tag] = std::string();
+            }
+        }
+        break;
+    case position_store::xmp:
+        tags["XMP-exif:GPSLatitude#"] = texts.lat_numerical.toStdString();
+        tags["XMP-exif:GPSLongitude#"] = texts.lon_numerical.toStdString();
+        if (with_altitude) {
+            tags["XMP-exif:GPSAltitude#"] = QString::number(std::fabs(*altitude), 'f', 2).toStdString();
+            tags["XMP-exif:GPSAltitudeRef#"] = *altitude < 0 ? "1" : "0";
+        }
+        if (utc.isValid())
+            tags["XMP-exif:GPSDateTime"] = utc.toString(QStringLiteral("yyyy:MM:dd hh:mm:ss'Z'")).toStdString();
+        if (clear_others) {
+            for (const char* tag : { "GPSAltitude", "GPSAltitudeRef", "GPSDateTime", "GPSImgDirection",
+                     "GPSImgDirectionRef", "GPSSpeed", "GPSSpeedRef", "GPSTrack", "GPSTrackRef" }) {
+                const std::string name = std::string("XMP-exif:") + tag;
+                if (!tags.count(name) && !tags.count(name + '#'))
+                    tags[name] = std::string();
+            }
+        }
+        break;
+    case position_store::video: {
+        // "lat lon [alt]", which phones and photo libraries read.
+        std::string coordinates;
+        if (position) {
+            coordinates = (texts.lat_numerical + QLatin1Char(' ') + texts.lon_numerical).toStdString();
+            if (with_altitude)
+                coordinates += ' ' + QString::number(*altitude, 'f', 2).toStdString();
+        }
+        tags["Keys:GPSCoordinates#"] = coordinates;
+        tags["UserData:GPSCoordinates#"] = coordinates;
+        tags["XMP-exif:GPSLatitude#"] = texts.lat_numerical.toStdString();
+        tags["XMP-exif:GPSLongitude#"] = texts.lon_numerical.toStdString();
+        break;
+    }
     }
     return tags;
 }
 
-photo_jobs::tag_map photo_jobs::restore_tags(const tag_map& numbers)
+photo_jobs::tag_map photo_jobs::restore_tags(const tag_map& numbers, const tag_map& written)
 {
+    // A name without a group is written where exiftool prefers, for a
+    // position EXIF's GPS group.
+    const auto group_of = [](const std::string& name) {
+        const std::size_t colon = name.find(':');
+        return colon == std::string::npos ? std::string("GPS") : name.substr(0, colon);
+    };
+    std::set<std::string> touched;
+    for (const auto& entry : written)
+        touched.insert(group_of(entry.first));
     tag_map restore;
-    for (const auto& [name, value] : numbers)
-        restore["GPS:" + name + '#'] = value;
-    for (const std::string& tag : undo_tags()) {
-        if (!numbers.count(tag))
-            restore["GPS:" + tag] = std::string();
+    for (const auto& [name, value] : numbers) {
+        if (touched.count(group_of(name)))
+            restore[name + '#'] = value;
+    }
+    // What the write may add, where it was not, goes again.
+    if (touched.count("GPS")) {
+        for (const std::string& tag : undo_tags()) {
+            if (!numbers.count("GPS:" + tag))
+                restore["GPS:" + tag] = std::string();
+        }
+    }
+    for (const auto& entry : written) {
+        std::string name = entry.first;
+        if (!name.empty() && name.back() == '#')
+            name.pop_back();
+        if (name.find(':') == std::string::npos)
+            name = "GPS:" + name;
+        if (name.find('*') != std::string::npos || name.size() < 4 || name.compare(name.size() - 4, 4, ":all") == 0)
+            continue;
+        if (!numbers.count(name))
+            restore[name] = std::string();
     }
     return restore;
 }
 
-std::optional<lat_lon> photo_jobs::position_of(const tag_map& numbers)
+bool photo_jobs::holds(const tag_map& numbers, const tag_map& restore)
 {
-    const auto value = [&numbers](const char* name) -> std::optional<double> {
+    for (const auto& [key, value] : restore) {
+        const bool number = !key.empty() && key.back() == '#';
+        const std::string name = number ? key.substr(0, key.size() - 1) : key;
         const auto it = numbers.find(name);
-        if (it == numbers.end())
-            return std::nullopt;
-        bool ok = false;
-        const double number = QString::fromStdString(it->second).toDouble(&ok);
-        return ok ? std::optional<double>(number) : std::nullopt;
-    };
-    const auto ref = [&numbers](const char* name) {
-        const auto it = numbers.find(name);
-        return it == numbers.end() ? std::string() : it->second;
-    };
-    const std::optional<double> lat = value("GPSLatitude");
-    const std::optional<double> lon = value("GPSLongitude");
-    if (!lat || !lon)
-        return std::nullopt;
-    return std::pair { ref("GPSLatitudeRef") == "S" ? -std::fabs(*lat) : *lat,
-        ref("GPSLongitudeRef") == "W" ? -std::fabs(*lon) : *lon };
+        if (!number && value.empty() ? it != numbers.end() : it == numbers.end() || it->second != value)
+            return false;
+    }
+    return true;
 }
 
-std::vector<photo_facts> photo_jobs::load(
-    const QStringList& files, const progress& step, const std::function<bool(const QString&)>& known)
+std::optional<lat_lon> photo_jobs::position_of(const tag_map& numbers)
+{
+    const auto text = [&numbers](const char* name) {
+        const auto it = numbers.find(name);
+        return it == numbers.end() ? QString() : QString::fromStdString(it->second);
+    };
+    const auto number = [&text](const char* name) -> std::optional<double> {
+        bool ok = false;
+        const double value = text(name).toDouble(&ok);
+        return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
+    };
+    const std::optional<double> lat = number("GPS:GPSLatitude");
+    const std::optional<double> lon = number("GPS:GPSLongitude");
+    if (lat && lon)
+        return lat_lon { text("GPS:GPSLatitudeRef") == QLatin1String("S") ? -std::fabs(*lat) : *lat,
+            text("GPS:GPSLongitudeRef") == QLatin1String("W") ? -std::fabs(*lon) : *lon };
+    // XMP keeps the hemisphere in the sign, read numerically.
+    const std::optional<double> xmp_lat = number("XMP-exif:GPSLatitude");
+    const std::optional<double> xmp_lon = number("XMP-exif:GPSLongitude");
+    if (xmp_lat && xmp_lon)
+        return lat_lon { *xmp_lat, *xmp_lon };
+    for (const char* name : { "Keys:GPSCoordinates", "UserData:GPSCoordinates" }) {
+        const QStringList parts = text(name).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        bool lat_ok = false;
+        bool lon_ok = false;
+        if (parts.size() >= 2) {
+            const double a = parts[0].toDouble(&lat_ok);
+            const double b = parts[1].toDouble(&lon_ok);
+            if (lat_ok && lon_ok)
+                return lat_lon { a, b };
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<photo_facts> photo_jobs::load(const QStringList& files, const progress& step,
+    const std::function<bool(const QString&)>& known, std::vector<path_listing::skipped>* passed_over)
 {
     const int total = files.size();
     int done = 0;
     std::vector<QString> photos;
     std::vector<ktk::string> keys;
     QSet<QString> seen;
+    const kal::exiftool_file_types& types = bridge->file_types();
     for (const QString& file : files) {
-        const std::string suffix = QFileInfo(file).suffix().toLower().toStdString();
-        if (kal::exiftool_data::writable_file_extensions.count(suffix) && !(known && known(file))
-            && !seen.contains(file)) {
-            seen.insert(file);
-            photos.push_back(file);
-            keys.emplace_back(file.toUtf8().toStdString());
-        } else if (step) {
-            step(++done, total);
+        const file_verdict verdict = judge_file(file, types);
+        if (!verdict.load) {
+            if (passed_over)
+                passed_over->push_back({ file, verdict.reason, verdict.failure });
+            if (step)
+                step(++done, total);
+            continue;
         }
+        if ((known && known(file)) || seen.contains(file)) {
+            if (step)
+                step(++done, total);
+            continue;
+        }
+        seen.insert(file);
+        photos.push_back(file);
+        keys.emplace_back(file.toUtf8().toStdString());
     }
     exif_cache::instance()->add_many(
         keys,
@@ -182,20 +278,66 @@ std::vector<photo_facts> photo_jobs::load(
                 step(++done, total);
         },
         bridge);
-    return facts_of(*exif_cache::instance(), photos);
+    std::vector<photo_facts> facts = facts_of(*exif_cache::instance(), photos);
+    read_sidecars(facts);
+    return facts;
+}
+
+void photo_jobs::read_sidecars(std::vector<photo_facts>& facts)
+{
+    // A raw file's position may live only in its sidecar, as raw editors keep it.
+    QStringList sidecars;
+    std::vector<std::size_t> owners;
+    for (std::size_t i = 0; i < facts.size(); ++i) {
+        if (facts[i].kind != file_kind::raw || facts[i].own)
+            continue;
+        for (const sidecar_naming naming : { sidecar_naming::with_extension, sidecar_naming::without_extension }) {
+            const QString sidecar = sidecar_path(facts[i].path, naming);
+            if (QFileInfo(sidecar).isFile()) {
+                sidecars << sidecar;
+                owners.push_back(i);
+                break;
+            }
+        }
+    }
+    if (sidecars.isEmpty())
+        return;
+    bridge->read_gps_many(sidecars, [&](int k, const std::optional<tag_map>& numbers, const QString&) {
+        if (!numbers)
+            return;
+        if (const std::optional<lat_lon> position = position_of(*numbers)) {
+            photo_facts& f = facts[owners[std::size_t(k)]];
+            f.own = position;
+            f.position_from = sidecars[k];
+        }
+    });
+}
+
+photo_jobs::position_store photo_jobs::store_for(const photo_facts& photo, const write_options& options, QString* target)
+{
+    *target = QString();
+    if (photo.kind == file_kind::raw && options.sidecars) {
+        *target = sidecar_path(photo.path, options.naming);
+        return position_store::xmp;
+    }
+    return photo.kind == file_kind::video ? position_store::video : position_store::exif;
 }
 
 std::vector<photo_jobs::planned_write> photo_jobs::plan(const std::vector<photo_facts>& photos,
-    const std::vector<assignment>& results, const assignment_settings& settings, overwrite_policy policy)
+    const std::vector<assignment>& results, const assignment_settings& settings, const write_options& options)
 {
     std::vector<planned_write> writes;
     const bool clear_others = settings.mode == sync_mode::typed;
     for (std::size_t i = 0; i < photos.size() && i < results.size(); ++i) {
         const assignment& a = results[i];
-        if (!a.proposed || (a.replaces_own && policy == overwrite_policy::keep_own))
+        if (!a.proposed || (a.replaces_own && options.policy == overwrite_policy::keep_own))
             continue;
-        writes.push_back({ photos[i].path, position_tags(a.position, a.altitude, a.gps_time_msecs, clear_others),
-            a.position });
+        planned_write write;
+        write.path = photos[i].path;
+        const position_store where = store_for(photos[i], options, &write.target);
+        write.tags = position_tags(a.position, a.altitude, a.gps_time_msecs, clear_others, where);
+        write.position = a.position;
+        writes.push_back(write);
     }
     return writes;
 }
@@ -205,11 +347,21 @@ photo_jobs::result photo_jobs::sync(const std::vector<planned_write>& plan, cons
     return write_all(QStringLiteral("sync"), plan, step);
 }
 
-photo_jobs::result photo_jobs::remove_gps(const QStringList& paths, const progress& step)
+photo_jobs::result photo_jobs::remove_gps(
+    const std::vector<photo_facts>& photos, const write_options& options, const progress& step)
 {
     std::vector<planned_write> plan;
-    for (const QString& path : paths)
-        plan.push_back({ path, { { "GPS:all", std::string() } }, std::nullopt });
+    for (const photo_facts& photo : photos) {
+        planned_write write;
+        write.path = photo.path;
+        const position_store where = store_for(photo, options, &write.target);
+        // A sidecar that is not there holds nothing to remove.
+        if (!write.target.isEmpty() && !QFileInfo::exists(write.target))
+            continue;
+        write.tags = where == position_store::exif ? tag_map { { "GPS:all", std::string() } }
+                                                   : position_tags(std::nullopt, std::nullopt, std::nullopt, true, where);
+        plan.push_back(write);
+    }
     return write_all(QStringLiteral("removal"), plan, step);
 }
 
@@ -223,6 +375,8 @@ struct photo_jobs::write_item {
     QString read_reason;
     // Set once the photo's fate is known.
     enum class fate { pending, failed, unchanged, written, unverified } how = fate::pending;
+    // The write makes the file (a sidecar that is not there yet).
+    bool creates = false;
     QString reason;
 
     void fail(fate f, const QString& why)
@@ -287,21 +441,31 @@ photo_jobs::result photo_jobs::write_all(
 void photo_jobs::write_batch(std::vector<write_item>& batch, result& out, const progress& advance)
 {
     using fate = write_item::fate;
-    // The state just before our write, numerically, so undo is exact.
+    // The state just before our write, numerically, so undo is exact. A
+    // sidecar about to be made holds nothing yet.
     QStringList paths;
-    for (const write_item& item : batch)
-        paths << item.plan->path;
+    std::vector<write_item*> existing;
+    for (write_item& item : batch) {
+        item.creates = !QFileInfo::exists(item.plan->file()) && !item.plan->target.isEmpty();
+        if (item.creates) {
+            item.before = tag_map();
+            advance(1, 0);
+            continue;
+        }
+        paths << item.plan->file();
+        existing.push_back(&item);
+    }
     bridge->read_gps_many(paths, [&](int k, const std::optional<tag_map>& numbers, const QString& reason) {
-        write_item& item = batch[std::size_t(k)];
+        write_item& item = *existing[std::size_t(k)];
         item.before = numbers;
         if (!numbers)
             item.fail(fate::failed, reason.isEmpty() ? QStringLiteral("Its GPS data could not be read") : first_line(reason));
         advance(1, 0);
     });
     for (write_item& item : batch) {
-        if (item.how != fate::pending)
+        if (item.how != fate::pending || item.creates)
             continue;
-        const QString problem = clear_leftover(item.plan->path, true);
+        const QString problem = clear_leftover(item.plan->file(), true);
         if (!problem.isEmpty())
             item.fail(fate::failed, problem);
     }
@@ -309,8 +473,12 @@ void photo_jobs::write_batch(std::vector<write_item>& batch, result& out, const 
     std::vector<undo_journal::entry> entries;
     const QDateTime now = QDateTime::currentDateTimeUtc();
     for (const write_item& item : batch) {
-        if (item.how == fate::pending)
-            entries.push_back({ item.plan->path, restore_tags(*item.before), now, true, item.plan->position, std::nullopt });
+        if (item.how != fate::pending)
+            continue;
+        undo_journal::entry e { item.plan->file(), restore_tags(*item.before, item.plan->tags), now, true,
+            item.plan->position, std::nullopt };
+        e.created = item.creates;
+        entries.push_back(e);
     }
     int part = 0;
     if (!entries.empty() && !log.record(entries, &part, &out.stopped)) {
@@ -330,7 +498,7 @@ void photo_jobs::write_batch(std::vector<write_item>& batch, result& out, const 
             advance(2, 0);
             continue;
         }
-        writes.emplace_back(item.plan->path, item.plan->tags);
+        writes.emplace_back(item.plan->file(), item.plan->tags);
         sent.push_back(&item);
     }
     bridge->write_many(writes, [&](int w, const kal::write_result& r) {
@@ -339,7 +507,7 @@ void photo_jobs::write_batch(std::vector<write_item>& batch, result& out, const 
     });
     QStringList written_paths;
     for (const write_item* item : sent)
-        written_paths << item->plan->path;
+        written_paths << item->plan->file();
     bridge->read_gps_many(written_paths, [&](int w, const std::optional<tag_map>& numbers, const QString& reason) {
         sent[std::size_t(w)]->after = numbers;
         sent[std::size_t(w)]->read_reason = reason;
@@ -383,8 +551,8 @@ void photo_jobs::write_batch(std::vector<write_item>& batch, result& out, const 
     // The part keeps what was read back, and drops photos left as they were.
     std::vector<undo_journal::entry> kept;
     for (const undo_journal::entry& e : entries) {
-        const auto item = std::find_if(sent.begin(), sent.end(), [&](const write_item* i) { return i->plan->path == e.path; });
-        if (item == sent.end() || ((*item)->after && *(*item)->after == *(*item)->before))
+        const auto item = std::find_if(sent.begin(), sent.end(), [&](const write_item* i) { return i->plan->file() == e.path; });
+        if (item == sent.end() || ((*item)->after && *(*item)->after == *(*item)->before && !(*item)->creates))
             continue;
         undo_journal::entry entry = e;
         entry.after = (*item)->after;
@@ -540,6 +708,12 @@ photo_jobs::result photo_jobs::undo(const undo_request& request, const progress&
             advance(2);
             continue;
         }
+        if (!QFileInfo(e->path).isFile() && e->created) {
+            // A sidecar we made that is gone already.
+            ++out.written;
+            advance(2);
+            continue;
+        }
         if (!QFileInfo(e->path).isFile()) {
             out.failed.push_back({ e->path, QStringLiteral("The photo is not there (a card not mounted, a folder renamed?)") });
             left.insert(e->path);
@@ -565,7 +739,7 @@ photo_jobs::result photo_jobs::undo(const undo_request& request, const progress&
             advance(1);
             continue;
         }
-        if (restore_tags(*now[k]) == e.restore) {
+        if (holds(*now[k], e.restore) && !e.created) {
             // Already as it was before our write.
             ++out.written;
             advance(1);
@@ -585,6 +759,17 @@ photo_jobs::result photo_jobs::undo(const undo_request& request, const progress&
                 QStringLiteral("Changed by another program since %1")
                     .arg(e.written.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm"))) });
             left.insert(e.path);
+            advance(1);
+            continue;
+        }
+        if (e.created) {
+            // A sidecar we made goes again, whole.
+            if (QFile::remove(e.path)) {
+                ++out.written;
+            } else {
+                out.failed.push_back({ e.path, QStringLiteral("The sidecar we made could not be removed") });
+                left.insert(e.path);
+            }
             advance(1);
             continue;
         }

@@ -2,6 +2,7 @@
 
 #include "engine/assignment.h"
 #include "exif/exiftool.h"
+#include "exif/file_kinds.h"
 #include "exif/photo_facts.h"
 #include "geo/gps_pos.h"
 #include "jobs/path_listing.h"
@@ -55,13 +56,28 @@ public:
         QString run;
     };
 
-    // One file's write: the tags, and the position it must hold afterwards
-    // (none: no position at all).
+    // One photo's write: the tags, the file they go into (the photo, or a
+    // sidecar), and the position it must hold afterwards (none: no position).
     struct planned_write {
         QString path;
         tag_map tags;
         std::optional<lat_lon> position;
+        // Empty: the photo itself.
+        QString target;
+        const QString& file() const { return target.isEmpty() ? path : target; }
     };
+
+    // Whether photos with a position of their own take a proposal too.
+    enum class overwrite_policy { keep_own, overwrite };
+    // How positions are written.
+    struct write_options {
+        overwrite_policy policy = overwrite_policy::keep_own;
+        // Raw files keep their position in an XMP sidecar, and are never opened for writing.
+        bool sidecars = false;
+        sidecar_naming naming = sidecar_naming::with_extension;
+    };
+    // Where a position is kept: EXIF's GPS group, XMP, or a video's tags.
+    enum class position_store { exif, xmp, video };
 
     struct undo_request {
         // Empty: the newest run.
@@ -81,20 +97,20 @@ public:
     explicit photo_jobs(std::shared_ptr<kal::_exiftool2> bridge = kal::_exiftool2::instance(),
         const QString& journal_folder = undo_journal::default_folder());
 
-    // Reads the photos among the files (the writable kinds) into the metadata
-    // cache and gives their facts, in the order given; files `known` says
-    // are listed already are not read again.
+    // Reads the photos among the files (the kinds ExifTool writes) into the
+    // metadata cache and gives their facts, in the order given; files `known`
+    // says are listed already are not read again; the files that are no
+    // photos go to `passed_over`. A raw file's position may come from its sidecar.
     std::vector<photo_facts> load(const QStringList& files, const progress& step = {},
-        const std::function<bool(const QString&)>& known = {});
+        const std::function<bool(const QString&)>& known = {},
+        std::vector<path_listing::skipped>* passed_over = nullptr);
 
-    // Whether photos with a position of their own take a proposal too.
-    enum class overwrite_policy { keep_own, overwrite };
     // What a sync writes: every photo with a proposal, but those that would
     // lose their own position when they are to keep it.
     static std::vector<planned_write> plan(const std::vector<photo_facts>& photos,
-        const std::vector<assignment>& results, const assignment_settings& settings, overwrite_policy policy);
+        const std::vector<assignment>& results, const assignment_settings& settings, const write_options& options);
     result sync(const std::vector<planned_write>& plan, const progress& step = {});
-    result remove_gps(const QStringList& paths, const progress& step = {});
+    result remove_gps(const std::vector<photo_facts>& photos, const write_options& options, const progress& step = {});
     // Writes a run's restore data back; photos that could not be restored
     // stay in the journal for another try.
     result undo(const undo_request& request, const progress& step = {});
@@ -115,11 +131,13 @@ public:
     // What a sync writes for one proposal (no position: remove it); with
     // clear_others the GPS tags besides the position are emptied too.
     static tag_map position_tags(const std::optional<lat_lon>& position, const std::optional<double>& altitude,
-        const std::optional<qint64>& gps_time_msecs, bool clear_others);
-    // What puts a file's GPS group back as it was, from its numbers as
-    // read_gps_numbers gives them: every tag it had, exactly, and every tag
-    // a write may add removed.
-    static tag_map restore_tags(const tag_map& numbers);
+        const std::optional<qint64>& gps_time_msecs, bool clear_others, position_store where = position_store::exif);
+    // What puts the groups a write touches back as they were, from the
+    // file's numbers as read_gps_numbers gives them: every tag it had,
+    // exactly, and every tag the write may add removed.
+    static tag_map restore_tags(const tag_map& numbers, const tag_map& written);
+    // Whether the numbers hold what the restore tags would write.
+    static bool holds(const tag_map& numbers, const tag_map& restore);
     // The signed position a file's GPS numbers hold, if any.
     static std::optional<lat_lon> position_of(const tag_map& numbers);
 
@@ -127,6 +145,8 @@ private:
     struct write_item;
     result write_all(const QString& operation, const std::vector<planned_write>& plan, const progress& step);
     void write_batch(std::vector<write_item>& batch, result& out, const progress& advance);
+    void read_sidecars(std::vector<photo_facts>& facts);
+    static position_store store_for(const photo_facts& photo, const write_options& options, QString* target);
     // Removes an unfinished copy of ours; the reason when something else lies there.
     QString clear_leftover(const QString& path, bool remove);
 

@@ -169,6 +169,8 @@ QByteArray part_bytes(const std::vector<undo_journal::entry>& entries)
                 : QJsonValue(QJsonValue::Null);
         if (e.after)
             object[QStringLiteral("after")] = tags_object(*e.after);
+        if (e.created)
+            object[QStringLiteral("created")] = true;
         list.append(object);
     }
     return QJsonDocument(QJsonObject { { QStringLiteral("entries"), list } }).toJson(QJsonDocument::Compact);
@@ -197,6 +199,7 @@ std::optional<std::vector<undo_journal::entry>> part_entries(const QString& path
         }
         if (object.value(QStringLiteral("after")).isObject())
             e.after = tags_of(object.value(QStringLiteral("after")).toObject());
+        e.created = object.value(QStringLiteral("created")).toBool();
         entries.push_back(std::move(e));
     }
     return entries;

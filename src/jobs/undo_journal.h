@@ -36,6 +36,8 @@ public:
         std::optional<position> intended;
         // The GPS group as read back after our write, once it was.
         std::optional<tag_map> after;
+        // Our write made the file (a sidecar); undo removes it.
+        bool created = false;
     };
 
     struct run_info {

@@ -214,17 +214,27 @@ void tst_mainwindow::loading_keeps_writable_files_directly_inside_a_folder()
     QDir d(dir->path());
     photo(d, "a.jpg", "2019:05:01 10:00:00");
     photo(d, "b.JPG", "2019:05:01 11:00:00");
-    for (const char* name : { "c.heic", "archive.tar.gz", "notes.txt", "noextension" }) {
+    for (const char* name : { "archive.tar.gz", "notes.txt", "IMG_0001.AAE", "clip.avi", ".hidden.jpg" }) {
         QFile f(d.filePath(name));
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
     QVERIFY(d.mkdir("sub"));
     photo(QDir(d.filePath("sub")), "deeper.jpg", "2019:05:01 12:00:00");
 
+    // What is not loaded is named in one box; hidden files are not.
+    QString box_text;
+    when_modal([&box_text](QWidget* modal) {
+        box_text = static_cast<QMessageBox*>(modal)->text();
+        static_cast<QDialog*>(modal)->accept();
+    });
     window().load_files({ d.path() });
     QCOMPARE(model()->rowCount(), 2);
     QCOMPARE(model()->index(0, 0).data().toString(), QString("a.jpg"));
     QCOMPARE(model()->index(1, 0).data().toString(), QString("b.JPG"));
+    QVERIFY2(box_text.startsWith("4 files were not loaded") && box_text.contains("notes.txt (not a photo)")
+            && box_text.contains("IMG_0001.AAE (not a photo)") && box_text.contains("clip.avi (ExifTool cannot write it)")
+            && !box_text.contains("hidden"),
+        qPrintable(box_text));
 
     // Loading again adds nothing.
     window().load_files({ d.filePath("a.jpg"), d.filePath("b.JPG") });

@@ -265,10 +265,10 @@ void tst_exiftool::numbers_for_restoring()
             "-GPSTimeStamp=10:11:12.345", "-GPSVersionID=2.3.0.0" }));
     const auto numbers = bridge->read_gps_numbers(path);
     QVERIFY(numbers);
-    QVERIFY(std::abs(QString::fromStdString(numbers->at("GPSLatitude")).toDouble() - 43.4674483333) < 1e-9);
-    QCOMPARE(at(*numbers, "GPSLatitudeRef"), u("N"));
-    QCOMPARE(at(*numbers, "GPSTimeStamp"), u("10:11:12.345"));
-    QCOMPARE(at(*numbers, "GPSVersionID"), u("2 3 0 0"));
+    QVERIFY(std::abs(QString::fromStdString(numbers->at("GPS:GPSLatitude")).toDouble() - 43.4674483333) < 1e-9);
+    QCOMPARE(at(*numbers, "GPS:GPSLatitudeRef"), u("N"));
+    QCOMPARE(at(*numbers, "GPS:GPSTimeStamp"), u("10:11:12.345"));
+    QCOMPARE(at(*numbers, "GPS:GPSVersionID"), u("2 3 0 0"));
 
     const kal::stored_position position = bridge->read_position(path);
     QVERIFY(position.readable && position.present);
