@@ -41,9 +41,10 @@ void tst_exiftool_data::members_data()
     for (const char* name : { "JPG", ".jpg", "", "gz", "txt" })
         QTest::newRow(qPrintable(QStringLiteral("not writable '%1'").arg(name))) << true << name << false;
 
-    for (const char* name : { "ExifToolVersion", "Warning", "FileName", "Directory", "FileSize",
-             "FileInodeChangeDate", "Aperture", "ShutterSpeed", "FOV", "GPSPosition", "GPSCoordinates",
-             "SubSecDateTimeOriginal", "ThumbnailOffset", "StripOffsets", "CurrentIPTCDigest" })
+    for (const char* name :
+        { "ExifToolVersion", "Warning", "FileName", "Directory", "FileSize", "FileInodeChangeDate",
+            "Aperture", "ShutterSpeed", "FOV", "GPSPosition", "GPSCoordinates", "SubSecDateTimeOriginal",
+            "ThumbnailOffset", "StripOffsets", "CurrentIPTCDigest", "iTunTool", "iTunesU" })
         QTest::newRow(name) << false << name << true;
     for (const char* name : { "DateTimeOriginal", "Model", "LensModel", "FNumber", "Orientation", "Rating",
              "FileModifyDate", "FileCreateDate", "GPSLatitude", "GPSAltitudeRef", "GPSTimeStamp", "aperture",
