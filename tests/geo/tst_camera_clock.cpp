@@ -31,16 +31,19 @@ void tst_camera_clock::zone_text_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("stored"); // empty: refused
 
-    QTest::newRow("local") << "local" << "local";
-    QTest::newRow("empty means local") << "" << "local";
-    QTest::newRow("UTC") << "UTC" << "UTC+00:00";
-    QTest::newRow("bare offset") << "+05:45" << "UTC+05:45";
-    QTest::newRow("UTC offset") << "UTC-03:30" << "UTC-03:30";
-    QTest::newRow("-12:00 is the lowest") << "-12:00" << "UTC-12:00";
-    QTest::newRow("+14:00 is the highest") << "+14:00" << "UTC+14:00";
-    QTest::newRow("-12:15 refused") << "-12:15" << "";
-    QTest::newRow("named zone") << "Europe/Berlin" << "Europe/Berlin";
-    QTest::newRow("unknown name refused") << "Mars/Olympus" << "";
+    const auto row = [](const char* tag, const char* text, const char* stored) {
+        QTest::newRow(tag) << QString(text) << QString(stored);
+    };
+    row("local", "local", "local");
+    row("empty means local", "", "local");
+    row("UTC", "UTC", "UTC+00:00");
+    row("bare offset", "+05:45", "UTC+05:45");
+    row("UTC offset", "UTC-03:30", "UTC-03:30");
+    row("-12:00 is the lowest", "-12:00", "UTC-12:00");
+    row("+14:00 is the highest", "+14:00", "UTC+14:00");
+    row("-12:15 refused", "-12:15", "");
+    row("named zone", "Europe/Berlin", "Europe/Berlin");
+    row("unknown name refused", "Mars/Olympus", "");
 }
 
 void tst_camera_clock::zone_text()
@@ -85,25 +88,23 @@ void tst_camera_clock::drift_text_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("stored"); // empty: refused
 
-    const QString day
-        = QStringLiteral("2019-05-01T08:00:00=2019-05-01T08:00:10,2019-05-02T08:00:00=2019-05-02T08:00:40");
-    QTest::newRow("two readings") << day << day;
-    QTest::newRow("Exif dates and spaces")
-        << " 2019:05:01 08:00:00=2019:05:01 08:00:10 , 2019:05:02 08:00:00=2019:05:02 08:00:40" << day;
-    QTest::newRow("1% is the most")
-        << "2019-05-01T00:00:00=2019-05-01T00:00:00,2019-05-01T01:40:00=2019-05-01T01:39:00"
-        << "2019-05-01T00:00:00=2019-05-01T00:00:00,2019-05-01T01:40:00=2019-05-01T01:39:00";
-    QTest::newRow("more than 1% refused")
-        << "2019-05-01T00:00:00=2019-05-01T00:00:00,2019-05-01T01:39:59=2019-05-01T01:38:59"
-        << "";
-    QTest::newRow("end before the start refused")
-        << "2019-05-02T08:00:00=2019-05-02T08:00:00,2019-05-01T08:00:00=2019-05-01T08:00:00"
-        << "";
-    QTest::newRow("one reading refused") << "2019-05-01T08:00:00=2019-05-01T08:00:10"
-                                         << "";
-    QTest::newRow("no such day refused")
-        << "2019-02-30T08:00:00=2019-02-30T08:00:00,2019-05-02T08:00:00=2019-05-02T08:00:00"
-        << "";
+    const auto row = [](const char* tag, const QString& text, const QString& stored) {
+        QTest::newRow(tag) << text << stored;
+    };
+    const QString day = "2019-05-01T08:00:00=2019-05-01T08:00:10,2019-05-02T08:00:00=2019-05-02T08:00:40";
+    row("two readings", day, day);
+    row("Exif dates and spaces",
+        " 2019:05:01 08:00:00=2019:05:01 08:00:10 , 2019:05:02 08:00:00=2019:05:02 08:00:40", day);
+    const QString one_percent
+        = "2019-05-01T00:00:00=2019-05-01T00:00:00,2019-05-01T01:40:00=2019-05-01T01:39:00";
+    row("1% is the most", one_percent, one_percent);
+    row("more than 1% refused",
+        "2019-05-01T00:00:00=2019-05-01T00:00:00,2019-05-01T01:39:59=2019-05-01T01:38:59", "");
+    row("end before the start refused",
+        "2019-05-02T08:00:00=2019-05-02T08:00:00,2019-05-01T08:00:00=2019-05-01T08:00:00", "");
+    row("one reading refused", "2019-05-01T08:00:00=2019-05-01T08:00:10", "");
+    row("no such day refused",
+        "2019-02-30T08:00:00=2019-02-30T08:00:00,2019-05-02T08:00:00=2019-05-02T08:00:00", "");
 }
 
 void tst_camera_clock::drift_text()
@@ -125,47 +126,35 @@ void tst_camera_clock::to_utc_data()
     QTest::addColumn<QDateTime>("camera");
     QTest::addColumn<QDateTime>("utc");
 
-    const auto utc = [](int y, int mo, int d, int h, int mi, int s) {
-        return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::UTC);
+    // Camera and UTC times as "yyyy-MM-dd hh:mm:ss".
+    const auto row = [](const char* tag, const char* zone, qint64 clock_offset, const QString& drift,
+                         const char* photo_offset, const char* camera, const char* utc) {
+        QTest::newRow(tag) << QString(zone) << clock_offset << drift << QString(photo_offset)
+                           << QDateTime::fromString(camera, "yyyy-MM-dd hh:mm:ss")
+                           << QDateTime::fromString(QString(utc) + 'Z', "yyyy-MM-dd hh:mm:sst");
     };
-    const auto wall = [](int y, int mo, int d, int h, int mi, int s) {
-        return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
-    };
-    QTest::newRow("fixed +05:45") << "+05:45" << qint64(0) << ""
-                                  << "" << wall(2019, 5, 1, 12, 0, 0) << utc(2019, 5, 1, 6, 15, 0);
-    QTest::newRow("local, winter") << "local" << qint64(0) << ""
-                                   << "" << wall(2019, 3, 31, 1, 59, 0) << utc(2019, 3, 31, 0, 59, 0);
-    QTest::newRow("local, after the change to summer time")
-        << "local" << qint64(0) << ""
-        << "" << wall(2019, 3, 31, 3, 1, 0) << utc(2019, 3, 31, 1, 1, 0);
-    QTest::newRow("local, last hour of summer time")
-        << "local" << qint64(0) << ""
-        << "" << wall(2019, 10, 27, 1, 30, 0) << utc(2019, 10, 26, 23, 30, 0);
-    QTest::newRow("named zone in summer") << "America/New_York" << qint64(0) << ""
-                                          << "" << wall(2019, 7, 4, 12, 0, 0) << utc(2019, 7, 4, 16, 0, 0);
-    QTest::newRow("named zone in winter") << "America/New_York" << qint64(0) << ""
-                                          << "" << wall(2019, 1, 4, 12, 0, 0) << utc(2019, 1, 4, 17, 0, 0);
-    QTest::newRow("photo's own offset wins over the zone")
-        << "+05:45" << qint64(0) << ""
-        << "-03:00" << wall(2019, 5, 1, 12, 0, 0) << utc(2019, 5, 1, 15, 0, 0);
-    QTest::newRow("camera ahead by 90 s") << "UTC" << qint64(90) << ""
-                                          << "" << wall(2019, 5, 1, 12, 0, 0) << utc(2019, 5, 1, 11, 58, 30);
-    QTest::newRow("offset applies with the photo's zone too")
-        << "local" << qint64(-30) << ""
-        << "+02:00" << wall(2019, 5, 1, 12, 0, 0) << utc(2019, 5, 1, 10, 0, 30);
+    row("fixed +05:45", "+05:45", 0, "", "", "2019-05-01 12:00:00", "2019-05-01 06:15:00");
+    row("local, winter", "local", 0, "", "", "2019-03-31 01:59:00", "2019-03-31 00:59:00");
+    row("local, after the change to summer time", "local", 0, "", "", "2019-03-31 03:01:00",
+        "2019-03-31 01:01:00");
+    row("local, last hour of summer time", "local", 0, "", "", "2019-10-27 01:30:00", "2019-10-26 23:30:00");
+    row("named zone in summer", "America/New_York", 0, "", "", "2019-07-04 12:00:00", "2019-07-04 16:00:00");
+    row("named zone in winter", "America/New_York", 0, "", "", "2019-01-04 12:00:00", "2019-01-04 17:00:00");
+    row("photo's own offset wins over the zone", "+05:45", 0, "", "-03:00", "2019-05-01 12:00:00",
+        "2019-05-01 15:00:00");
+    row("camera ahead by 90 s", "UTC", 90, "", "", "2019-05-01 12:00:00", "2019-05-01 11:58:30");
+    row("offset applies with the photo's zone too", "local", -30, "", "+02:00", "2019-05-01 12:00:00",
+        "2019-05-01 10:00:30");
 
     // 60 s gained in a day, from 10 s behind to 50 s ahead.
     const QString day = "2019-05-01T08:00:00=2019-05-01T08:00:10,2019-05-02T08:00:00=2019-05-02T07:59:10";
-    QTest::newRow("drift: at the first reading")
-        << "UTC" << qint64(0) << day << "" << wall(2019, 5, 1, 8, 0, 0) << utc(2019, 5, 1, 8, 0, 10);
-    QTest::newRow("drift: half a day later")
-        << "UTC" << qint64(0) << day << "" << wall(2019, 5, 1, 20, 0, 0) << utc(2019, 5, 1, 19, 59, 40);
-    QTest::newRow("drift: at the second reading")
-        << "UTC" << qint64(0) << day << "" << wall(2019, 5, 2, 8, 0, 0) << utc(2019, 5, 2, 7, 59, 10);
-    QTest::newRow("drift: a day past the second reading")
-        << "UTC" << qint64(0) << day << "" << wall(2019, 5, 3, 8, 0, 0) << utc(2019, 5, 3, 7, 58, 10);
-    QTest::newRow("drift: before the first reading, with a zone and an offset")
-        << "+02:00" << qint64(5) << day << "" << wall(2019, 4, 30, 20, 0, 0) << utc(2019, 4, 30, 18, 0, 35);
+    row("drift: at the first reading", "UTC", 0, day, "", "2019-05-01 08:00:00", "2019-05-01 08:00:10");
+    row("drift: half a day later", "UTC", 0, day, "", "2019-05-01 20:00:00", "2019-05-01 19:59:40");
+    row("drift: at the second reading", "UTC", 0, day, "", "2019-05-02 08:00:00", "2019-05-02 07:59:10");
+    row("drift: a day past the second reading", "UTC", 0, day, "", "2019-05-03 08:00:00",
+        "2019-05-03 07:58:10");
+    row("drift: before the first reading, with a zone and an offset", "+02:00", 5, day, "",
+        "2019-04-30 20:00:00", "2019-04-30 18:00:35");
 }
 
 void tst_camera_clock::to_utc()

@@ -41,17 +41,8 @@ QList<track_data> track_of(const QString& points)
 
 QString kind_name(track_match::kind how)
 {
-    switch (how) {
-    case track_match::kind::exact:
-        return QStringLiteral("exact");
-    case track_match::kind::interpolated:
-        return QStringLiteral("interpolated");
-    case track_match::kind::nearest:
-        return QStringLiteral("nearest");
-    case track_match::kind::none:
-        break;
-    }
-    return QStringLiteral("none");
+    const char* const names[] = { "none", "exact", "interpolated", "nearest" };
+    return QString::fromLatin1(names[int(how)]);
 }
 
 } // namespace
@@ -63,8 +54,6 @@ private slots:
     void match_data();
     void match();
     void unusable_points_are_left_out();
-    void match_options_data();
-    void match_options();
     void course_data();
     void course();
     void coverage_agrees_with_match_data();
@@ -75,60 +64,76 @@ void tst_gps_track::match_data()
 {
     QTest::addColumn<QString>("points");
     QTest::addColumn<int>("photo"); // seconds after 10:00 UTC
-    QTest::addColumn<int>("limit"); // seconds
+    QTest::addColumn<int>("gap"); // limit in seconds
+    QTest::addColumn<int>("end"); // limit in seconds; -1: the gap limit, through match(time, limit)
+    QTest::addColumn<bool>("across"); // segment breaks joined
     QTest::addColumn<QString>("kind");
     QTest::addColumn<double>("lat");
     QTest::addColumn<double>("lon");
     QTest::addColumn<double>("ele"); // NaN: none
 
     const double none = qQNaN();
+    const auto row = [](const char* tag, const QString& points, int photo, int gap, const char* kind,
+                         double lat, double lon, double ele, int end = -1, bool across = false) {
+        QTest::newRow(tag) << points << photo << gap << end << across << QString(kind) << lat << lon << ele;
+    };
     const QString two = QStringLiteral("0,48.0,11.0,500; 600,48.1,11.2,520");
-    QTest::newRow("half-way") << two << 300 << 1800 << "interpolated" << 48.05 << 11.1 << 510.0;
-    QTest::newRow("a quarter of the way") << two << 150 << 1800 << "interpolated" << 48.025 << 11.05 << 505.0;
-    QTest::newRow("exact point") << two << 600 << 1800 << "exact" << 48.1 << 11.2 << 520.0;
-    QTest::newRow("point within the same second")
-        << "0,48.0,11.0; 299.4,48.2,11.3; 300.6,48.3,11.4; 600,48.1,11.2" << 300 << 1800 << "exact" << 48.3
-        << 11.4 << none;
-    QTest::newRow("gap at the limit interpolates") << two << 300 << 600 << "interpolated" << 48.05 << 11.1
-                                                   << 510.0;
-    QTest::newRow("gap 1 s over the limit: nearer point")
-        << two << 200 << 599 << "nearest" << 48.0 << 11.0 << 500.0;
-    QTest::newRow("gap 1 s over, both too far") << "0,48.0,11.0; 1201,48.1,11.2" << 600 << 599 << "none"
-                                                << 0.0 << 0.0 << none;
-    QTest::newRow("segment boundary: no interpolation")
-        << "0,48.0,11.0,,0; 600,48.1,11.2,,1" << 400 << 1800 << "nearest" << 48.1 << 11.2 << none;
-    QTest::newRow("segment boundary, nearest too far")
-        << "0,48.0,11.0,,0; 600,48.1,11.2,,1" << 300 << 299 << "none" << 0.0 << 0.0 << none;
-    QTest::newRow("before the first point, within the limit")
-        << two << -60 << 60 << "nearest" << 48.0 << 11.0 << 500.0;
-    QTest::newRow("before the first point, too far") << two << -61 << 60 << "none" << 0.0 << 0.0 << none;
-    QTest::newRow("after the last point, within the limit")
-        << two << 660 << 60 << "nearest" << 48.1 << 11.2 << 520.0;
-    QTest::newRow("after the last point, too far") << two << 661 << 60 << "none" << 0.0 << 0.0 << none;
-    QTest::newRow("equal distance takes the later point")
-        << "0,48.0,11.0,,0; 600,48.1,11.2,,1" << 300 << 1800 << "nearest" << 48.1 << 11.2 << none;
-    QTest::newRow("unsorted file") << "600,48.1,11.2; 0,48.0,11.0; 1200,48.2,11.4" << 900 << 1800
-                                   << "interpolated" << 48.15 << 11.3 << none;
-    QTest::newRow("elevation only where both have it") << "0,48.0,11.0,500; 600,48.1,11.2" << 300 << 1800
-                                                       << "interpolated" << 48.05 << 11.1 << none;
-    QTest::newRow("points without time are skipped") << "0,48.0,11.0; -,10.0,10.0; 600,48.1,11.2" << 300
-                                                     << 1800 << "interpolated" << 48.05 << 11.1 << none;
-    QTest::newRow("across the date line") << "0,10.0,179.9; 600,10.0,-179.9" << 450 << 1800 << "interpolated"
-                                          << 10.0 << -179.95 << none;
+    const QString broken = QStringLiteral("0,48.0,11.0,,0; 600,48.1,11.2,,1");
+    row("half-way", two, 300, 1800, "interpolated", 48.05, 11.1, 510.0);
+    row("a quarter of the way", two, 150, 1800, "interpolated", 48.025, 11.05, 505.0);
+    row("exact point", two, 600, 1800, "exact", 48.1, 11.2, 520.0);
+    row("point within the same second", "0,48.0,11.0; 299.4,48.2,11.3; 300.6,48.3,11.4; 600,48.1,11.2", 300,
+        1800, "exact", 48.3, 11.4, none);
+    row("gap at the limit interpolates", two, 300, 600, "interpolated", 48.05, 11.1, 510.0);
+    row("gap 1 s over the limit: nearer point", two, 200, 599, "nearest", 48.0, 11.0, 500.0);
+    row("gap 1 s over, both too far", "0,48.0,11.0; 1201,48.1,11.2", 600, 599, "none", 0, 0, none);
+    row("segment boundary: no interpolation", broken, 400, 1800, "nearest", 48.1, 11.2, none);
+    row("segment boundary, nearest too far", broken, 300, 299, "none", 0, 0, none);
+    row("before the first point, within the limit", two, -60, 60, "nearest", 48.0, 11.0, 500.0);
+    row("before the first point, too far", two, -61, 60, "none", 0, 0, none);
+    row("after the last point, within the limit", two, 660, 60, "nearest", 48.1, 11.2, 520.0);
+    row("after the last point, too far", two, 661, 60, "none", 0, 0, none);
+    row("equal distance takes the later point", broken, 300, 1800, "nearest", 48.1, 11.2, none);
+    row("unsorted file", "600,48.1,11.2; 0,48.0,11.0; 1200,48.2,11.4", 900, 1800, "interpolated", 48.15, 11.3,
+        none);
+    row("elevation only where both have it", "0,48.0,11.0,500; 600,48.1,11.2", 300, 1800, "interpolated",
+        48.05, 11.1, none);
+    row("points without time are skipped", "0,48.0,11.0; -,10.0,10.0; 600,48.1,11.2", 300, 1800,
+        "interpolated", 48.05, 11.1, none);
+    row("across the date line", "0,10.0,179.9; 600,10.0,-179.9", 450, 1800, "interpolated", 10.0, -179.95,
+        none);
+
+    // With the gap, the ends and segment breaks apart.
+    row("before the start, within the end limit", two, -1200, 600, "nearest", 48.0, 11.0, 500.0, 1200);
+    row("after the end, past the end limit", two, 661, 1800, "none", 0, 0, none, 60);
+    row("in a gap the gap limit counts", "0,48.0,11.0; 3000,48.1,11.2", 500, 600, "nearest", 48.0, 11.0, none,
+        60);
+    row("segment break, not joined", broken, 200, 1800, "nearest", 48.0, 11.0, none, 1800);
+    row("segment break joined when asked", broken, 300, 1800, "interpolated", 48.05, 11.1, none, 1800, true);
+    row("joined break longer than the gap limit", broken, 200, 599, "nearest", 48.0, 11.0, none, 1800, true);
+    row("tracks of two files never joined", "0,48.0,11.0 | 600,48.1,11.2", 400, 1800, "nearest", 48.1, 11.2,
+        none, 1800, true);
 }
 
 void tst_gps_track::match()
 {
     QFETCH(QString, points);
     QFETCH(int, photo);
-    QFETCH(int, limit);
+    QFETCH(int, gap);
+    QFETCH(int, end);
+    QFETCH(bool, across);
     QFETCH(QString, kind);
     QFETCH(double, lat);
     QFETCH(double, lon);
     QFETCH(double, ele);
 
     const gps_track track(track_of(points));
-    const track_match m = track.match(base.addSecs(photo).toMSecsSinceEpoch(), qint64(limit) * 1000);
+    const qint64 at = base.addSecs(photo).toMSecsSinceEpoch();
+    ::match_options options;
+    options.gap_limit_msecs = qint64(gap) * 1000;
+    options.end_limit_msecs = qint64(end) * 1000;
+    options.across_segments = across;
+    const track_match m = end < 0 ? track.match(at, options.gap_limit_msecs) : track.match(at, options);
     QCOMPARE(kind_name(m.how), kind);
     if (m.how == track_match::kind::none)
         return;
@@ -148,58 +153,6 @@ void tst_gps_track::unusable_points_are_left_out()
     QVERIFY(!track.points().back().elevation);
     QVERIFY(gps_track().empty());
     QCOMPARE(gps_track().match(0, 1000).how, track_match::kind::none);
-}
-
-void tst_gps_track::match_options_data()
-{
-    QTest::addColumn<QString>("points");
-    QTest::addColumn<int>("photo"); // seconds after 10:00 UTC
-    QTest::addColumn<int>("gap"); // seconds
-    QTest::addColumn<int>("end"); // seconds
-    QTest::addColumn<bool>("across");
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<double>("lat");
-    QTest::addColumn<double>("lon");
-
-    const QString two = QStringLiteral("0,48.0,11.0; 600,48.1,11.2");
-    const QString broken = QStringLiteral("0,48.0,11.0,,0; 600,48.1,11.2,,1");
-    QTest::newRow("before the start, within the end limit")
-        << two << -1200 << 600 << 1200 << false << "nearest" << 48.0 << 11.0;
-    QTest::newRow("after the end, past the end limit")
-        << two << 661 << 1800 << 60 << false << "none" << 0.0 << 0.0;
-    QTest::newRow("in a gap the gap limit counts")
-        << "0,48.0,11.0; 3000,48.1,11.2" << 500 << 600 << 60 << false << "nearest" << 48.0 << 11.0;
-    QTest::newRow("segment break, not joined")
-        << broken << 200 << 1800 << 1800 << false << "nearest" << 48.0 << 11.0;
-    QTest::newRow("segment break joined when asked")
-        << broken << 300 << 1800 << 1800 << true << "interpolated" << 48.05 << 11.1;
-    QTest::newRow("joined break longer than the gap limit")
-        << broken << 200 << 599 << 1800 << true << "nearest" << 48.0 << 11.0;
-    QTest::newRow("tracks of two files never joined")
-        << "0,48.0,11.0 | 600,48.1,11.2" << 400 << 1800 << 1800 << true << "nearest" << 48.1 << 11.2;
-}
-
-void tst_gps_track::match_options()
-{
-    QFETCH(QString, points);
-    QFETCH(int, photo);
-    QFETCH(int, gap);
-    QFETCH(int, end);
-    QFETCH(bool, across);
-    QFETCH(QString, kind);
-    QFETCH(double, lat);
-    QFETCH(double, lon);
-
-    ::match_options options;
-    options.gap_limit_msecs = qint64(gap) * 1000;
-    options.end_limit_msecs = qint64(end) * 1000;
-    options.across_segments = across;
-    const track_match m = gps_track(track_of(points)).match(base.addSecs(photo).toMSecsSinceEpoch(), options);
-    QCOMPARE(kind_name(m.how), kind);
-    if (m.how != track_match::kind::none) {
-        QVERIFY(qAbs(m.lat - lat) < 1e-9);
-        QVERIFY(qAbs(m.lon - lon) < 1e-9);
-    }
 }
 
 void tst_gps_track::course_data()

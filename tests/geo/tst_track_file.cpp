@@ -248,40 +248,31 @@ void tst_track_file::detect_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<track_format>("format");
 
-    QTest::newRow("GPX named .kml") << "a.kml"
-                                    << QByteArray("<?xml version=\"1.0\"?>\n<gpx version=\"1.1\"/>")
-                                    << track_format::gpx;
-    QTest::newRow("KML after a byte order mark and a comment")
-        << "a.xml" << QByteArray("\xEF\xBB\xBF<?xml version=\"1.0\"?><!-- <gpx> --><kml xmlns=\"x\">")
-        << track_format::kml;
-    QTest::newRow("TCX with a prefix")
-        << "a.xml" << QByteArray("<tc:TrainingCenterDatabase xmlns:tc=\"x\">") << track_format::tcx;
-    QTest::newRow("other XML") << "a.xml" << QByteArray("<?xml version=\"1.0\"?><html/>")
-                               << track_format::unknown;
-    QTest::newRow("FIT header") << "a.bin" << QByteArray("\x0e\x10\x11\x08\x45\x01\x00\x00.FIT\x80\xda", 14)
-                                << track_format::fit;
-    QTest::newRow("zip") << "a.bin" << QByteArray("PK\x03\x04\x14\x00", 6) << track_format::kmz;
-    QTest::newRow("NMEA after other lines")
-        << "a.log" << QByteArray("logger 1.2\n\n$GNRMC,100000.00,A,4603.074,N\n") << track_format::nmea;
-    QTest::newRow("IGC") << "a.txt"
-                         << QByteArray("AXXXABC\r\nHFDTE010519\r\nB1000004603074N01430326EA0030000295\r\n")
-                         << track_format::igc;
-    QTest::newRow("CSV with time columns")
-        << "a.txt" << QByteArray("No;\"Latitude\";Longitude;Date;Time\n1;2;3;4;5\n") << track_format::csv;
-    QTest::newRow("table without positions")
-        << "a.txt" << QByteArray("name,time\nx,1\n") << track_format::unknown;
-    QTest::newRow("GeoJSON") << "a.json"
-                             << QByteArray("{ \"type\" : \"FeatureCollection\", \"features\": [] }")
-                             << track_format::geojson;
-    QTest::newRow("Records.json") << "a.json" << QByteArray("{\"locations\": [{\"latitudeE7\": 1}]}")
-                                  << track_format::location_history;
-    QTest::newRow("timeline") << "a.json" << QByteArray("{\"semanticSegments\": []}")
-                              << track_format::location_history;
-    QTest::newRow("list of timeline segments")
-        << "a.json" << QByteArray("[{\"startTime\": \"x\", \"visit\": {}}]")
-        << track_format::location_history;
-    QTest::newRow("unknown content, known extension") << "a.IGC" << QByteArray("?") << track_format::igc;
-    QTest::newRow("unknown") << "a.txt" << QByteArray("hello") << track_format::unknown;
+    const auto row = [](const char* tag, const char* name, const QByteArray& content, track_format format) {
+        QTest::newRow(tag) << QString(name) << content << format;
+    };
+    row("GPX named .kml", "a.kml", "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\"/>", track_format::gpx);
+    row("KML after a byte order mark and a comment", "a.xml",
+        "\xEF\xBB\xBF<?xml version=\"1.0\"?><!-- <gpx> --><kml xmlns=\"x\">", track_format::kml);
+    row("TCX with a prefix", "a.xml", "<tc:TrainingCenterDatabase xmlns:tc=\"x\">", track_format::tcx);
+    row("other XML", "a.xml", "<?xml version=\"1.0\"?><html/>", track_format::unknown);
+    row("FIT header", "a.bin", QByteArray("\x0e\x10\x11\x08\x45\x01\x00\x00.FIT\x80\xda", 14),
+        track_format::fit);
+    row("zip", "a.bin", QByteArray("PK\x03\x04\x14\x00", 6), track_format::kmz);
+    row("NMEA after other lines", "a.log", "logger 1.2\n\n$GNRMC,100000.00,A,4603.074,N\n",
+        track_format::nmea);
+    row("IGC", "a.txt", "AXXXABC\r\nHFDTE010519\r\nB1000004603074N01430326EA0030000295\r\n",
+        track_format::igc);
+    row("CSV with time columns", "a.txt", "No;\"Latitude\";Longitude;Date;Time\n1;2;3;4;5\n",
+        track_format::csv);
+    row("table without positions", "a.txt", "name,time\nx,1\n", track_format::unknown);
+    row("GeoJSON", "a.json", "{ \"type\" : \"FeatureCollection\", \"features\": [] }", track_format::geojson);
+    row("Records.json", "a.json", "{\"locations\": [{\"latitudeE7\": 1}]}", track_format::location_history);
+    row("timeline", "a.json", "{\"semanticSegments\": []}", track_format::location_history);
+    row("list of timeline segments", "a.json", "[{\"startTime\": \"x\", \"visit\": {}}]",
+        track_format::location_history);
+    row("unknown content, known extension", "a.IGC", "?", track_format::igc);
+    row("unknown", "a.txt", "hello", track_format::unknown);
 }
 
 void tst_track_file::detect()

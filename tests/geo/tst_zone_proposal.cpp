@@ -5,7 +5,7 @@
 namespace {
 
 // A short walk starting at the given UTC time.
-gps_track walk(double lat, double lon, const QDateTime& start)
+track_data walk(double lat, double lon, const QDateTime& start)
 {
     track_data track;
     for (int s = 0; s <= 600; s += 60) {
@@ -15,7 +15,7 @@ gps_track walk(double lat, double lon, const QDateTime& start)
         point.msecs = start.addSecs(s).toMSecsSinceEpoch();
         track.points << point;
     }
-    return gps_track({ track });
+    return track;
 }
 
 QDateTime wall(const char* text)
@@ -68,9 +68,9 @@ void tst_zone_proposal::zones()
     QFETCH(QString, zone);
     QFETCH(QString, offsets);
 
-    const std::optional<zone_proposal> proposal
-        = propose_camera_zone(walk(lat, lon, QDateTime(QDate(2019, 4, 6), QTime(22, 0), Qt::UTC)),
-            std::vector<QDateTime>(photos.begin(), photos.end()));
+    const std::optional<zone_proposal> proposal = propose_camera_zone(
+        gps_track({ walk(lat, lon, QDateTime(QDate(2019, 4, 6), QTime(22, 0), Qt::UTC)) }),
+        std::vector<QDateTime>(photos.begin(), photos.end()));
     QVERIFY(proposal);
     QCOMPARE(QString::fromUtf8(proposal->zone_id), zone);
     QVERIFY(proposal->from.km < 50);
@@ -83,20 +83,9 @@ void tst_zone_proposal::zones()
 void tst_zone_proposal::nearest_part_of_a_long_trip()
 {
     // Reykjavik in the morning, Wellington a day later; photos taken there.
-    QList<track_data> trip;
-    for (const gps_track& part :
-        { walk(64.1466, -21.9426, QDateTime(QDate(2019, 5, 1), QTime(8, 0), Qt::UTC)),
-            walk(-41.2865, 174.7762, QDateTime(QDate(2019, 5, 2), QTime(8, 0), Qt::UTC)) }) {
-        track_data track;
-        for (const track_point& p : part.points()) {
-            gps_data point;
-            point.latitude = p.lat;
-            point.longitude = p.lon;
-            point.msecs = p.msecs;
-            track.points << point;
-        }
-        trip << track;
-    }
+    const QList<track_data> trip { walk(
+                                       64.1466, -21.9426, QDateTime(QDate(2019, 5, 1), QTime(8, 0), Qt::UTC)),
+        walk(-41.2865, 174.7762, QDateTime(QDate(2019, 5, 2), QTime(8, 0), Qt::UTC)) };
     const auto proposal = propose_camera_zone(gps_track(trip), { wall("2019-05-02T20:00:00") });
     QVERIFY(proposal);
     QCOMPARE(proposal->zone_id, QByteArray("Pacific/Auckland"));

@@ -128,27 +128,21 @@ void tst_places::describe_data()
     QTest::addColumn<double>("km");
     QTest::addColumn<QString>("text");
 
+    const auto row
+        = [](const char* tag, const char* name, const char* region, double km, const QString& text) {
+              QTest::newRow(tag) << QString(name) << QString(region) << km << text;
+          };
     const QString near_arezzo = QStringLiteral("near Arezzo, Tuscany, Italy (%1)");
-    QTest::newRow("at the centre") << "Arezzo"
-                                   << "Tuscany" << 0.0 << near_arezzo.arg("0.0 km");
-    QTest::newRow("9.94 km with a decimal") << "Arezzo"
-                                            << "Tuscany" << 9.94 << near_arezzo.arg("9.9 km");
-    QTest::newRow("9.96 km rounds to 10") << "Arezzo"
-                                          << "Tuscany" << 9.96 << near_arezzo.arg("10 km");
-    QTest::newRow("50 km still near") << "Arezzo"
-                                      << "Tuscany" << 50.0 << near_arezzo.arg("50 km");
-    QTest::newRow("50.1 km region only") << "Arezzo"
-                                         << "Tuscany" << 50.1 << "Tuscany, Italy";
-    QTest::newRow("300 km region only") << "Arezzo"
-                                        << "Tuscany" << 300.0 << "Tuscany, Italy";
-    QTest::newRow("300.1 km at sea") << "Arezzo"
-                                     << "Tuscany" << 300.1 << "";
-    QTest::newRow("no distance") << "Arezzo"
-                                 << "Tuscany" << std::nan("") << "";
-    QTest::newRow("region named as the town") << "Firenze"
-                                              << "Firenze" << 2.0 << "near Firenze, Italy (2.0 km)";
-    QTest::newRow("no region") << "Arezzo"
-                               << "" << 60.0 << "Italy";
+    row("at the centre", "Arezzo", "Tuscany", 0.0, near_arezzo.arg("0.0 km"));
+    row("9.94 km with a decimal", "Arezzo", "Tuscany", 9.94, near_arezzo.arg("9.9 km"));
+    row("9.96 km rounds to 10", "Arezzo", "Tuscany", 9.96, near_arezzo.arg("10 km"));
+    row("50 km still near", "Arezzo", "Tuscany", 50.0, near_arezzo.arg("50 km"));
+    row("50.1 km region only", "Arezzo", "Tuscany", 50.1, "Tuscany, Italy");
+    row("300 km region only", "Arezzo", "Tuscany", 300.0, "Tuscany, Italy");
+    row("300.1 km at sea", "Arezzo", "Tuscany", 300.1, "");
+    row("no distance", "Arezzo", "Tuscany", std::nan(""), "");
+    row("region named as the town", "Firenze", "Firenze", 2.0, "near Firenze, Italy (2.0 km)");
+    row("no region", "Arezzo", "", 60.0, "Italy");
 }
 
 void tst_places::describe()
@@ -203,26 +197,19 @@ void tst_places::resolve_data()
     QTest::addColumn<QString>("found");
     QTest::addColumn<int>("candidates");
 
-    QTest::newRow("one exact name") << "Arezzo"
-                                    << "Arezzo, Tuscany" << 0;
-    QTest::newRow("exact name beside longer ones") << "Auckland"
-                                                   << "Auckland, Auckland" << 0;
-    QTest::newRow("a prefix of one place") << "Reykj"
-                                           << "Reykjavik, Capital Region" << 0;
-    QTest::newRow("Name, Country") << "Arezzo, Italy"
-                                   << "Arezzo, Tuscany" << 0;
-    QTest::newRow("ambiguous name") << "Springfield"
-                                    << "" << 8;
-    QTest::newRow("narrowed to one") << "Springfield, Illinois"
-                                     << "Springfield, Illinois" << 0;
-    QTest::newRow("prefix of many, the first ten") << "Spr"
-                                                   << "" << 10;
-    QTest::newRow("unknown") << "Xqzzy"
-                             << "" << 0;
-    QTest::newRow("tromsø typed plainly") << "tromso"
-                                          << "Tromsø, Troms og Finnmark" << 0;
-    QTest::newRow("apostrophe left out") << "Nukualofa"
-                                         << "Nuku'alofa, Tongatapu" << 0;
+    const auto row = [](const char* tag, const char* text, const char* found, int candidates) {
+        QTest::newRow(tag) << QString(text) << QString(found) << candidates;
+    };
+    row("one exact name", "Arezzo", "Arezzo, Tuscany", 0);
+    row("exact name beside longer ones", "Auckland", "Auckland, Auckland", 0);
+    row("a prefix of one place", "Reykj", "Reykjavik, Capital Region", 0);
+    row("Name, Country", "Arezzo, Italy", "Arezzo, Tuscany", 0);
+    row("ambiguous name", "Springfield", "", 8);
+    row("narrowed to one", "Springfield, Illinois", "Springfield, Illinois", 0);
+    row("prefix of many, the first ten", "Spr", "", 10);
+    row("unknown", "Xqzzy", "", 0);
+    row("tromsø typed plainly", "tromso", "Tromsø, Troms og Finnmark", 0);
+    row("apostrophe left out", "Nukualofa", "Nuku'alofa, Tongatapu", 0);
 }
 
 void tst_places::resolve()

@@ -3,16 +3,13 @@
 #include "toolkit/qt/set_style_sheet.h"
 #include "toolkit/qt/widgets.h"
 
-#include <QFontMetrics>
 #include <QImage>
 #include <QSignalSpy>
-#include <QTableView>
 #include <QtTest>
 
 namespace {
 
 const QString idle_sheet = QStringLiteral("border:none;margin:2px 2px 2px 2px;");
-const QString frame_sheet = QStringLiteral("border:2px solid rgb(222,222,222);margin:0px 0px 0px 0px;");
 const QColor frame_colour(222, 222, 222);
 
 QColor pixel(QWidget& widget, int x, int y)
@@ -32,19 +29,14 @@ private slots:
     void merge_style_sheet_data();
     void merge_style_sheet();
 
-    void button_frame_on_release();
-    void button_two_quick_releases();
+    void button_frame_after_releases();
     void button_signals_on_release();
     void button_highlight_rectangle();
 
     void clickable_label_data();
     void clickable_label();
 
-    void checkbox_size_data();
-    void checkbox_size();
-
     void lineedit_colours();
-    void scrollbars_are_flat();
 
     void lambda_connect();
 };
@@ -55,33 +47,27 @@ void tst_widgets::merge_style_sheet_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("into empty sheet") << QString() << idle_sheet << idle_sheet;
-    QTest::newRow("replaced in place, order of the sheet kept")
-        << idle_sheet << QStringLiteral("margin:0px 0px 0px 0px;border:2px solid rgb(222,222,222);")
-        << frame_sheet;
-    QTest::newRow("first declaration unchanged, later ones still applied")
-        << idle_sheet << QStringLiteral("border:none;margin:1px;color:red;")
-        << QStringLiteral("border:none;margin:1px;color:red;");
-    QTest::newRow("missing final semicolon added")
-        << QStringLiteral("a:1;") << QStringLiteral("b:2") << QStringLiteral("a:1;b:2;");
-    QTest::newRow("empty text changes nothing")
-        << QStringLiteral("a:1") << QString() << QStringLiteral("a:1");
-    QTest::newRow("value spaces count")
-        << QStringLiteral("color: red;") << QStringLiteral("color:red;") << QStringLiteral("color:red;");
-    QTest::newRow("key spaces count") << QStringLiteral("color :red;") << QStringLiteral("color:red;")
-                                      << QStringLiteral("color :red;color:red;");
-    QTest::newRow("key is not matched inside a longer key") << QStringLiteral(
-        "min-width:5px;") << QStringLiteral("width:10px;") << QStringLiteral("min-width:5px;width:10px;");
-    QTest::newRow("key found after a longer key")
-        << QStringLiteral("min-width:5px;width:1px;") << QStringLiteral("width:10px;")
-        << QStringLiteral("min-width:5px;width:10px;");
-    QTest::newRow("inside a block") << QStringLiteral("QPushButton{border:none;}")
-                                    << QStringLiteral("border:1px;")
-                                    << QStringLiteral("QPushButton{border:1px;}");
-    QTest::newRow("old last declaration without semicolon")
-        << QStringLiteral("a:1;b:2") << QStringLiteral("b:3;") << QStringLiteral("a:1;b:3;");
-    QTest::newRow("block's last declaration without semicolon keeps the brace")
-        << QStringLiteral("a{border:none}") << QStringLiteral("border:2px;") << QStringLiteral("a{border:2px;}");
+    const auto row = [](const char* tag, const QString& sheet, const QString& text, const QString& expected) {
+        QTest::newRow(tag) << sheet << text << expected;
+    };
+    row("into empty sheet", "", idle_sheet, idle_sheet);
+    row("replaced in place, order of the sheet kept", idle_sheet,
+        "margin:0px 0px 0px 0px;border:2px solid rgb(222,222,222);",
+        "border:2px solid rgb(222,222,222);margin:0px 0px 0px 0px;");
+    row("first declaration unchanged, later ones still applied", idle_sheet,
+        "border:none;margin:1px;color:red;", "border:none;margin:1px;color:red;");
+    row("missing final semicolon added", "a:1;", "b:2", "a:1;b:2;");
+    row("empty text changes nothing", "a:1", "", "a:1");
+    row("value spaces count", "color: red;", "color:red;", "color:red;");
+    row("key spaces count", "color :red;", "color:red;", "color :red;color:red;");
+    row("key is not matched inside a longer key", "min-width:5px;", "width:10px;",
+        "min-width:5px;width:10px;");
+    row("key found after a longer key", "min-width:5px;width:1px;", "width:10px;",
+        "min-width:5px;width:10px;");
+    row("inside a block", "QPushButton{border:none;}", "border:1px;", "QPushButton{border:1px;}");
+    row("old last declaration without semicolon", "a:1;b:2", "b:3;", "a:1;b:3;");
+    row("block's last declaration without semicolon keeps the brace", "a{border:none}", "border:2px;",
+        "a{border:2px;}");
 }
 
 void tst_widgets::merge_style_sheet()
@@ -96,36 +82,24 @@ void tst_widgets::merge_style_sheet()
     QCOMPARE(widget.styleSheet(), expected);
 }
 
-void tst_widgets::button_frame_on_release()
+void tst_widgets::button_frame_after_releases()
 {
     kal::button button(QStringLiteral("Load"));
     button.resize(80, 30);
-    QCOMPARE(button.styleSheet(), idle_sheet);
     QVERIFY(pixel(button, 0, 15) != frame_colour);
 
     QTest::mouseClick(&button, Qt::LeftButton);
     QVERIFY(button.highlighted());
-    QCOMPARE(button.styleSheet(), frame_sheet);
     QCOMPARE(pixel(button, 0, 15), frame_colour);
     QVERIFY(!button.isDown());
-
-    QTRY_VERIFY(!button.highlighted());
-    QCOMPARE(button.styleSheet(), idle_sheet);
-    QVERIFY(pixel(button, 0, 15) != frame_colour);
-}
-
-void tst_widgets::button_two_quick_releases()
-{
-    kal::button button(QStringLiteral("Load"));
-    QTest::mouseClick(&button, Qt::LeftButton);
     QTest::qWait(50);
     QTest::mouseClick(&button, Qt::LeftButton);
     QVERIFY(button.highlighted());
-    QCOMPARE(button.styleSheet(), frame_sheet);
 
     // Both timers fire; the sheet is back to exactly the idle declarations.
     QTRY_VERIFY(!button.highlighted());
     QCOMPARE(button.styleSheet(), idle_sheet);
+    QVERIFY(pixel(button, 0, 15) != frame_colour);
 }
 
 void tst_widgets::button_signals_on_release()
@@ -157,7 +131,6 @@ void tst_widgets::button_signals_on_release()
 void tst_widgets::button_highlight_rectangle()
 {
     kal::button button(nullptr, QRect(0, 0, 40, 20));
-    QCOMPARE(button.highlight_rect(), QRect(QPoint(4, 4), QPoint(40, 20)));
     button.resize(60, 30);
     QVERIFY(pixel(button, 4, 10) != frame_colour);
 
@@ -168,9 +141,6 @@ void tst_widgets::button_highlight_rectangle()
 
     QTRY_VERIFY(!button.highlighted());
     QVERIFY(pixel(button, 4, 10) != frame_colour);
-
-    kal::button plain(nullptr, QRect());
-    QVERIFY(!plain.highlight_rect().isValid());
 }
 
 void tst_widgets::clickable_label_data()
@@ -180,7 +150,6 @@ void tst_widgets::clickable_label_data()
 
     QTest::newRow("left") << int(Qt::LeftButton) << 1;
     QTest::newRow("right") << int(Qt::RightButton) << 0;
-    QTest::newRow("middle") << int(Qt::MiddleButton) << 0;
 }
 
 void tst_widgets::clickable_label()
@@ -189,33 +158,10 @@ void tst_widgets::clickable_label()
     QFETCH(int, clicks);
 
     kal::clickable_label label(QStringLiteral("Remove GPS"), true);
-    QCOMPARE(label.cursor().shape(), Qt::PointingHandCursor);
     QSignalSpy spy(&label, &kal::clickable_label::clicked);
     QTest::mousePress(&label, Qt::MouseButton(mouse_button));
     QTest::mouseRelease(&label, Qt::MouseButton(mouse_button));
     QCOMPARE(spy.count(), clicks);
-}
-
-void tst_widgets::checkbox_size_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("alt");
-
-    QTest::newRow("text") << QStringLiteral("Overwrite existing GPS data") << false;
-    QTest::newRow("alt") << QStringLiteral("Only within") << true;
-    QTest::newRow("no text") << QString() << false;
-}
-
-void tst_widgets::checkbox_size()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, alt);
-
-    kal::checkbox box(text, nullptr, alt);
-    const QFontMetrics metrics(box.font());
-    QCOMPARE(box.width(), metrics.horizontalAdvance(text) + 25);
-    QCOMPARE(box.height(), metrics.height());
-    QCOMPARE(box.minimumSize(), box.maximumSize());
 }
 
 void tst_widgets::lineedit_colours()
@@ -226,19 +172,9 @@ void tst_widgets::lineedit_colours()
     edit.resize(100, 24);
     QCOMPARE(pixel(edit, 50, 12), QColor(38, 38, 38));
     QCOMPARE(pixel(edit, 0, 12), QColor(99, 99, 99));
-    QVERIFY(!edit.testAttribute(Qt::WA_MacShowFocusRect));
 
     edit.setEnabled(false);
     QCOMPARE(pixel(edit, 50, 12), QColor(99, 99, 99));
-}
-
-void tst_widgets::scrollbars_are_flat()
-{
-    QTableView view;
-    kal::style_scrollbars(&view);
-    QCOMPARE(view.verticalScrollBar()->sizeHint().width(), 11);
-    QCOMPARE(view.horizontalScrollBar()->sizeHint().height(), 11);
-    QVERIFY(view.verticalScrollBar()->style() != view.style());
 }
 
 void tst_widgets::lambda_connect()
