@@ -18,6 +18,7 @@ packages=(
   desktop-file-utils appstream help2man man-db groff-base bash-completion
   dpkg-dev file
   gpsbabel rapidjson-dev zlib1g-dev
+  libheif-examples kimageformat-plugins
   "$@"
 )
 

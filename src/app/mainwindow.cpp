@@ -383,6 +383,16 @@ void MainWindow::on_button_about_clicked()
         item.description = QCoreApplication::applicationName() + tr(" uses Exiftool by Phil Harvey") + "\n"
             + "https://exiftool.org";
         info->items.push_back(item);
+        // The kinds come from the ExifTool in use, so this says what it can.
+        QStringList kinds = kal::_exiftool2::instance()->file_types().writable.values();
+        kinds.sort();
+        QString lines;
+        for (int i = 0; i < kinds.size(); ++i)
+            lines += kinds[i].toUpper() + (i + 1 == kinds.size() ? QString() : (i % 14 == 13 ? QStringLiteral(",\n") : QStringLiteral(", ")));
+        kal::dialog_3rd_part_lib_info::info_item writable;
+        writable.name = tr("Photo kinds");
+        writable.description = tr("Positions are written into these kinds of files:") + QLatin1Char('\n') + lines;
+        info->items.push_back(writable);
         info->exec();
     });
     QRect rect = about.geometry();

@@ -1,6 +1,7 @@
 #include "app/photo_loader.h"
 
 #include "app/progress.h"
+#include "exif/exif_cache.h"
 #include "exif/exiftool.h"
 #include "jobs/photo_jobs.h"
 #include "model/table_data_model.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProgressDialog>
+#include <QSettings>
 
 #include <utility>
 
@@ -29,6 +31,7 @@ void photo_loader::load(QStringList paths)
         return;
     }
     loading = true;
+    exif_cache::instance()->video_times_local = QSettings().value(QStringLiteral("video_times_local"), false).toBool();
     bool read_any = false;
     std::vector<path_listing::skipped> passed_over;
     do {

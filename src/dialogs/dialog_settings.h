@@ -6,9 +6,9 @@ namespace kal {
 class datetime_format_selector;
 }
 
-// The settings window: only the date/time format selector. Choices are stored
-// as they are clicked, so it has no buttons and is closed with the window's
-// close control.
+// The settings window: the date/time format, where raw files' positions go
+// and how videos keep their time. Choices are stored as they are clicked, so
+// it has no buttons and is closed with the window's close control.
 class dialog_settings : public QDialog {
     Q_OBJECT
 

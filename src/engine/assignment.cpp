@@ -1,6 +1,9 @@
 #include "engine/assignment.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
+#include <map>
 
 namespace {
 
@@ -220,6 +223,32 @@ void place_on_track(const std::vector<photo_facts>& photos, const assignment_set
     }
 }
 
+void share_within_pairs(const std::vector<photo_facts>& photos, std::vector<assignment>& out)
+{
+    std::map<std::pair<QString, QDateTime>, std::vector<std::size_t>> shots;
+    for (std::size_t i = 0; i < photos.size(); ++i) {
+        if (!photos[i].taken.isValid())
+            continue;
+        const QFileInfo info(photos[i].path);
+        shots[{ info.path() + QLatin1Char('/') + info.completeBaseName(), photos[i].taken }].push_back(i);
+    }
+    for (const auto& [key, members] : shots) {
+        const auto source = std::find_if(members.begin(), members.end(), [&](std::size_t i) { return photos[i].own.has_value(); });
+        if (members.size() < 2 || source == members.end())
+            continue;
+        for (const std::size_t i : members) {
+            if (photos[i].own || (out[i].proposed && out[i].replaces_own))
+                continue;
+            assignment& a = out[i];
+            a = assignment();
+            a.how = *source < i ? assignment::origin::previous : assignment::origin::next;
+            a.proposed = true;
+            a.position = photos[*source].own;
+            a.source = int(*source);
+        }
+    }
+}
+
 } // namespace
 
 sync_mode sync_mode_of(int number)
@@ -276,6 +305,10 @@ std::vector<assignment> assign(const std::vector<photo_facts>& photos, const ass
     case sync_mode::none:
         break;
     }
+    // A raw file and the JPEG of the same shot (same name, same time) hold the
+    // same position: one that has it of its own gives it to the other.
+    if (settings.mode != sync_mode::typed && settings.mode != sync_mode::none)
+        share_within_pairs(photos, out);
     // Nothing could be read of these: they are named for that, whatever the mode.
     for (std::size_t i = 0; i < photos.size(); ++i) {
         if (!photos[i].read_error.isEmpty() && !out[i].proposed && out[i].why != assignment::missing::none)

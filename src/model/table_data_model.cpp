@@ -111,6 +111,10 @@ QVariant table_data_model::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole:
         if (file_time)
             return tr("Time from the file, not the camera");
+        if (index.column() == 0 && !photo.position_from.isEmpty())
+            return tr("Raw file; its position is read from %1").arg(QFileInfo(photo.position_from).fileName());
+        if (index.column() == 0 && photo.kind != file_kind::photo)
+            return photo.kind == file_kind::raw ? tr("Raw file") : tr("Video");
         if (index.column() == 2 && current.mode == sync_mode::track)
             return track_tool_tip(index.row());
         return {};

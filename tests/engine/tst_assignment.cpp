@@ -34,6 +34,8 @@ std::vector<photo_facts> photos_of(const QString& text)
                 p.time_from = time_source::file;
             else if (part.startsWith('z'))
                 p.zone_text = part.mid(1);
+            else if (part == QLatin1String("pair"))
+                p.path = QStringLiteral("/photos/shot.%1").arg(photos.size() % 2 ? QStringLiteral("JPG") : QStringLiteral("CR2"));
             else if (part == QLatin1String("unreadable"))
                 p.read_error = QStringLiteral("ExifTool did not answer");
         }
@@ -141,6 +143,8 @@ void tst_assignment::copy_modes_data()
     QTest::newRow("file times are used for copies") << 0 << -1 << "10:00:00 @1; 10:05:00 file" << "<1 p1";
     QTest::newRow("unreadable photo named") << 0 << 5 << "10:00:00 @1; - unreadable" << "<1 ?unreadable";
     QTest::newRow("unknown mode proposes nothing") << 7 << -1 << "10:00:00 @1; 10:05:00" << "<1 ?";
+    // A raw file and the JPEG of the same shot share a position, whatever the mode finds.
+    QTest::newRow("raw and JPEG of one shot") << 1 << -1 << "10:00:00 @1; 10:05:00 pair @2; 10:05:00 pair" << "<1 <2 p2|<1 <2 n2";
 }
 
 void tst_assignment::copy_modes()
