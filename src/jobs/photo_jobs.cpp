@@ -14,10 +14,6 @@
 
 namespace {
 
-// Files per journal part: the journal is on disk before each batch is
-// written, and a batch keeps every child busy.
-constexpr int batch_size = 32;
-
 // Read back within this many degrees is the position meant.
 constexpr double position_tolerance = 1e-7;
 
@@ -48,6 +44,7 @@ QString degrees(const std::pair<double, double>& position)
 } // namespace
 
 int photo_jobs::lock_wait_msecs = 3000;
+int photo_jobs::batch_size = 32;
 
 photo_jobs::photo_jobs(std::shared_ptr<kal::_exiftool2> bridge, const QString& journal_folder)
     : bridge(std::move(bridge))
@@ -417,8 +414,8 @@ photo_jobs::result photo_jobs::write_all(
         if (step)
             step(done, total);
     };
-    for (std::size_t start = 0; start < plan.size(); start += batch_size) {
-        const std::size_t end = std::min(plan.size(), start + batch_size);
+    for (std::size_t start = 0; start < plan.size(); start += std::size_t(batch_size)) {
+        const std::size_t end = std::min(plan.size(), start + std::size_t(batch_size));
         std::vector<write_item> batch(end - start);
         for (std::size_t i = start; i < end; ++i)
             batch[i - start].plan = &plan[i];

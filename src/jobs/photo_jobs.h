@@ -93,6 +93,9 @@ public:
 
     // How long a job waits for another process that is writing photos.
     static int lock_wait_msecs;
+    // Photos per journal part: their restore data is on disk before any of
+    // them is written, and a batch keeps every child busy.
+    static int batch_size;
 
     explicit photo_jobs(std::shared_ptr<kal::_exiftool2> bridge = kal::_exiftool2::instance(),
         const QString& journal_folder = undo_journal::default_folder());

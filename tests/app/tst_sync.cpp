@@ -405,12 +405,10 @@ void tst_sync::sync_from_sources_data()
     QTest::addColumn<int>("source_a");
     QTest::addColumn<int>("source_b");
 
-    const char* const suffixes[] = { "jpg", "png", "tif" };
-    for (const char* suffix : suffixes) {
-        QTest::addRow("previous, %s", suffix) << 0 << suffix << 1 << 1;
-        QTest::addRow("next, %s", suffix) << 1 << suffix << 2 << 2;
-        QTest::addRow("closest, %s", suffix) << 2 << suffix << 1 << 2;
-    }
+    // Each kind of file once; the bridge tests cover every kind in every way.
+    QTest::newRow("previous, jpg") << 0 << "jpg" << 1 << 1;
+    QTest::newRow("next, png") << 1 << "png" << 2 << 2;
+    QTest::newRow("closest, tif") << 2 << "tif" << 1 << 2;
 }
 
 void tst_sync::sync_from_sources()
@@ -479,10 +477,6 @@ void tst_sync::typed_position_data()
 
     QTest::newRow("decimal, south and east") << "-33.8568"
                                              << "151.2153" << true << -33.8568 << 151.2153;
-    QTest::newRow("seconds, south and east") << "19°10'41.5\"S"
-                                             << "46°30'4.4\"E" << true << -19.178194 << 46.501222;
-    QTest::newRow("decimal, north and west") << "40.6892"
-                                             << "-74.0445" << true << 40.6892 << -74.0445;
     QTest::newRow("seconds with spaces, west") << "51° 28' 40\" N"
                                                << "0° 7' 39\" W" << true << 51.477778 << -0.1275;
     QTest::newRow("latitude empty: GPS cleared") << ""

@@ -76,6 +76,7 @@ private:
     // SHA-256 of each photo's bytes.
     std::map<QString, QByteArray> checksums() const;
 
+    std::unique_ptr<QTemporaryDir> pristine;
     std::unique_ptr<QTemporaryDir> dir;
     QString folder;
     QString gpx;
@@ -88,6 +89,12 @@ void tst_vestra_tag::initTestCase()
     test_files::exiftool({ "-ver" }, &code);
     QVERIFY2(code == 0, "the tests need the exiftool command");
     QVERIFY(QFileInfo(QCoreApplication::applicationDirPath() + "/vestra-tag").isExecutable());
+    // Made once; each test works on a copy.
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    folder = dir->filePath(QStringLiteral("Fotos Zürich"));
+    make_photos();
+    pristine = std::move(dir);
 }
 
 void tst_vestra_tag::init()
@@ -95,7 +102,12 @@ void tst_vestra_tag::init()
     dir = std::make_unique<QTemporaryDir>();
     QVERIFY(dir->isValid());
     folder = dir->filePath(QStringLiteral("Fotos Zürich"));
-    make_photos();
+    QVERIFY(QDir().mkpath(folder));
+    const QString from = pristine->filePath(QStringLiteral("Fotos Zürich"));
+    for (const QString& name : QDir(from).entryList(QDir::Files))
+        QVERIFY(QFile::copy(from + '/' + name, photo(name)));
+    gpx = dir->filePath("trip.gpx");
+    QVERIFY(QFile::copy(pristine->filePath("trip.gpx"), gpx));
 }
 
 void tst_vestra_tag::cleanup()
