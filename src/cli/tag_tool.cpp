@@ -9,6 +9,7 @@
 #include "geo/gpx_parser.h"
 #include "jobs/photo_jobs.h"
 #include "engine/assignment.h"
+#include "places/places.h"
 #include "toolkit/counted.h"
 
 #include <QCommandLineParser>
@@ -86,6 +87,17 @@ struct report {
     QString stopped;
     QString damaged;
 };
+
+// "Arezzo, Tuscany, Italy"
+QString place_label(const place& p)
+{
+    QStringList parts { p.name };
+    for (const QString& part : { p.region, p.country }) {
+        if (!part.isEmpty() && part != parts.last())
+            parts << part;
+    }
+    return parts.join(QStringLiteral(", "));
+}
 
 void print(std::FILE* file, const QString& text)
 {
@@ -177,7 +189,7 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
     const QCommandLineOption position(QStringLiteral("position"),
         QStringLiteral("The position for --mode position, in decimal degrees or degrees, minutes "
                        "and seconds, signed or with N, S, E, W, e.g. \"-19.178194, 46.501221\" or "
-                       "\"19°10'41.5\"S 46°30'4.4\"E\"."),
+                       "\"19°10'41.5\"S 46°30'4.4\"E\", or a town, e.g. \"Arezzo, Italy\"."),
         QStringLiteral("LAT, LON"));
     const QCommandLineOption gpx(QStringLiteral("gpx"),
         QStringLiteral("A GPX file for the track mode; may be repeated."), QStringLiteral("FILE"));
@@ -200,6 +212,11 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
                        "files for writing."));
     const QCommandLineOption sidecar_name(QStringLiteral("sidecar-name"),
         QStringLiteral("How sidecars are named: NAME.EXT.xmp (default) or NAME.xmp."), QStringLiteral("FORM"));
+    const QCommandLineOption place_names(QStringLiteral("place-names"),
+        QStringLiteral("Write the nearest town, its region and country with each position (XMP, and IPTC "
+                       "in JPEG and TIFF files), into photos that have no place names yet."));
+    const QCommandLineOption replace_names(QStringLiteral("replace-place-names"),
+        QStringLiteral("With --place-names, replace the place names photos have already."));
     const QCommandLineOption video_local(QStringLiteral("video-local-time"),
         QStringLiteral("The videos' times are the camera's local time, not UTC as phones store them."));
     const QCommandLineOption dry_run(
@@ -217,8 +234,8 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
         QStringLiteral("The report's form: text, json or csv (default: text)."), QStringLiteral("FORMAT"),
         QStringLiteral("text"));
     parser.addOptions(
-        { recursive, mode, max_diff, position, gpx, zone, offset, drift, overwrite, sidecar, sidecar_name, video_local,
-            dry_run, undo, undo_list, force, remove, format });
+        { recursive, mode, max_diff, position, gpx, zone, offset, drift, overwrite, sidecar, sidecar_name, place_names,
+            replace_names, video_local, dry_run, undo, undo_list, force, remove, format });
     if (!parser.parse(arguments))
         return fail(parser.errorText());
     if (parser.isSet(help) || parser.isSet(version)) {
@@ -245,6 +262,10 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
         chosen.write.naming
             = form == QLatin1String("NAME.xmp") ? sidecar_naming::without_extension : sidecar_naming::with_extension;
     }
+    chosen.write.place_names = parser.isSet(place_names);
+    chosen.write.replace_place_names = parser.isSet(replace_names);
+    if (chosen.write.replace_place_names && !chosen.write.place_names)
+        return fail(QStringLiteral("--replace-place-names goes with --place-names"));
     chosen.video_local = parser.isSet(video_local);
     if (const std::optional<camera_clock> clock = camera_clock::from_zone_text(parser.value(zone)))
         chosen.settings.clock = *clock;
@@ -305,11 +326,31 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
             chosen.settings.time_limit_secs = *seconds;
         }
         if (parser.isSet(position)) {
-            const position_reading pos = parse_position(parser.value(position));
-            if (!pos.ok())
-                return fail(QStringLiteral("cannot read --position \"%1\": %2")
-                                .arg(parser.value(position), pos.error));
-            chosen.settings.typed = lat_lon { *pos.lat, *pos.lon };
+            const QString text = parser.value(position);
+            const position_reading pos = parse_position(text);
+            if (pos.ok()) {
+                chosen.settings.typed = lat_lon { *pos.lat, *pos.lon };
+            } else {
+                // Not a coordinate: perhaps a town.
+                const place_match match = resolve_place(text);
+                if (match.found) {
+                    chosen.settings.typed = lat_lon { match.found->lat, match.found->lon };
+                    print(err, QStringLiteral("--position \"%1\" is %2 (%3, %4)\n")
+                                   .arg(text, place_label(*match.found))
+                                   .arg(match.found->lat, 0, 'f', 5)
+                                   .arg(match.found->lon, 0, 'f', 5));
+                } else if (!match.candidates.isEmpty()) {
+                    QStringList names;
+                    for (const place& p : match.candidates)
+                        names << place_label(p);
+                    return fail(QStringLiteral("--position \"%1\" could mean several towns; name one with its "
+                                               "region or country:\n  %2")
+                                    .arg(text, names.join(QStringLiteral("\n  "))));
+                } else {
+                    return fail(QStringLiteral("cannot read --position \"%1\": %2, and no town is called so")
+                                    .arg(text, pos.error));
+                }
+            }
         }
         for (const QString& file : parser.values(gpx)) {
             if (undecodable.count(file))

@@ -306,9 +306,14 @@ std::optional<_exiftool2::tag_map> _exiftool2::read_gps_numbers(const QString& f
 const QString& _exiftool2::gps_options()
 {
     // Every place a position is kept: EXIF's GPS group, XMP (sidecars and
-    // videos), and the QuickTime tags that phones read.
+    // videos), and the QuickTime tags that phones read; and the place names
+    // that may go with it.
     static const QString options = QStringLiteral(
-        "-n\n-a\n-G1\n-GPS:all\n-XMP-exif:GPS*\n-Keys:GPSCoordinates\n-UserData:GPSCoordinates\n");
+        "-n\n-a\n-G1\n-GPS:all\n-XMP-exif:GPS*\n-Keys:GPSCoordinates\n-UserData:GPSCoordinates\n"
+        "-XMP-photoshop:City\n-XMP-photoshop:State\n-XMP-photoshop:Country\n-XMP-iptcCore:CountryCode\n"
+        "-IPTC:City\n-IPTC:Province-State\n-IPTC:Country-PrimaryLocationName\n"
+        "-IPTC:Country-PrimaryLocationCode\n-IPTC:CodedCharacterSet\n-IPTC:EnvelopeRecordVersion\n"
+        "-IPTC:ApplicationRecordVersion\n");
     return options;
 }
 
@@ -327,7 +332,7 @@ std::optional<_exiftool2::tag_map> _exiftool2::gps_numbers(const exiftool_reply&
     }
     tag_map numbers;
     for (const auto& [name, value] : parse_response(reply.output, QStringLiteral("{ready}"))) {
-        for (const char* group : { "GPS:", "XMP-exif:", "Keys:", "UserData:" }) {
+        for (const char* group : { "GPS:", "XMP-exif:", "Keys:", "UserData:", "XMP-photoshop:", "XMP-iptcCore:", "IPTC:" }) {
             if (name.rfind(group, 0) == 0)
                 numbers[name] = value;
         }

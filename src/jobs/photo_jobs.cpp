@@ -2,6 +2,7 @@
 
 #include "exif/exif_cache.h"
 #include "exif/exiftool_data.h"
+#include "places/places.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -157,6 +158,104 @@ photo_jobs::tag_map photo_jobs::position_tags(const std::optional<lat_lon>& posi
     return tags;
 }
 
+photo_jobs::tag_map photo_jobs::place_name_tags(const lat_lon& position, bool iptc)
+{
+    const std::optional<place_distance> near = nearest_place(position.first, position.second);
+    if (!near || near->km > at_sea_km)
+        return {};
+    // Farther than a walk from a town, its name would mislead; its region does not.
+    constexpr double town_km = 50;
+    const place& p = near->where;
+    const std::string city = near->km <= town_km ? p.name.toStdString() : std::string();
+    tag_map tags {
+        { "XMP-photoshop:City", city },
+        { "XMP-photoshop:State", p.region.toStdString() },
+        { "XMP-photoshop:Country", p.country.toStdString() },
+        { "XMP-iptcCore:CountryCode", p.country_code.toStdString() },
+    };
+    if (iptc) {
+        // IPTC's fields are short, and UTF-8 only when the record says so.
+        const auto cut = [](const QString& text, int bytes) {
+            QByteArray utf8 = text.toUtf8();
+            while (utf8.size() > bytes)
+                utf8 = QString::fromUtf8(utf8).chopped(1).toUtf8();
+            return utf8.toStdString();
+        };
+        tags["IPTC:City"] = near->km <= town_km ? cut(p.name, 32) : std::string();
+        tags["IPTC:Province-State"] = cut(p.region, 32);
+        tags["IPTC:Country-PrimaryLocationName"] = cut(p.country, 64);
+        tags["IPTC:Country-PrimaryLocationCode"] = cut(p.country_code, 3);
+        tags["IPTC:CodedCharacterSet"] = "UTF8";
+        // Exiftool adds these to a new record; naming them lets undo take them away again.
+        tags["IPTC:EnvelopeRecordVersion#"] = "4";
+        tags["IPTC:ApplicationRecordVersion#"] = "4";
+    }
+    return tags;
+}
+
+photo_jobs::tag_map photo_jobs::names_to_write(const planned_write& write, const tag_map& before)
+{
+    if (write.names.empty())
+        return {};
+    const auto holds_text = [&before](const std::string& name) {
+        const auto it = before.find(name);
+        return it != before.end() && !it->second.empty();
+    };
+    static const char* const names[] = { "XMP-photoshop:City", "XMP-photoshop:State", "XMP-photoshop:Country",
+        "XMP-iptcCore:CountryCode", "IPTC:City", "IPTC:Province-State", "IPTC:Country-PrimaryLocationName",
+        "IPTC:Country-PrimaryLocationCode" };
+    if (!write.replace_names) {
+        for (const char* name : names) {
+            if (holds_text(name))
+                return {};
+        }
+    }
+    tag_map tags = write.names;
+    const auto charset = before.find("IPTC:CodedCharacterSet");
+    if (charset != before.end()) {
+        // Exiftool prints the record's escape sequence with a dot for ESC;
+        // ESC % G is UTF-8. Text in another character set is left alone.
+        if (charset->second == ".%G" || charset->second == "\x1b%G") {
+            tags.erase("IPTC:CodedCharacterSet");
+        } else {
+            for (auto it = tags.begin(); it != tags.end();)
+                it = it->first.rfind("IPTC:", 0) == 0 ? tags.erase(it) : std::next(it);
+        }
+    }
+    if (!write.replace_names) {
+        // Nothing to clear where nothing is.
+        for (auto it = tags.begin(); it != tags.end();)
+            it = it->second.empty() ? tags.erase(it) : std::next(it);
+    }
+    return tags;
+}
+
+namespace {
+
+// Every place name sent that the file can hold is read back as sent, and at
+// least one of them stayed (a kind may have no room for IPTC).
+bool names_read_back(const photo_jobs::tag_map& sent, const photo_jobs::tag_map& after)
+{
+    bool any_sent = false;
+    bool any_kept = false;
+    for (const auto& [name, value] : sent) {
+        if (value.empty() || (name.rfind("XMP-photoshop:", 0) != 0 && name.rfind("XMP-iptcCore:", 0) != 0
+                                 && (name.rfind("IPTC:", 0) != 0 || name == "IPTC:CodedCharacterSet"
+                                     || name.back() == '#')))
+            continue;
+        any_sent = true;
+        const auto it = after.find(name);
+        if (it == after.end())
+            continue;
+        if (it->second != value)
+            return false;
+        any_kept = true;
+    }
+    return !any_sent || any_kept;
+}
+
+} // namespace
+
 photo_jobs::tag_map photo_jobs::restore_tags(const tag_map& numbers, const tag_map& written)
 {
     // A name without a group is written where exiftool prefers, for a
@@ -170,7 +269,9 @@ photo_jobs::tag_map photo_jobs::restore_tags(const tag_map& numbers, const tag_m
         touched.insert(group_of(entry.first));
     tag_map restore;
     for (const auto& [name, value] : numbers) {
-        if (touched.count(group_of(name)))
+        // Exiftool prints the IPTC character set with a dot for its ESC byte;
+        // it is written only where there was none, so undo only removes it.
+        if (touched.count(group_of(name)) && name != "IPTC:CodedCharacterSet")
             restore[name + '#'] = value;
     }
     // What the write may add, where it was not, goes again.
@@ -334,6 +435,13 @@ std::vector<photo_jobs::planned_write> photo_jobs::plan(const std::vector<photo_
         const position_store where = store_for(photos[i], options, &write.target);
         write.tags = position_tags(a.position, a.altitude, a.gps_time_msecs, clear_others, where);
         write.position = a.position;
+        if (options.place_names && a.position) {
+            const QString suffix = QFileInfo(photos[i].path).suffix().toLower();
+            const bool iptc = write.target.isEmpty()
+                && QStringList { "jpg", "jpeg", "jpe", "tif", "tiff" }.contains(suffix);
+            write.names = place_name_tags(*a.position, iptc);
+            write.replace_names = options.replace_place_names;
+        }
         writes.push_back(write);
     }
     return writes;
@@ -366,6 +474,8 @@ photo_jobs::result photo_jobs::remove_gps(
 // write's answer, the state after, and what became of it.
 struct photo_jobs::write_item {
     const planned_write* plan = nullptr;
+    // What is sent: the plan's tags, and its place names where they may go.
+    tag_map tags;
     std::optional<tag_map> before;
     kal::write_result write;
     std::optional<tag_map> after;
@@ -460,6 +570,13 @@ void photo_jobs::write_batch(std::vector<write_item>& batch, result& out, const 
         advance(1, 0);
     });
     for (write_item& item : batch) {
+        item.tags = item.plan->tags;
+        if (item.before) {
+            for (const auto& [name, value] : names_to_write(*item.plan, *item.before))
+                item.tags[name] = value;
+        }
+    }
+    for (write_item& item : batch) {
         if (item.how != fate::pending || item.creates)
             continue;
         const QString problem = clear_leftover(item.plan->file(), true);
@@ -472,7 +589,7 @@ void photo_jobs::write_batch(std::vector<write_item>& batch, result& out, const 
     for (const write_item& item : batch) {
         if (item.how != fate::pending)
             continue;
-        undo_journal::entry e { item.plan->file(), restore_tags(*item.before, item.plan->tags), now, true,
+        undo_journal::entry e { item.plan->file(), restore_tags(*item.before, item.tags), now, true,
             item.plan->position, std::nullopt };
         e.created = item.creates;
         entries.push_back(e);
@@ -495,7 +612,7 @@ void photo_jobs::write_batch(std::vector<write_item>& batch, result& out, const 
             advance(2, 0);
             continue;
         }
-        writes.emplace_back(item.plan->file(), item.plan->tags);
+        writes.emplace_back(item.plan->file(), item.tags);
         sent.push_back(&item);
     }
     bridge->write_many(writes, [&](int w, const kal::write_result& r) {
@@ -528,7 +645,9 @@ void photo_jobs::write_batch(std::vector<write_item>& batch, result& out, const 
                 && std::fabs(stored->second - p.position->second) <= position_tolerance
             : !stored;
         const bool changed = *item->after != *item->before;
-        if (!changed) {
+        if (as_meant && !names_read_back(item->tags, *item->after)) {
+            item->fail(fate::unverified, QStringLiteral("Written, but the place names read back are not the ones written"));
+        } else if (!changed) {
             if (as_meant && item->write.ok)
                 item->how = fate::unchanged;
             else

@@ -64,6 +64,10 @@ public:
         std::optional<lat_lon> position;
         // Empty: the photo itself.
         QString target;
+        // Place names for the position; written only into a photo that holds
+        // none yet, unless replace_names.
+        tag_map names;
+        bool replace_names = false;
         const QString& file() const { return target.isEmpty() ? path : target; }
     };
 
@@ -75,6 +79,9 @@ public:
         // Raw files keep their position in an XMP sidecar, and are never opened for writing.
         bool sidecars = false;
         sidecar_naming naming = sidecar_naming::with_extension;
+        // The nearest town's name, region and country go with each position.
+        bool place_names = false;
+        bool replace_place_names = false;
     };
     // Where a position is kept: EXIF's GPS group, XMP, or a video's tags.
     enum class position_store { exif, xmp, video };
@@ -135,6 +142,12 @@ public:
     // clear_others the GPS tags besides the position are emptied too.
     static tag_map position_tags(const std::optional<lat_lon>& position, const std::optional<double>& altitude,
         const std::optional<qint64>& gps_time_msecs, bool clear_others, position_store where = position_store::exif);
+    // The place names for a position where photo libraries read them (XMP,
+    // and IPTC in JPEG and TIFF files); empty at sea. Names a town has not
+    // are empty, so that replacing names leaves none of the old ones.
+    static tag_map place_name_tags(const lat_lon& position, bool iptc);
+    // Of a planned write's names, those to send to a file holding `before`.
+    static tag_map names_to_write(const planned_write& write, const tag_map& before);
     // What puts the groups a write touches back as they were, from the
     // file's numbers as read_gps_numbers gives them: every tag it had,
     // exactly, and every tag the write may add removed.

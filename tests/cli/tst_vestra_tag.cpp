@@ -210,6 +210,9 @@ void tst_vestra_tag::modes_data()
     QTest::newRow("position") << QStringList { "--mode", "position", "--position", "-19.5, 46.25", "%F" }
                               << "typed position" << QPointF(-19.5, 46.25) << "typed position"
                               << QPointF(-19.5, 46.25);
+    QTest::newRow("position by a town's name")
+        << QStringList { "--position", "Arezzo, Italy", "--place-names", "%F" } << "typed position"
+        << QPointF(43.46276, 11.88068) << "typed position" << QPointF(43.46276, 11.88068);
     // Camera at UTC+2 and a minute fast: b is the track's second point, c
     // lies seven eighths of the way to the third.
     QTest::newRow("track") << QStringList { "--gpx", "%G", "--camera-zone", "+02:00", "--clock-offset",
@@ -240,6 +243,11 @@ void tst_vestra_tag::modes()
     };
     expect("b.png", b_from, b_pos);
     expect("c.tif", c_from, c_pos);
+    if (args.contains("--place-names")) {
+        QCOMPARE(test_files::value(photo("c.tif"), "IPTC:City"), QString("Arezzo"));
+        QCOMPARE(test_files::value(photo("b.png"), "XMP-photoshop:Country"), QString("Italy"));
+        QCOMPARE(test_files::value(photo("a.jpg"), "XMP-photoshop:City"), QString());
+    }
     // Photos with a position of their own keep it.
     QVERIFY(line_of(result.out, "a.jpg").contains("own position; kept 48.10000000, 11.50000000"));
     QCOMPARE(position_of("d.jpg"), QString("-33.25 151.5"));
@@ -293,6 +301,7 @@ void tst_vestra_tag::bad_arguments_data()
     QTest::newRow("unknown zone") << QStringList { "--camera-zone", "Mars/Olympus", "%F" } << "Mars/Olympus";
     QTest::newRow("missing path") << QStringList { "%F/none.jpg" } << "none.jpg";
     QTest::newRow("undo with two runs") << QStringList { "--undo", "a", "b" } << "--undo";
+    QTest::newRow("town of many") << QStringList { "--position", "Springfield", "%F" } << "Springfield, Illinois";
     QTest::newRow("track without GPX") << QStringList { "--mode", "track", "%F" } << "--gpx";
 }
 

@@ -39,7 +39,11 @@ std::map<QString, QJsonObject> gps_groups(const QStringList& paths)
 
 photo_jobs::planned_write typed(const QString& path, double lat, double lon)
 {
-    return { path, photo_jobs::position_tags(lat_lon { lat, lon }, std::nullopt, std::nullopt, false), lat_lon { lat, lon }, {} };
+    photo_jobs::planned_write write;
+    write.path = path;
+    write.tags = photo_jobs::position_tags(lat_lon { lat, lon }, std::nullopt, std::nullopt, false);
+    write.position = lat_lon { lat, lon };
+    return write;
 }
 
 } // namespace

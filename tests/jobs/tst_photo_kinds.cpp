@@ -72,6 +72,8 @@ private slots:
     void every_kind_data();
     void every_kind();
     void raw_position_in_a_sidecar();
+    void place_names_data();
+    void place_names();
 
 private:
     // Makes the photo; false when nothing on this machine can.
@@ -195,6 +197,58 @@ void tst_photo_kinds::raw_position_in_a_sidecar()
     QCOMPARE(*photo_jobs::position_of(*bridge->read_gps_numbers(other + ".xmp")), (lat_lon { 1, 2 }));
     QCOMPARE(test_files::value(other + ".xmp", "XMP-dc:Title"), QString("Harbour"));
     QCOMPARE(sha(raw), raw_before);
+}
+
+void tst_photo_kinds::place_names_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("own"); // names the photo has before
+    QTest::addColumn<bool>("replace");
+    QTest::addColumn<QString>("city"); // XMP's city afterwards
+    QTest::addColumn<QString>("iptc_city");
+
+    const QStringList siena { "-XMP-photoshop:City=Siena", "-IPTC:City=Siena" };
+    QTest::newRow("jpeg, none before") << "jpg" << QStringList() << false << "São Paulo" << "São Paulo";
+    QTest::newRow("jpeg, its own kept") << "jpg" << siena << false << "Siena" << "Siena";
+    QTest::newRow("jpeg, its own replaced") << "jpg" << siena << true << "São Paulo" << "São Paulo";
+    QTest::newRow("heic, XMP only") << "heic" << QStringList() << false << "São Paulo" << "";
+}
+
+void tst_photo_kinds::place_names()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, own);
+    QFETCH(bool, replace);
+    QFETCH(QString, city);
+    QFETCH(QString, iptc_city);
+
+    const QString path = dir.filePath(QStringLiteral("names/%1.%2").arg(QTest::currentDataTag()).arg(kind));
+    QVERIFY(make(kind, path));
+    QVERIFY(test_files::tag(path, QStringList { "-DateTimeOriginal=2019:05:01 10:00:00" } + own));
+    const auto before = bridge->read_gps_numbers(path);
+    QVERIFY(before);
+
+    photo_jobs jobs(bridge, dir.filePath("names-journal"));
+    const std::vector<photo_facts> photos = jobs.load({ path });
+    assignment_settings settings;
+    settings.mode = sync_mode::typed;
+    settings.typed = lat_lon { -23.5475, -46.6361 };
+    photo_jobs::write_options options;
+    options.place_names = true;
+    options.replace_place_names = replace;
+    const photo_jobs::result written = jobs.sync(photo_jobs::plan(photos, assign(photos, settings), settings, options));
+    for (const auto& list : { written.failed, written.unverified })
+        QVERIFY2(list.empty(), qPrintable(list.empty() ? QString() : list.front().reason));
+    QCOMPARE(written.written, 1);
+    QCOMPARE(test_files::value(path, "XMP-photoshop:City"), city);
+    QCOMPARE(test_files::value(path, "IPTC:City"), iptc_city);
+    if (own.isEmpty()) {
+        QCOMPARE(test_files::value(path, "XMP-photoshop:Country"), QString("Brazil"));
+        QCOMPARE(test_files::value(path, "XMP-iptcCore:CountryCode"), QString("BR"));
+    }
+
+    QCOMPARE(jobs.undo().written, 1);
+    QCOMPARE(*bridge->read_gps_numbers(path), *before);
 }
 
 QTEST_MAIN(tst_photo_kinds)
