@@ -77,7 +77,8 @@ QTableView* make_table_view(QAbstractItemModel* model)
     header->setSortIndicator(1, Qt::AscendingOrder);
     header->setSectionResizeMode(0, QHeaderView::Fixed);
     header->setSectionResizeMode(1, QHeaderView::Fixed);
-    header->setSectionResizeMode(2, QHeaderView::Stretch);
+    header->setSectionResizeMode(2, QHeaderView::Fixed);
+    header->setSectionResizeMode(3, QHeaderView::Stretch);
     QStyle* fusion = QStyleFactory::create("fusion");
     fusion->setParent(header);
     header->setStyle(fusion);

@@ -2,16 +2,20 @@
 
 #include "app/styles.h"
 #include "geo/coordinate_parser.h"
+#include "places/places.h"
 #include "toolkit/qt/layout.h"
 #include "toolkit/qt/number_validator.h"
 #include "toolkit/qt/property.h"
 #include "toolkit/qt/widgets.h"
 
 #include <QApplication>
+#include <QAbstractItemView>
 #include <QButtonGroup>
+#include <QCompleter>
 #include <QDateTime>
 #include <QLabel>
 #include <QLocale>
+#include <QStringListModel>
 
 #include <algorithm>
 
@@ -52,6 +56,14 @@ sync_panel::sync_panel(QObject* parent)
         Q_EMIT time_limit_typed(ok ? qint64(minutes) * 60 : -1);
     });
     connect(lineedit_lat, &QLineEdit::textChanged, this, &sync_panel::read_position);
+    connect(lineedit_lat, &QLineEdit::textEdited, this, &sync_panel::offer_towns);
+    connect(town_completer, QOverload<const QModelIndex&>::of(&QCompleter::activated), this,
+        [this](const QModelIndex& chosen) {
+            if (chosen.row() >= 0 && chosen.row() < offered.size())
+                use_position(offered[chosen.row()].lat, offered[chosen.row()].lon);
+        },
+        // After the field has taken the town's name, which the numbers replace.
+        Qt::QueuedConnection);
     connect(lineedit_lon, &QLineEdit::textChanged, this, &sync_panel::read_position);
     connect(button_load_gpx, &QAbstractButton::clicked, this, &sync_panel::load_track_clicked);
     connect(checkbox_use_gpx, &QAbstractButton::toggled, this, &sync_panel::track_overwrites_toggled);
@@ -114,6 +126,15 @@ void sync_panel::build_right()
     radio_group->addButton(radio_gps_set);
     lineedit_lat = named(new kal::lineedit(nullptr), "lineedit_lat");
     lineedit_lon = named(new kal::lineedit(nullptr), "lineedit_lon");
+    // A town's name typed into the latitude field offers its position.
+    lineedit_lat->setPlaceholderText(tr("or a town"));
+    town_completer = new QCompleter(new QStringListModel(this), this);
+    town_completer->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+    town_completer->popup()->setObjectName(QStringLiteral("popup_towns"));
+    town_completer->popup()->setStyleSheet(QStringLiteral(
+        "QAbstractItemView{background:rgb(38,38,38);color:rgb(198,213,210);border:1px solid rgb(99,99,99);"
+        "selection-background-color:rgb(91,91,91);}"));
+    lineedit_lat->setCompleter(town_completer);
     radio_gps_gpx = named(
         styles::with_tool_tip(new kal::radio(nullptr), tr("Take the positions from a GPS track (.gpx file)")),
         "radio_gps_gpx");
@@ -224,6 +245,21 @@ void sync_panel::read_position()
     const coordinate_reading lon = parse_coordinate(lon_text, axis::longitude);
     if (lat.value && lon.value)
         Q_EMIT position_typed(lat_lon { *lat.value, *lon.value });
+}
+
+void sync_panel::offer_towns(const QString& text)
+{
+    // Only text that is no coordinate: letters, and no digit.
+    const QString typed = text.trimmed();
+    const bool name = typed.size() >= 2 && std::none_of(typed.begin(), typed.end(), [](QChar c) { return c.isDigit(); })
+        && std::count_if(typed.begin(), typed.end(), [](QChar c) { return c.isLetter(); }) >= 2;
+    offered = name ? search_places(typed, 8) : QVector<place>();
+    QStringList titles;
+    for (const place& p : offered)
+        titles << place_title(p);
+    static_cast<QStringListModel*>(town_completer->model())->setStringList(titles);
+    if (!titles.isEmpty())
+        town_completer->complete();
 }
 
 void sync_panel::show_track(const QString& name, const gps_track& track, const QString& datetime_format)

@@ -1,13 +1,16 @@
 #pragma once
 
 #include "engine/assignment.h"
+#include "places/places.h"
 
 #include <QObject>
 #include <QString>
+#include <QVector>
 
 #include <optional>
 
 class QButtonGroup;
+class QCompleter;
 
 namespace kal {
 class button;
@@ -58,6 +61,7 @@ private:
     void build_left();
     void build_right();
     void read_position();
+    void offer_towns(const QString& text);
 
     ktk::qt::layout* left = nullptr;
     ktk::qt::layout* right = nullptr;
@@ -70,6 +74,8 @@ private:
     kal::lineedit* lineedit_max_timedelta = nullptr;
     kal::lineedit* lineedit_lat = nullptr;
     kal::lineedit* lineedit_lon = nullptr;
+    QCompleter* town_completer = nullptr;
+    QVector<place> offered;
     kal::button* button_load_gpx = nullptr;
     kal::lineedit* lineedit_gpx_file = nullptr;
     kal::checkbox* checkbox_use_gpx = nullptr;

@@ -60,6 +60,8 @@ photo_jobs::write_options write_runs::options()
     options.naming = settings.value("sidecar_naming").toString() == QLatin1String("NAME.xmp")
         ? sidecar_naming::without_extension
         : sidecar_naming::with_extension;
+    options.place_names = settings.value("write_place_names", false).toBool();
+    options.replace_place_names = options.place_names && settings.value("replace_place_names", false).toBool();
     return options;
 }
 

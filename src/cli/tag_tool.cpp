@@ -88,17 +88,6 @@ struct report {
     QString damaged;
 };
 
-// "Arezzo, Tuscany, Italy"
-QString place_label(const place& p)
-{
-    QStringList parts { p.name };
-    for (const QString& part : { p.region, p.country }) {
-        if (!part.isEmpty() && part != parts.last())
-            parts << part;
-    }
-    return parts.join(QStringLiteral(", "));
-}
-
 void print(std::FILE* file, const QString& text)
 {
     std::fputs(text.toUtf8().constData(), file);
@@ -336,13 +325,13 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
                 if (match.found) {
                     chosen.settings.typed = lat_lon { match.found->lat, match.found->lon };
                     print(err, QStringLiteral("--position \"%1\" is %2 (%3, %4)\n")
-                                   .arg(text, place_label(*match.found))
+                                   .arg(text, place_title(*match.found))
                                    .arg(match.found->lat, 0, 'f', 5)
                                    .arg(match.found->lon, 0, 'f', 5));
                 } else if (!match.candidates.isEmpty()) {
                     QStringList names;
                     for (const place& p : match.candidates)
-                        names << place_label(p);
+                        names << place_title(p);
                     return fail(QStringLiteral("--position \"%1\" could mean several towns; name one with its "
                                                "region or country:\n  %2")
                                     .arg(text, names.join(QStringLiteral("\n  "))));

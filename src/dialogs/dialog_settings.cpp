@@ -43,6 +43,22 @@ QWidget* kinds_panel()
     video_local->setObjectName(QStringLiteral("checkbox_video_local_time"));
     video_local->setChecked(settings.value(QStringLiteral("video_times_local"), false).toBool());
 
+    auto* names = new QCheckBox(QObject::tr("Write place names"));
+    names->setObjectName(QStringLiteral("checkbox_write_place_names"));
+    names->setToolTip(QObject::tr("The nearest town, its region and country go with each position written "
+                                  "(XMP, and IPTC in JPEG and TIFF files)"));
+    names->setChecked(settings.value(QStringLiteral("write_place_names"), false).toBool());
+    auto* replace = new QCheckBox(QObject::tr("also over names a photo has"));
+    replace->setObjectName(QStringLiteral("checkbox_replace_place_names"));
+    replace->setChecked(settings.value(QStringLiteral("replace_place_names"), false).toBool());
+    replace->setEnabled(names->isChecked());
+    QObject::connect(names, &QCheckBox::toggled, panel, [replace](bool on) {
+        QSettings().setValue(QStringLiteral("write_place_names"), on);
+        replace->setEnabled(on);
+    });
+    QObject::connect(replace, &QCheckBox::toggled, panel,
+        [](bool on) { QSettings().setValue(QStringLiteral("replace_place_names"), on); });
+
     QObject::connect(in_sidecar, &QRadioButton::toggled, panel, [naming](bool on) {
         QSettings().setValue(QStringLiteral("raw_positions_in_sidecars"), on);
         naming->setEnabled(on);
@@ -62,6 +78,11 @@ QWidget* kinds_panel()
     raw_row->addStretch();
     column->addLayout(raw_row);
     column->addWidget(video_local);
+    auto* names_row = new QHBoxLayout;
+    names_row->addWidget(names);
+    names_row->addWidget(replace);
+    names_row->addStretch();
+    column->addLayout(names_row);
     return panel;
 }
 
@@ -80,7 +101,7 @@ dialog_settings::dialog_settings()
     auto* main_layout = new ktk::qt::layout(1, false);
     setLayout(main_layout);
     main_layout->add(format_selector, ktk::qt::property::height(165));
-    main_layout->add(kinds_panel(), ktk::qt::property::height(95));
+    main_layout->add(kinds_panel(), ktk::qt::property::height(120));
 
-    setFixedSize(420, 260);
+    setFixedSize(420, 285);
 }

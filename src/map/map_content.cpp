@@ -1,5 +1,7 @@
 #include "map/map_content.h"
 
+#include "places/places.h"
+
 #include "engine/assignment.h"
 
 #include <QCoreApplication>
@@ -126,7 +128,12 @@ QString map_content::tool_tip(const std::vector<const marker*>& here)
     for (const marker* m : here)
         photo_count += m->photos.size();
     const marker& first = *here.front();
-    const QString where = QStringLiteral("%1, %2").arg(first.lat, 0, 'f', 6).arg(first.lon, 0, 'f', 6);
+    QString where = QStringLiteral("%1, %2").arg(first.lat, 0, 'f', 6).arg(first.lon, 0, 'f', 6);
+    if (const std::optional<place_distance> near = nearest_place(first.lat, first.lon)) {
+        const QString named = describe_place(near->where, near->km);
+        if (!named.isEmpty())
+            where += QStringLiteral("<br>") + named.toHtmlEscaped();
+    }
     QStringList lines;
     if (photo_count == 1) {
         const photo& p = first.photos.front();

@@ -1,5 +1,7 @@
 #include "model/table_data_model.h"
 
+#include "places/places.h"
+
 #include "geo/gps_pos.h"
 
 #include <QColor>
@@ -40,7 +42,7 @@ int table_data_model::rowCount(const QModelIndex& parent) const
 
 int table_data_model::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : 3;
+    return parent.isValid() ? 0 : 4;
 }
 
 QString table_data_model::position_text(const lat_lon& position)
@@ -96,6 +98,8 @@ QVariant table_data_model::data(const QModelIndex& index, int role) const
         }
         case 2:
             return proposal_text(index.row());
+        case 3:
+            return place_text(index.row());
         default:
             return {};
         }
@@ -127,6 +131,18 @@ QVariant table_data_model::data(const QModelIndex& index, int role) const
     default:
         return {};
     }
+}
+
+QString table_data_model::place_text(int row) const
+{
+    const photo_facts& photo = listed[std::size_t(row)];
+    const assignment& a = outcomes[std::size_t(row)];
+    const std::optional<lat_lon> position = a.how == assignment::origin::own ? photo.own : a.position;
+    if (!position)
+        return {};
+    // Looked up as rows are drawn: the index answers in microseconds.
+    const std::optional<place_distance> near = nearest_place(position->first, position->second);
+    return near ? describe_place(near->where, near->km) : QString();
 }
 
 QString table_data_model::track_tool_tip(int row) const
@@ -163,12 +179,16 @@ QVariant table_data_model::headerData(int section, Qt::Orientation orientation, 
             return tr("Recording Date");
         if (section == 2)
             return tr("GPS Tag");
+        if (section == 3)
+            return tr("Place");
         break;
     case Qt::SizeHintRole: {
         if (section == 0)
             return QSize(300, 30);
         if (section == 1)
             return QSize(220, 30);
+        if (section == 2)
+            return QSize(290, 30);
         const QSize base = QAbstractTableModel::headerData(section, orientation, role).toSize();
         return QSize(base.width(), 30);
     }

@@ -62,6 +62,8 @@ private:
     void rebuild();
     QString proposal_text(int row) const;
     QString track_tool_tip(int row) const;
+    // "near Arezzo, Tuscany, Italy (1.2 km)" for the position shown in the row.
+    QString place_text(int row) const;
 
     std::vector<photo_facts> listed;
     std::vector<assignment> outcomes;

@@ -87,6 +87,11 @@ QString describe_place(const place& where, double distance_km, double limit_km)
     return joined({ where.region, where.country });
 }
 
+QString place_title(const place& where)
+{
+    return joined({ where.name, where.region, where.country });
+}
+
 QVector<place> search_places(const QString& text, int limit)
 {
     return places_of(place_index::shared().match_name(text), limit);

@@ -38,6 +38,9 @@ constexpr double at_sea_km = 300;
 // beyond it and empty past at_sea_km. Kilometres with one decimal below 10.
 QString describe_place(const place& where, double distance_km, double limit_km = 50);
 
+// "Arezzo, Tuscany, Italy"
+QString place_title(const place& where);
+
 // Places whose name is the text or begins with it: exact names first, then by
 // population. Further parts after commas must each equal the region, country
 // or country code ("Arezzo, Italy"). Case, accents and punctuation are

@@ -3,6 +3,8 @@
 #include "toolkit/qt/layout.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -42,6 +44,7 @@ private Q_SLOTS:
     void camera_clock_text();
     void controls_report_data();
     void controls_report();
+    void town_fills_the_position();
 
 private:
     static void modes();
@@ -181,6 +184,31 @@ void tst_sync_panel::controls_report()
     QCOMPARE(spy.count(), 1);
     if (control == "checkbox_use_gpx")
         QCOMPARE(spy.at(0).at(0).toBool(), true);
+}
+
+void tst_sync_panel::town_fills_the_position()
+{
+    std::optional<lat_lon> position;
+    connect(panel, &sync_panel::position_typed, this, [&position](const std::optional<lat_lon>& p) { position = p; });
+    auto* lat = find<QLineEdit>("lineedit_lat");
+    lat->setFocus();
+    QTest::keyClicks(lat, "Reykj");
+    QAbstractItemModel* offered = lat->completer()->completionModel();
+    QVERIFY(offered->rowCount() >= 1);
+    QVERIFY2(offered->index(0, 0).data().toString().startsWith("Reykjav"), qPrintable(offered->index(0, 0).data().toString()));
+    // Numbers and hemisphere letters offer nothing.
+    lat->clear();
+    QTest::keyClicks(lat, "12 N");
+    QCOMPARE(lat->completer()->completionModel()->rowCount(), 0);
+
+    lat->clear();
+    QTest::keyClicks(lat, "Reykj");
+    QAbstractItemView* popup = lat->completer()->popup();
+    popup->setCurrentIndex(lat->completer()->completionModel()->index(0, 0));
+    QTest::keyClick(popup, Qt::Key_Return);
+    QTRY_VERIFY(position);
+    QVERIFY(position && qAbs(position->first - 64.1355) < 0.01 && qAbs(position->second + 21.8954) < 0.01);
+    QCOMPARE(find<QLineEdit>("lineedit_lat")->text(), QString("64.135480"));
 }
 
 QTEST_MAIN(tst_sync_panel)

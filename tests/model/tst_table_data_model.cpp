@@ -62,6 +62,7 @@ private slots:
     void cells();
     void proposals_data();
     void proposals();
+    void place_of_the_position_shown();
     void sort_other_column();
     void sort_by_time();
     void forged_dates_sort_like_qdatetime();
@@ -95,7 +96,8 @@ void tst_table_data_model::header_data_data()
     QTest::newRow("gps tag") << 2 << int(Qt::DisplayRole) << QVariant(QStringLiteral("GPS Tag"));
     QTest::newRow("size of photo") << 0 << int(Qt::SizeHintRole) << QVariant(QSize(300, 30));
     QTest::newRow("size of date") << 1 << int(Qt::SizeHintRole) << QVariant(QSize(220, 30));
-    QTest::newRow("section 3 falls back") << 3 << int(Qt::DisplayRole) << QVariant(4);
+    QTest::newRow("place") << 3 << int(Qt::DisplayRole) << QVariant(QStringLiteral("Place"));
+    QTest::newRow("section 4 falls back") << 4 << int(Qt::DisplayRole) << QVariant(5);
 }
 
 void tst_table_data_model::header_data()
@@ -177,6 +179,16 @@ void tst_table_data_model::proposals()
     QCOMPARE(column(*model, 2), QStringList({ expected[2], expected[0], expected[1] }));
     QCOMPARE(model->would_overwrite_data(), mode == 3);
     QCOMPARE(model->all_files_assigned(), mode == 3);
+}
+
+void tst_table_data_model::place_of_the_position_shown()
+{
+    // Its own position for one photo, the proposal for the other; none at sea.
+    model->add_photos({ photo(QStringLiteral("/p/a.jpg"), ten, lat_lon { 43.4633, 11.8796 }),
+        photo(QStringLiteral("/p/b.jpg"), ten.addSecs(60)), photo(QStringLiteral("/p/c.jpg"), ten.addSecs(90), lat_lon { 0, -30 }) });
+    model->set_mode(sync_mode::previous);
+    QCOMPARE(column(*model, 3),
+        QStringList({ "near Arezzo, Tuscany, Italy (0.1 km)", "near Arezzo, Tuscany, Italy (0.1 km)", "" }));
 }
 
 void tst_table_data_model::sort_other_column()
