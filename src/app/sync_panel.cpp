@@ -127,10 +127,11 @@ void sync_panel::build_right()
     lineedit_lat = named(new kal::lineedit(nullptr), "lineedit_lat");
     lineedit_lon = named(new kal::lineedit(nullptr), "lineedit_lon");
     // A town's name typed into the latitude field offers its position.
-    lineedit_lat->setPlaceholderText(tr("or a town"));
     town_completer = new QCompleter(new QStringListModel(this), this);
     town_completer->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
     town_completer->popup()->setObjectName(QStringLiteral("popup_towns"));
+    // Wider than the field: the names carry their region and country.
+    town_completer->popup()->setMinimumWidth(340);
     town_completer->popup()->setStyleSheet(QStringLiteral(
         "QAbstractItemView{background:rgb(38,38,38);color:rgb(198,213,210);border:1px solid rgb(99,99,99);"
         "selection-background-color:rgb(91,91,91);}"));
@@ -159,7 +160,7 @@ void sync_panel::build_right()
 
     auto* position = new ktk::qt::layout(3, false);
     position->add(new QWidget, prop::column_width(13));
-    position->add(new QLabel(tr("Latitude")), prop::margin_left(20), prop::column_width(170));
+    position->add(new QLabel(tr("Latitude, or a town")), prop::margin_left(20), prop::column_width(170));
     position->add(
         new QLabel(tr("Longitude")), prop::margin_left(20), prop::column_width(170), prop::row_height(20));
 

@@ -121,6 +121,8 @@ QVariant table_data_model::data(const QModelIndex& index, int role) const
             return photo.kind == file_kind::raw ? tr("Raw file") : tr("Video");
         if (index.column() == 2 && current.mode == sync_mode::track)
             return track_tool_tip(index.row());
+        if (index.column() == 3)
+            return place_text(index.row());
         return {};
     case Qt::UserRole:
         if (index.column() == 0)
@@ -184,11 +186,11 @@ QVariant table_data_model::headerData(int section, Qt::Orientation orientation, 
         break;
     case Qt::SizeHintRole: {
         if (section == 0)
-            return QSize(300, 30);
+            return QSize(230, 30);
         if (section == 1)
-            return QSize(220, 30);
+            return QSize(190, 30);
         if (section == 2)
-            return QSize(290, 30);
+            return QSize(230, 30);
         const QSize base = QAbstractTableModel::headerData(section, orientation, role).toSize();
         return QSize(base.width(), 30);
     }

@@ -94,8 +94,8 @@ void tst_table_data_model::header_data_data()
     QTest::newRow("photo") << 0 << int(Qt::DisplayRole) << QVariant(QStringLiteral("Photo"));
     QTest::newRow("recording date") << 1 << int(Qt::DisplayRole) << QVariant(QStringLiteral("Recording Date"));
     QTest::newRow("gps tag") << 2 << int(Qt::DisplayRole) << QVariant(QStringLiteral("GPS Tag"));
-    QTest::newRow("size of photo") << 0 << int(Qt::SizeHintRole) << QVariant(QSize(300, 30));
-    QTest::newRow("size of date") << 1 << int(Qt::SizeHintRole) << QVariant(QSize(220, 30));
+    QTest::newRow("size of photo") << 0 << int(Qt::SizeHintRole) << QVariant(QSize(230, 30));
+    QTest::newRow("size of date") << 1 << int(Qt::SizeHintRole) << QVariant(QSize(190, 30));
     QTest::newRow("place") << 3 << int(Qt::DisplayRole) << QVariant(QStringLiteral("Place"));
     QTest::newRow("section 4 falls back") << 4 << int(Qt::DisplayRole) << QVariant(5);
 }
