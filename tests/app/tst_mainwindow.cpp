@@ -5,18 +5,18 @@
 #include "exif/exiftool.h"
 #include "map/map_window.h"
 
+#include "../exif/test_files.h"
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QImage>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QProcess>
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QRadioButton>
@@ -36,32 +36,17 @@
 
 namespace {
 
-void write_jpeg(const QString& path)
-{
-    QImage image(16, 12, QImage::Format_RGB32);
-    image.fill(Qt::darkGreen);
-    QVERIFY(image.save(path, "JPEG"));
-}
-
-void exiftool(const QStringList& args)
-{
-    QProcess p;
-    p.start("exiftool", QStringList { "-overwrite_original", "-q" } + args);
-    QVERIFY(p.waitForFinished(30000));
-    QCOMPARE(p.exitCode(), 0);
-}
-
 // A photo taken at `time` ("2019:05:01 10:00:00"), with a position when lat/lon are given.
 QString photo(const QDir& dir, const QString& name, const QString& time, const QString& lat = QString(),
     const QString& lon = QString())
 {
     const QString path = dir.filePath(name);
-    write_jpeg(path);
     QStringList args { "-DateTimeOriginal=" + time };
     if (!lat.isEmpty())
         args << "-GPSLatitude=" + lat << "-GPSLatitudeRef=" + lat << "-GPSLongitude=" + lon
              << "-GPSLongitudeRef=" + lon;
-    exiftool(args << path);
+    if (!test_files::make_image(path, 16, 12) || !test_files::tag(path, args))
+        qWarning() << "cannot make" << path;
     return path;
 }
 
@@ -441,7 +426,7 @@ void tst_mainwindow::progress_advances_per_file_and_the_window_repaints()
     QStringList files;
     for (int i = 0; i < 150; ++i) {
         files << d.filePath(QString("burst_%1.jpg").arg(i, 3, 10, QChar('0')));
-        write_jpeg(files.last());
+        QVERIFY(test_files::make_image(files.last(), 16, 12));
     }
     window().show();
     auto* progress = window().findChild<QProgressDialog*>("progress_load");
@@ -562,8 +547,8 @@ void tst_mainwindow::map_follows_the_table_and_picks_a_position()
     QApplication::setActiveWindow(&w);
     QVERIFY(QTest::qWaitForWindowActive(&w));
     const QString path = photo(QDir(dir->path()), "placed.jpg", "2019:05:01 10:00:00");
-    exiftool({ "-overwrite_original", "-GPSLatitude=47.5", "-GPSLatitudeRef=N", "-GPSLongitude=11.25",
-        "-GPSLongitudeRef=E", path });
+    QVERIFY(test_files::tag(
+        path, { "-GPSLatitude=47.5", "-GPSLatitudeRef=N", "-GPSLongitude=11.25", "-GPSLongitudeRef=E" }));
     w.load_files({ path, photo(QDir(dir->path()), "later.jpg", "2019:05:01 10:05:00") });
 
     auto shown_map = [] {

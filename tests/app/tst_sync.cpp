@@ -7,10 +7,11 @@
 #include "geo/gpx_parser.h"
 #include "jobs/undo_journal.h"
 
+#include "../exif/test_files.h"
+
 #include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
@@ -66,37 +67,6 @@ const QStringList all_gps_tags = { "-GPSAltitude=512.37", "-GPSAltitudeRef=0",
     "-GPSLongitudeRef=E", "-GPSMapDatum=WGS-84", "-GPSMeasureMode=3", "-GPSProcessingMethod=GPS",
     "-GPSSatellites=07", "-GPSSpeed=12.5", "-GPSSpeedRef#=K", "-GPSStatus#=A", "-GPSTimeStamp=10:00:00.53",
     "-GPSTrack=88.25", "-GPSTrackRef=T", "-GPSVersionID=2.3.0.0" };
-
-QByteArray run_exiftool(const QStringList& args, int* exit_code = nullptr)
-{
-    QProcess process;
-    process.start(QStringLiteral("exiftool"), args);
-    process.waitForFinished(60000);
-    if (exit_code)
-        *exit_code = process.exitCode();
-    return process.readAllStandardOutput();
-}
-
-// Arguments go through a UTF-8 argument file, so paths reach exiftool as
-// the bytes of the file names.
-QByteArray run_exiftool_with_argfile(
-    const QString& argfile, const QStringList& lines, int* exit_code = nullptr)
-{
-    QFile file(argfile);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return {};
-    file.write(lines.join('\n').toUtf8() + '\n');
-    file.close();
-    return run_exiftool({ QStringLiteral("-@"), argfile }, exit_code);
-}
-
-QByteArray checksum(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
 
 bool has_position(const tag_values& tags)
 {
@@ -246,7 +216,7 @@ void tst_sync::initTestCase()
     QVERIFY(settings_dir.isValid());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_dir.path());
     int code = -1;
-    run_exiftool({ "-ver" }, &code);
+    test_files::exiftool({ "-ver" }, &code);
     QVERIFY2(code == 0, "the tests need the exiftool command");
 }
 
@@ -289,7 +259,7 @@ QStringList tst_sync::create(const QList<photo>& photos)
         lines << QStringLiteral("-DateTimeOriginal=%1").arg(p.recorded) << p.tags << path << "-execute";
     }
     int code = -1;
-    run_exiftool_with_argfile(dir->filePath("tag.args"), lines, &code);
+    test_files::exiftool_argfile(dir->filePath("tag.args"), lines, &code);
     if (code != 0) {
         qWarning() << "exiftool could not tag the photos";
         return {};
@@ -299,8 +269,8 @@ QStringList tst_sync::create(const QList<photo>& photos)
 
 std::map<QString, tag_values> tst_sync::read(const QStringList& paths)
 {
-    const QByteArray json = run_exiftool_with_argfile(
-        dir->filePath("read.args"), QStringList { "-j", "-n", "-G1", "-a", "-q" } + paths);
+    const QByteArray json = test_files::exiftool_argfile(
+        dir->filePath("read.args"), QStringList { "-j", "-n", "-G1", "-a", "-q" } + paths).toUtf8();
     std::map<QString, tag_values> result;
     for (const QJsonValue& entry : QJsonDocument::fromJson(json).array()) {
         const QJsonObject tags = entry.toObject();
@@ -313,7 +283,7 @@ std::map<QString, QByteArray> tst_sync::checksums(const QStringList& paths)
 {
     std::map<QString, QByteArray> result;
     for (const QString& path : paths)
-        result[path] = checksum(path);
+        result[path] = test_files::sha256(path);
     return result;
 }
 
@@ -574,7 +544,7 @@ void tst_sync::questions()
     // No proposal: empty position tags are written, nothing else goes.
     QVERIFY(!has_position(after.at(paths[0])));
     QCOMPARE(without_file_system(after.at(paths[0])), without_file_system(before.at(paths[0])));
-    QVERIFY(checksum(paths[1]) == bytes_before.at(paths[1]));
+    QVERIFY(test_files::sha256(paths[1]) == bytes_before.at(paths[1]));
     const tag_values& late = after.at(paths[2]);
     QVERIFY(has_position(late));
     QVERIFY(std::fabs(late["Composite:GPSLatitude"].toDouble() + 12.5) < printed_degree);
@@ -792,7 +762,7 @@ void tst_sync::sync_from_track()
         lines << "-q" << "-m" << "-o" << dir->filePath("oracle/") << "-geotag" << gpx_path << "-geosync=-1:00"
               << "-Geotime<${DateTimeOriginal}" + zone << path << "-execute";
     }
-    run_exiftool_with_argfile(dir->filePath("oracle.args"), lines);
+    test_files::exiftool_argfile(dir->filePath("oracle.args"), lines);
     QStringList oracle_paths;
     for (const QString& path : tagged)
         oracle_paths << dir->filePath("oracle/" + QFileInfo(path).fileName());

@@ -3,7 +3,6 @@
 
 #include "../exif/test_files.h"
 
-#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -134,12 +133,8 @@ void tst_vestra_tag::make_photos()
         lines += QStringList { "-q", "-m", "-overwrite_original", "-DateTimeOriginal=2019:05:01 " + p[1] }
             + p.mid(2) + QStringList { photo(p[0]), "-execute" };
     }
-    QFile args(dir->filePath("tag.args"));
-    QVERIFY(args.open(QIODevice::WriteOnly));
-    args.write(lines.join('\n').toUtf8() + '\n');
-    args.close();
     int code = -1;
-    test_files::exiftool({ "-@", args.fileName() }, &code);
+    test_files::exiftool_argfile(dir->filePath("tag.args"), lines, &code);
     QCOMPARE(code, 0);
 
     gpx = dir->filePath("trip.gpx");
@@ -184,11 +179,8 @@ QString tst_vestra_tag::line_of(const QString& report, const QString& name) cons
 std::map<QString, QByteArray> tst_vestra_tag::checksums() const
 {
     std::map<QString, QByteArray> sums;
-    for (const char* name : { "a.jpg", "b.png", "c.tif", "d.jpg" }) {
-        QFile file(photo(name));
-        if (file.open(QIODevice::ReadOnly))
-            sums[name] = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-    }
+    for (const char* name : { "a.jpg", "b.png", "c.tif", "d.jpg" })
+        sums[name] = test_files::sha256(photo(name));
     return sums;
 }
 

@@ -81,9 +81,7 @@ QStringList tst_photo_jobs::make_photos(const QString& folder, int count)
 {
     const char* const suffixes[] = { "jpg", "png", "tif" };
     QStringList paths;
-    QFile args(dir.filePath(folder + ".args"));
-    if (!args.open(QIODevice::WriteOnly))
-        return {};
+    QStringList args;
     for (int i = 0; i < count; ++i) {
         const QString path = dir.filePath(QStringLiteral("%1/Bild %2.%3").arg(folder).arg(i, 3, 10, QChar('0')).arg(suffixes[i % 3]));
         // A few large ones finish late, so answers come out of order.
@@ -97,11 +95,10 @@ QStringList tst_photo_jobs::make_photos(const QString& folder, int count)
             lines << "-GPSLatitude=43.4674483333" << "-GPSLatitudeRef=S" << "-GPSLongitude=11.58243917"
                   << "-GPSLongitudeRef=W" << "-GPSAltitude=512.37" << "-GPSAltitudeRef=1"
                   << "-GPSTimeStamp=10:00:00.53" << "-GPSDateStamp=2019:05:01" << "-GPSImgDirection=271.5";
-        args.write((lines + QStringList { path, "-execute" }).join('\n').toUtf8() + '\n');
+        args << lines << path << "-execute";
     }
-    args.close();
     int code = -1;
-    test_files::exiftool({ "-@", args.fileName() }, &code);
+    test_files::exiftool_argfile(dir.filePath(folder + ".args"), args, &code);
     return code == 0 ? paths : QStringList();
 }
 
