@@ -113,10 +113,6 @@ void tst_application::fatal_error_ends_with_dialog_and_exit_code_1()
     });
     QCOMPARE(exec_guarded(app), 1);
     QCOMPARE(catcher.title, QString("Fatal error detected"));
-    QVERIFY2(catcher.text.startsWith("A fatal error has been detected!\nAll unsaved work has been lost.\n"
-                                     "Please report what you did to cause this error to the developers.\n"
-                                     "Sorry for the inconvenience.\n\n"),
-        qPrintable(catcher.text));
     QVERIFY2(catcher.text.endsWith(tail), qPrintable(catcher.text));
 }
 
