@@ -40,7 +40,6 @@ private Q_SLOTS:
     void defaults_with_empty_settings();
     void click_is_stored_and_announced_data();
     void click_is_stored_and_announced();
-    void clicking_the_checked_button_saves_and_emits_again();
     void stored_value_is_read_back_data();
     void stored_value_is_read_back();
 
@@ -121,23 +120,6 @@ void tst_settings_dialog::click_is_stored_and_announced()
     QStringList expected_checked { is_date ? label : "DD.MM.YYYY", is_date ? "hh:mm:ss" : label };
     expected_checked.sort();
     QCOMPARE(checked_labels(selector.get()), expected_checked);
-}
-
-void tst_settings_dialog::clicking_the_checked_button_saves_and_emits_again()
-{
-    auto selector = shown_selector();
-    QSignalSpy spy(selector.get(), &kal::datetime_format_selector::format_changed);
-    kal::radio* rb = radio_labelled(selector.get(), "MM/DD/YYYY");
-    QVERIFY(rb);
-
-    QTest::mouseClick(rb, Qt::LeftButton);
-    QSettings().remove("date_format");
-    QTest::mouseClick(rb, Qt::LeftButton);
-
-    QCOMPARE(spy.count(), 2);
-    QCOMPARE(spy.at(1).at(0).toString(), QString("MM/dd/yyyy - HH:mm:ss"));
-    QCOMPARE(QSettings().value("date_format").toString(), QString("MM/dd/yyyy"));
-    QVERIFY(rb->isChecked());
 }
 
 void tst_settings_dialog::stored_value_is_read_back_data()

@@ -32,9 +32,6 @@ private slots:
     void button_frame_after_releases();
     void button_signals_on_release();
 
-    void clickable_label_data();
-    void clickable_label();
-
     void lambda_connect();
 };
 
@@ -119,27 +116,6 @@ void tst_widgets::button_signals_on_release()
     QTest::mouseRelease(&button, Qt::LeftButton, Qt::NoModifier, QPoint(-5, -5));
     QCOMPARE(clicked.count(), 1);
     QVERIFY(!button.isDown());
-}
-
-void tst_widgets::clickable_label_data()
-{
-    QTest::addColumn<int>("mouse_button");
-    QTest::addColumn<int>("clicks");
-
-    QTest::newRow("left") << int(Qt::LeftButton) << 1;
-    QTest::newRow("right") << int(Qt::RightButton) << 0;
-}
-
-void tst_widgets::clickable_label()
-{
-    QFETCH(int, mouse_button);
-    QFETCH(int, clicks);
-
-    kal::clickable_label label(QStringLiteral("Remove GPS"), true);
-    QSignalSpy spy(&label, &kal::clickable_label::clicked);
-    QTest::mousePress(&label, Qt::MouseButton(mouse_button));
-    QTest::mouseRelease(&label, Qt::MouseButton(mouse_button));
-    QCOMPARE(spy.count(), clicks);
 }
 
 void tst_widgets::lambda_connect()
