@@ -56,7 +56,6 @@ private slots:
     void stalled_child_during_a_load();
     void leftover_copy_data();
     void leftover_copy();
-    void pool_sizes_agree_data();
     void pool_sizes_agree();
     void killed_child_in_a_batch();
     void journal_outlives_a_killed_program();
@@ -296,16 +295,9 @@ void tst_photo_jobs::leftover_copy()
         QVERIFY2(result.failed.front().reason.contains("photo.jpg_exiftool_tmp"), qPrintable(result.failed.front().reason));
 }
 
-void tst_photo_jobs::pool_sizes_agree_data()
-{
-    QTest::addColumn<int>("children");
-    QTest::newRow("two children") << 2;
-    QTest::newRow("three children") << 3;
-}
-
 void tst_photo_jobs::pool_sizes_agree()
 {
-    QFETCH(int, children);
+    const int children = 3;
     const QString folder = QStringLiteral("pool%1").arg(children);
     const QStringList paths = make_photos(folder, 20);
     QCOMPARE(paths.size(), 20);
@@ -329,8 +321,7 @@ void tst_photo_jobs::pool_sizes_agree()
             tags->erase("FileAccessDate");
         QVERIFY2(expected == got, qPrintable(paths[i]));
     }
-    if (children > 1)
-        QVERIFY(pool->child_pids().size() == std::size_t(children));
+    QVERIFY(pool->child_pids().size() == std::size_t(children));
 
     // Loaded through the pool, every photo gets its own facts, in the order given.
     photo_jobs jobs(pool, dir.filePath(folder + "-journal"));

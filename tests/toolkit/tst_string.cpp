@@ -11,7 +11,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <random>
-#include <thread>
 
 namespace {
 
@@ -282,27 +281,6 @@ void tst_string::global_storage()
     // A value set empty is no longer absent.
     ktk::global_storage::set("tst_string/empty", "");
     QCOMPARE(ktk::global_storage::get("tst_string/empty", "fallback"), ktk::string());
-
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([t] {
-            for (int i = 0; i < 500; ++i) {
-                ktk::string key("tst_string/thread/");
-                key << t << i;
-                ktk::global_storage::set(key, key);
-                ktk::global_storage::get("tst_string/thread/00");
-            }
-        });
-    }
-    for (auto& thread : threads)
-        thread.join();
-    for (int t = 0; t < 4; ++t) {
-        for (int i = 0; i < 500; i += 97) {
-            ktk::string key("tst_string/thread/");
-            key << t << i;
-            QCOMPARE(ktk::global_storage::get(key), key);
-        }
-    }
 }
 
 // Random and truncated text must neither read out of bounds (run under
