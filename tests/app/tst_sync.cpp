@@ -7,10 +7,11 @@
 #include "geo/gpx_parser.h"
 #include "jobs/undo_journal.h"
 
+#include "../exif/test_files.h"
+
 #include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
@@ -55,72 +56,17 @@ QStringList position_tags(double lat, double lon)
         QStringLiteral("-GPSLongitudeRef=%1").arg(lon < 0 ? 'W' : 'E') };
 }
 
-// One value for each of the 32 tags that undo restores.
-const QStringList all_gps_tags = {
-    "-GPSAltitude=512.37",
-    "-GPSAltitudeRef=0",
-    "-GPSAreaInformation=Altstadt",
-    "-GPSDOP=2.5",
-    "-GPSDateStamp=2019:05:01",
-    "-GPSDestBearing=123.45",
-    "-GPSDestBearingRef=T",
-    "-GPSDestDistance=3.25",
-    "-GPSDestDistanceRef=K",
-    "-GPSDestLatitude=47.123456",
-    "-GPSDestLatitudeRef=S",
-    "-GPSDestLongitude=8.654321",
-    "-GPSDestLongitudeRef=W",
-    "-GPSDifferential#=1",
-    "-GPSHPositioningError=4.5",
-    "-GPSImgDirection=271.5",
-    "-GPSImgDirectionRef=M",
-    "-GPSLatitude=48.136761",
-    "-GPSLatitudeRef=N",
-    "-GPSLongitude=11.582439",
-    "-GPSLongitudeRef=E",
-    "-GPSMapDatum=WGS-84",
-    "-GPSMeasureMode=3",
-    "-GPSProcessingMethod=GPS",
-    "-GPSSatellites=07",
-    "-GPSSpeed=12.5",
-    "-GPSSpeedRef#=K",
-    "-GPSStatus#=A",
-    "-GPSTimeStamp=10:00:00.53",
-    "-GPSTrack=88.25",
-    "-GPSTrackRef=T",
-    "-GPSVersionID=2.3.0.0",
-};
-
-QByteArray run_exiftool(const QStringList& args, int* exit_code = nullptr)
-{
-    QProcess process;
-    process.start(QStringLiteral("exiftool"), args);
-    process.waitForFinished(60000);
-    if (exit_code)
-        *exit_code = process.exitCode();
-    return process.readAllStandardOutput();
-}
-
-// Arguments go through a UTF-8 argument file, so paths reach exiftool as
-// the bytes of the file names.
-QByteArray run_exiftool_with_argfile(
-    const QString& argfile, const QStringList& lines, int* exit_code = nullptr)
-{
-    QFile file(argfile);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return {};
-    file.write(lines.join('\n').toUtf8() + '\n');
-    file.close();
-    return run_exiftool({ QStringLiteral("-@"), argfile }, exit_code);
-}
-
-QByteArray checksum(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
+// One value for each of the 32 tags that undo restores; the area's text has
+// letters outside ASCII and an equals sign, which the journal must carry.
+const QStringList all_gps_tags = { "-GPSAltitude=512.37", "-GPSAltitudeRef=0",
+    "-GPSAreaInformation=Altstadt Zürich – Weg=Ziel", "-GPSDOP=2.5", "-GPSDateStamp=2019:05:01",
+    "-GPSDestBearing=123.45", "-GPSDestBearingRef=T", "-GPSDestDistance=3.25", "-GPSDestDistanceRef=K",
+    "-GPSDestLatitude=47.123456", "-GPSDestLatitudeRef=S", "-GPSDestLongitude=8.654321",
+    "-GPSDestLongitudeRef=W", "-GPSDifferential#=1", "-GPSHPositioningError=4.5", "-GPSImgDirection=271.5",
+    "-GPSImgDirectionRef=M", "-GPSLatitude=48.136761", "-GPSLatitudeRef=N", "-GPSLongitude=11.582439",
+    "-GPSLongitudeRef=E", "-GPSMapDatum=WGS-84", "-GPSMeasureMode=3", "-GPSProcessingMethod=GPS",
+    "-GPSSatellites=07", "-GPSSpeed=12.5", "-GPSSpeedRef#=K", "-GPSStatus#=A", "-GPSTimeStamp=10:00:00.53",
+    "-GPSTrack=88.25", "-GPSTrackRef=T", "-GPSVersionID=2.3.0.0" };
 
 bool has_position(const tag_values& tags)
 {
@@ -237,8 +183,6 @@ private Q_SLOTS:
     void questions();
     void remove_all_gps_data();
     void remove_all_gps();
-    void undo_restores_text_values_data();
-    void undo_restores_text_values();
     void removal_with_no_photos_asks_nothing();
     void failed_writes_data();
     void failed_writes();
@@ -272,7 +216,7 @@ void tst_sync::initTestCase()
     QVERIFY(settings_dir.isValid());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings_dir.path());
     int code = -1;
-    run_exiftool({ "-ver" }, &code);
+    test_files::exiftool({ "-ver" }, &code);
     QVERIFY2(code == 0, "the tests need the exiftool command");
 }
 
@@ -315,7 +259,7 @@ QStringList tst_sync::create(const QList<photo>& photos)
         lines << QStringLiteral("-DateTimeOriginal=%1").arg(p.recorded) << p.tags << path << "-execute";
     }
     int code = -1;
-    run_exiftool_with_argfile(dir->filePath("tag.args"), lines, &code);
+    test_files::exiftool_argfile(dir->filePath("tag.args"), lines, &code);
     if (code != 0) {
         qWarning() << "exiftool could not tag the photos";
         return {};
@@ -325,8 +269,8 @@ QStringList tst_sync::create(const QList<photo>& photos)
 
 std::map<QString, tag_values> tst_sync::read(const QStringList& paths)
 {
-    const QByteArray json = run_exiftool_with_argfile(
-        dir->filePath("read.args"), QStringList { "-j", "-n", "-G1", "-a", "-q" } + paths);
+    const QByteArray json = test_files::exiftool_argfile(
+        dir->filePath("read.args"), QStringList { "-j", "-n", "-G1", "-a", "-q" } + paths).toUtf8();
     std::map<QString, tag_values> result;
     for (const QJsonValue& entry : QJsonDocument::fromJson(json).array()) {
         const QJsonObject tags = entry.toObject();
@@ -339,7 +283,7 @@ std::map<QString, QByteArray> tst_sync::checksums(const QStringList& paths)
 {
     std::map<QString, QByteArray> result;
     for (const QString& path : paths)
-        result[path] = checksum(path);
+        result[path] = test_files::sha256(path);
     return result;
 }
 
@@ -600,7 +544,7 @@ void tst_sync::questions()
     // No proposal: empty position tags are written, nothing else goes.
     QVERIFY(!has_position(after.at(paths[0])));
     QCOMPARE(without_file_system(after.at(paths[0])), without_file_system(before.at(paths[0])));
-    QVERIFY(checksum(paths[1]) == bytes_before.at(paths[1]));
+    QVERIFY(test_files::sha256(paths[1]) == bytes_before.at(paths[1]));
     const tag_values& late = after.at(paths[2]);
     QVERIFY(has_position(late));
     QVERIFY(std::fabs(late["Composite:GPSLatitude"].toDouble() + 12.5) < printed_degree);
@@ -663,34 +607,6 @@ void tst_sync::remove_all_gps()
         QVERIFY2(gps_difference(before.at(path), after[path]).isEmpty(),
             qPrintable(path + ": " + gps_difference(before.at(path), after[path])));
     QCOMPARE(gps_keys(after[paths[0]]).size(), 32);
-}
-
-void tst_sync::undo_restores_text_values_data()
-{
-    QTest::addColumn<QString>("area");
-    QTest::newRow("letters outside ASCII") << "Altstadt Zürich – Süd";
-    QTest::newRow("equals sign") << "Weg=Ziel";
-}
-
-void tst_sync::undo_restores_text_values()
-{
-    QFETCH(QString, area);
-
-    const QStringList paths = create({
-        { "Gebiet.jpg", "2019:05:01 10:00:00",
-            position_tags(48.5, 11.25) + QStringList { "-GPSAreaInformation=" + area } },
-    });
-    QCOMPARE(paths.size(), 1);
-    QCOMPARE(read(paths)[paths[0]]["GPS:GPSAreaInformation"].toString(), area);
-
-    load(paths);
-    box_answerer answerer({ "Yes" });
-    window->on_label_delete_gps();
-    QVERIFY(button("button_undo")->isEnabled());
-    button("button_undo")->click();
-    QCOMPARE(answerer.unexpected, 0);
-
-    QCOMPARE(read(paths)[paths[0]]["GPS:GPSAreaInformation"].toString(), area);
 }
 
 void tst_sync::removal_with_no_photos_asks_nothing()
@@ -846,7 +762,7 @@ void tst_sync::sync_from_track()
         lines << "-q" << "-m" << "-o" << dir->filePath("oracle/") << "-geotag" << gpx_path << "-geosync=-1:00"
               << "-Geotime<${DateTimeOriginal}" + zone << path << "-execute";
     }
-    run_exiftool_with_argfile(dir->filePath("oracle.args"), lines);
+    test_files::exiftool_argfile(dir->filePath("oracle.args"), lines);
     QStringList oracle_paths;
     for (const QString& path : tagged)
         oracle_paths << dir->filePath("oracle/" + QFileInfo(path).fileName());

@@ -3,7 +3,9 @@
 // Photo files for the metadata tests: drawn with QImage, tagged by the
 // command-line exiftool, so the bridge under test never prepares its own input.
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -29,6 +31,25 @@ inline QString exiftool(const QStringList& args, int* exit_code = nullptr)
     if (exit_code)
         *exit_code = process.exitCode();
     return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// Runs exiftool on an argument file of `lines`; UTF-8, so paths reach it as
+// the bytes of the file names.
+inline QString exiftool_argfile(const QString& argfile, const QStringList& lines, int* exit_code = nullptr)
+{
+    QFile file(argfile);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return {};
+    file.write(lines.join('\n').toUtf8() + '\n');
+    file.close();
+    return exiftool({ QStringLiteral("-@"), argfile }, exit_code);
+}
+
+inline QByteArray sha256(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+                                          : QByteArray();
 }
 
 inline bool tag(const QString& path, const QStringList& assignments)

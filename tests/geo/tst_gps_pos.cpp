@@ -69,22 +69,17 @@ void tst_gps_pos::read_data()
     good("sign and letter agree", "lat", "-12.5 S", -12.5, 0);
     good("59.999 minutes", "lat", "1 59.999", 1 + 59.999 / 60, 0);
     good("90 accepted", "lat", "-90", -90, 0);
-    good("180 accepted", "lon", "180", 0, 180);
     good("minus zero is zero", "lat", "-0", 0, 0);
 
     bad("empty field", "lat", " ", "empty");
     bad("unknown letter", "lat", "12.5X", "the latitude \"12.5X\" is not a coordinate");
-    bad("word", "lon", "east", "not a coordinate");
-    bad("60 minutes", "lat", "48" + deg + "60'", "minutes must be below 60");
     bad("61 minutes", "lat", "48" + deg + "61'0\"N", "minutes must be below 60 in \"48" + deg + "61'0\"N\"");
     bad("60 seconds", "lon", "11 0 60", "seconds must be below 60");
     bad("decimals before minutes", "lat", "48.5" + deg + "30'", "only the last number");
     bad("minutes before degrees", "lat", "30'48" + deg, "not a coordinate");
-    bad("minutes alone", "lat", "30'", "not a coordinate");
     bad("four numbers", "lat", "1 2 3 4", "not a coordinate");
     bad("sign contradicts letter", "lat", "-12.5N", "contradict");
     bad("plus contradicts letter", "lon", "+5 W", "contradict");
-    bad("two letters", "lat", "N 12 S", "not a coordinate");
     bad("east on the latitude", "lat", "12.5E", "belongs to a longitude");
     bad("north on the longitude", "lon", "N 5", "belongs to a latitude");
     bad("90.000001 refused", "lat", "90.000001", "the latitude 90.000001 lies outside -90 to 90");
@@ -96,7 +91,6 @@ void tst_gps_pos::read_data()
 
     // Once read as 0, 0 and written.
     good("letters after, comma", "pos", "12.5N, 5.5E", 12.5, 5.5);
-    good("whole degrees with letters", "pos", "12 N, 5 E", 12, 5);
     good("south and west", "pos", "12.5S, 5.5W", -12.5, -5.5);
     good("letters before, no separator", "pos", "N 12.5 E 5.5", 12.5, 5.5);
     good("letters after, space", "pos", "12.5N 5.5E", 12.5, 5.5);
@@ -216,9 +210,6 @@ void tst_gps_pos::typed_position_in_any_locale()
         QVERIFY(!typed_position("12.5N", ""));
     }
 }
-
-
-
 
 // Random text: never a value and an error at once, never a value out of range.
 void tst_gps_pos::fuzz()

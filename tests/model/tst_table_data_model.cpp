@@ -5,7 +5,6 @@
 #include "model/table_data_model.h"
 
 #include <QAbstractItemModelTester>
-#include <QFont>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -56,8 +55,6 @@ private slots:
     void init();
     void cleanup();
 
-    void header_data_data();
-    void header_data();
     void cells_data();
     void cells();
     void proposals_data();
@@ -86,28 +83,6 @@ void tst_table_data_model::cleanup()
     model.reset();
 }
 
-void tst_table_data_model::header_data_data()
-{
-    QTest::addColumn<int>("section");
-    QTest::addColumn<int>("role");
-    QTest::addColumn<QVariant>("expected");
-    QTest::newRow("photo") << 0 << int(Qt::DisplayRole) << QVariant(QStringLiteral("Photo"));
-    QTest::newRow("recording date") << 1 << int(Qt::DisplayRole) << QVariant(QStringLiteral("Recording Date"));
-    QTest::newRow("gps tag") << 2 << int(Qt::DisplayRole) << QVariant(QStringLiteral("GPS Tag"));
-    QTest::newRow("size of photo") << 0 << int(Qt::SizeHintRole) << QVariant(QSize(230, 30));
-    QTest::newRow("size of date") << 1 << int(Qt::SizeHintRole) << QVariant(QSize(190, 30));
-    QTest::newRow("place") << 3 << int(Qt::DisplayRole) << QVariant(QStringLiteral("Place"));
-    QTest::newRow("section 4 falls back") << 4 << int(Qt::DisplayRole) << QVariant(5);
-}
-
-void tst_table_data_model::header_data()
-{
-    QFETCH(int, section);
-    QFETCH(int, role);
-    QFETCH(QVariant, expected);
-    QCOMPARE(model->headerData(section, Qt::Horizontal, role), expected);
-}
-
 void tst_table_data_model::cells_data()
 {
     QTest::addColumn<int>("source");
@@ -124,10 +99,8 @@ void tst_table_data_model::cells_data()
     QTest::newRow("formatted time") << camera << format << 1 << int(Qt::DisplayRole) << QVariant("2019-05-01 10:00:05");
     QTest::newRow("empty format") << camera << QString() << 1 << int(Qt::DisplayRole) << QVariant("-");
     QTest::newRow("time") << camera << format << 1 << int(Qt::UserRole) << QVariant(ten);
-    QTest::newRow("camera time has no tip") << camera << format << 1 << int(Qt::ToolTipRole) << QVariant();
     QTest::newRow("file time is told") << file << format << 1 << int(Qt::ToolTipRole)
                                        << QVariant("Time from the file, not the camera");
-    QTest::newRow("file time in grey") << file << format << 1 << int(Qt::ForegroundRole) << QVariant(QColor(150, 150, 150));
 }
 
 void tst_table_data_model::cells()
@@ -143,9 +116,6 @@ void tst_table_data_model::cells()
     model->add_photos({ p });
     model->set_datetime_format(format);
     QCOMPARE(model->data(model->index(0, col), role), expected);
-    const QFont font = model->data(model->index(0, col), Qt::FontRole).value<QFont>();
-    QCOMPARE(font.family(), QStringLiteral("FreeSans"));
-    QCOMPARE(font.italic(), col == 1 && p.time_from == time_source::file);
 }
 
 void tst_table_data_model::proposals_data()

@@ -65,9 +65,6 @@ private slots:
 
     void get_item_data();
     void get_item();
-
-    void get_number_or_text_data();
-    void get_number_or_text();
 };
 
 void tst_message_box::default_button_data()
@@ -165,10 +162,7 @@ void tst_message_box::get_item_data()
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("-1, cancelled") << -1 << false << QString() << QString("");
-    QTest::newRow("past the end, cancelled") << 3 << false << QString() << QString("");
-    QTest::newRow("-1 editable, cancelled") << -1 << true << QString() << QString("");
     QTest::newRow("1, cancelled") << 1 << false << QString() << QString("two");
-    QTest::newRow("-1, chosen") << -1 << false << QString("three") << QString("three");
     QTest::newRow("past the end, chosen") << 7 << false << QString("one") << QString("one");
     QTest::newRow("editable, typed") << 0 << true << QString("four") << QString("four");
 }
@@ -196,71 +190,6 @@ void tst_message_box::get_item()
         nullptr, "Pick", "Item:", { "one", "two", "three" }, current, editable, &ok);
     QCOMPARE(result, expected);
     QCOMPARE(ok, !choose.isNull());
-}
-
-// Cancelled, the number dialogs give the value they were given and the text
-// dialogs an empty text.
-void tst_message_box::get_number_or_text_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("entered"); // null: cancelled
-    QTest::addColumn<QVariant>("expected");
-
-    QTest::newRow("int, cancelled") << "int" << QString() << QVariant(15);
-    QTest::newRow("int, clamped to the maximum") << "int"
-                                                 << "500" << QVariant(120);
-    QTest::newRow("double, cancelled") << "double" << QString() << QVariant(48.5);
-    QTest::newRow("double, rounded to the decimals") << "double"
-                                                     << "2.256" << QVariant(2.26);
-    QTest::newRow("line, cancelled") << "line" << QString() << QVariant(QString());
-    QTest::newRow("line, accepted") << "line"
-                                    << "typed" << QVariant("typed");
-    QTest::newRow("lines, cancelled") << "lines" << QString() << QVariant(QString());
-    QTest::newRow("lines, accepted") << "lines"
-                                     << "first\nsecond" << QVariant("first\nsecond");
-}
-
-void tst_message_box::get_number_or_text()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, entered);
-    QFETCH(QVariant, expected);
-
-    QString preset;
-    int step = 0;
-    answer_modal([&](QWidget* modal) {
-        auto* dialog = qobject_cast<QInputDialog*>(modal);
-        QVERIFY(dialog);
-        preset = dialog->textValue();
-        step = dialog->intStep();
-        if (kind == "int")
-            dialog->setIntValue(entered.toInt());
-        else if (kind == "double")
-            dialog->setDoubleValue(entered.toDouble());
-        else
-            dialog->setTextValue(entered);
-        dialog_button(dialog, entered.isNull() ? QDialogButtonBox::Cancel : QDialogButtonBox::Ok)->click();
-    });
-
-    bool ok = entered.isNull();
-    QVariant result;
-    if (kind == "int")
-        result = kal::input_dialog::get_int(nullptr, "Minutes", "Limit:", 15, 0, 120, 5, &ok);
-    else if (kind == "double")
-        result = kal::input_dialog::get_double(nullptr, "Latitude", "Degrees:", 48.5, -90, 90, 2, &ok);
-    else if (kind == "line")
-        result = kal::input_dialog::get_text(nullptr, "Name", "Text:", QLineEdit::Normal, "preset", &ok);
-    else
-        result = kal::input_dialog::get_multi_line_text(nullptr, "Note", "Text:", "preset", &ok);
-    QCOMPARE(ok, !entered.isNull());
-    if (kind == "double")
-        QVERIFY2(qAbs(result.toDouble() - expected.toDouble()) < 1e-9, qPrintable(result.toString()));
-    else
-        QCOMPARE(result, expected);
-    if (kind == "int")
-        QCOMPARE(step, 5);
-    if (kind.startsWith("line"))
-        QCOMPARE(preset, QStringLiteral("preset"));
 }
 
 QTEST_MAIN(tst_message_box)

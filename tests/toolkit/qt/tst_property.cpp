@@ -47,10 +47,8 @@ class tst_property : public QObject {
 private slots:
     void filling_data();
     void filling();
-    void vectors_concatenate();
     void later_property_overrides();
     void sizes_with_and_without_widget();
-    void style_sheet_merges_into_widget();
 };
 
 void tst_property::filling_data()
@@ -82,16 +80,6 @@ void tst_property::filling()
         QCOMPARE(edges.bottom, float(stored[2]));
         QCOMPARE(edges.left, float(stored[3]));
     }
-}
-
-void tst_property::vectors_concatenate()
-{
-    const auto v = ktk::make_property_vector(p::column_span(3), p::background_disable, p::height(97));
-    QCOMPARE(v, (ktk::property_vector { &p::column_span, &p::background_disable, &p::height }));
-    QVERIFY(ktk::make_property_vector().empty());
-    QCOMPARE((p::newline, p::width(1)), (ktk::property_vector { &p::width, &p::newline }));
-    QCOMPARE(p::offset(7).size(), std::size_t(1));
-    QCOMPARE(p::offset.value, (std::vector<std::int32_t> { 7, 7 }));
 }
 
 void tst_property::later_property_overrides()
@@ -130,17 +118,6 @@ void tst_property::sizes_with_and_without_widget()
     QCOMPARE(measured.c.cell_column_width, 0);
     measured.c.style(p::widget_size_as_cell_column_width);
     QCOMPARE(measured.c.cell_column_width, 70);
-}
-
-void tst_property::style_sheet_merges_into_widget()
-{
-    QWidget w;
-    w.setStyleSheet("font-size:12px;");
-    styled s(&w);
-    s.c.style(p::style_sheet("color: rgb(198,213,210);"));
-    QCOMPARE(w.styleSheet(), QString("color: rgb(198,213,210);font-size:12px;"));
-    s.c.style(p::style_sheet("font-size:14px;"));
-    QCOMPARE(w.styleSheet(), QString("color: rgb(198,213,210);font-size:14px;"));
 }
 
 QTEST_MAIN(tst_property)
