@@ -158,11 +158,14 @@ outcome tst_vestra_tag::run(QStringList args)
     env.insert("XDG_CONFIG_HOME", dir->filePath("config"));
     process.setProcessEnvironment(env);
     process.start(QCoreApplication::applicationDirPath() + "/vestra-tag", args);
-    if (!process.waitForFinished(60000))
-        return {};
-    return { process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-        QString::fromUtf8(process.readAllStandardOutput()),
-        QString::fromUtf8(process.readAllStandardError()) };
+    const bool finished = process.waitForFinished(60000);
+    const outcome result { finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+        QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError()) };
+    // A run that did not end by itself says why, for a failure on a busy machine.
+    if (result.code == -1)
+        qWarning("vestra-tag %s: %s (exit status %d)\n%s", qPrintable(args.join(' ')),
+            qPrintable(process.errorString()), process.exitCode(), qPrintable(result.err));
+    return result;
 }
 
 QString tst_vestra_tag::line_of(const QString& report, const QString& name) const
