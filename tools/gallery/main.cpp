@@ -3,7 +3,6 @@
 #include "toolkit/qt/layout.h"
 #include "toolkit/qt/message_box.h"
 #include "toolkit/qt/set_style_sheet.h"
-#include "toolkit/qt/widget_fold.h"
 #include "toolkit/qt/widgets.h"
 
 #include <QApplication>
@@ -188,11 +187,6 @@ int main(int argc, char* argv[])
     main_layout->add(table(), p::margin_right(10), p::margin_bottom(10));
     section(QStringLiteral("Nested grid"), 110);
     main_layout->add(nested_grid(), p::margin_right(10), p::margin_bottom(10));
-
-    auto* fold = new ktk::qt::widget_fold(QStringLiteral("Foldable section"), nullptr, 0, 28);
-    fold->content_layout()->add(new QLabel(QStringLiteral("Content of the section")));
-    section(QStringLiteral("Fold"), 90);
-    main_layout->add(fold);
 
     window.setLayout(main_layout);
     window.resize(1000, 720);
