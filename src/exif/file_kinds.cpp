@@ -59,11 +59,12 @@ file_verdict judge_file(const QString& path, const kal::exiftool_file_types& typ
 {
     const QString ext = extension(path);
     file_verdict verdict;
-    if (types.writable.contains(ext)) {
+    // Sidecars (XMP, THM) are kinds ExifTool writes, but they belong to their photos.
+    if (sidecar_extensions().contains(ext)) {
+        verdict.reason = QStringLiteral("not a photo");
+    } else if (types.writable.contains(ext)) {
         verdict.load = true;
         verdict.kind = kind_of(path);
-    } else if (sidecar_extensions().contains(ext)) {
-        verdict.reason = QStringLiteral("not a photo");
     } else if (raw_extensions().contains(ext) || video_extensions().contains(ext)
         || (other_media_extensions().contains(ext) && (types.readable.contains(ext) || types.readable.isEmpty()))) {
         verdict.reason = QStringLiteral("ExifTool cannot write it");
