@@ -211,15 +211,25 @@ photo_jobs::tag_map photo_jobs::names_to_write(const planned_write& write, const
         }
     }
     tag_map tags = write.names;
-    const auto charset = before.find("IPTC:CodedCharacterSet");
-    if (charset != before.end()) {
-        // Exiftool prints the record's escape sequence with a dot for ESC;
-        // ESC % G is UTF-8. Text in another character set is left alone.
-        if (charset->second == ".%G" || charset->second == "\x1b%G") {
-            tags.erase("IPTC:CodedCharacterSet");
-        } else {
-            for (auto it = tags.begin(); it != tags.end();)
-                it = it->first.rfind("IPTC:", 0) == 0 ? tags.erase(it) : std::next(it);
+    // A new IPTC record is made in UTF-8. An existing one keeps its character
+    // set: declaring UTF-8 would garble its other fields, so unless it is
+    // UTF-8 already only plain ASCII names go in. Exiftool prints the
+    // declaration's ESC as a dot; ESC % G is UTF-8.
+    bool record = false;
+    for (const auto& entry : before)
+        record = record || entry.first.rfind("IPTC:", 0) == 0;
+    if (record) {
+        const auto charset = before.find("IPTC:CodedCharacterSet");
+        const bool utf8 = charset != before.end() && (charset->second == ".%G" || charset->second == "\x1b%G");
+        bool ascii = true;
+        for (const auto& [name, value] : tags) {
+            if (name.rfind("IPTC:", 0) == 0)
+                ascii = ascii && std::all_of(value.begin(), value.end(), [](char c) { return (c & 0x80) == 0; });
+        }
+        for (auto it = tags.begin(); it != tags.end();) {
+            const bool iptc = it->first.rfind("IPTC:", 0) == 0;
+            const bool kept = (utf8 || ascii) && it->first != "IPTC:CodedCharacterSet" && it->first.back() != '#';
+            it = iptc && !kept ? tags.erase(it) : std::next(it);
         }
     }
     if (!write.replace_names) {

@@ -207,11 +207,20 @@ void tst_photo_kinds::place_names_data()
     QTest::addColumn<QString>("city"); // XMP's city afterwards
     QTest::addColumn<QString>("iptc_city");
 
+    QTest::addColumn<double>("lat");
+    QTest::addColumn<double>("lon");
+
+    // IPTC made by exiftool without a character set: other software reads it as Latin-1.
     const QStringList siena { "-XMP-photoshop:City=Siena", "-IPTC:City=Siena" };
-    QTest::newRow("jpeg, none before") << "jpg" << QStringList() << false << "São Paulo" << "São Paulo";
-    QTest::newRow("jpeg, its own kept") << "jpg" << siena << false << "Siena" << "Siena";
-    QTest::newRow("jpeg, its own replaced") << "jpg" << siena << true << "São Paulo" << "São Paulo";
-    QTest::newRow("heic, XMP only") << "heic" << QStringList() << false << "São Paulo" << "";
+    const double sp[] = { -23.5475, -46.6361 };
+    const double arezzo[] = { 43.4633, 11.8796 };
+    QTest::newRow("jpeg, none before") << "jpg" << QStringList() << false << "São Paulo" << "São Paulo" << sp[0] << sp[1];
+    QTest::newRow("jpeg, its own kept") << "jpg" << siena << false << "Siena" << "Siena" << sp[0] << sp[1];
+    QTest::newRow("jpeg, replaced, Latin-1 IPTC kept from UTF-8")
+        << "jpg" << siena << true << "São Paulo" << "Siena" << sp[0] << sp[1];
+    QTest::newRow("jpeg, replaced, plain name into Latin-1 IPTC")
+        << "jpg" << siena << true << "Arezzo" << "Arezzo" << arezzo[0] << arezzo[1];
+    QTest::newRow("heic, XMP only") << "heic" << QStringList() << false << "São Paulo" << "" << sp[0] << sp[1];
 }
 
 void tst_photo_kinds::place_names()
@@ -221,6 +230,8 @@ void tst_photo_kinds::place_names()
     QFETCH(bool, replace);
     QFETCH(QString, city);
     QFETCH(QString, iptc_city);
+    QFETCH(double, lat);
+    QFETCH(double, lon);
 
     const QString path = dir.filePath(QStringLiteral("names/%1.%2").arg(QTest::currentDataTag()).arg(kind));
     QVERIFY(make(kind, path));
@@ -232,7 +243,7 @@ void tst_photo_kinds::place_names()
     const std::vector<photo_facts> photos = jobs.load({ path });
     assignment_settings settings;
     settings.mode = sync_mode::typed;
-    settings.typed = lat_lon { -23.5475, -46.6361 };
+    settings.typed = lat_lon { lat, lon };
     photo_jobs::write_options options;
     options.place_names = true;
     options.replace_place_names = replace;
@@ -242,8 +253,9 @@ void tst_photo_kinds::place_names()
     QCOMPARE(written.written, 1);
     QCOMPARE(test_files::value(path, "XMP-photoshop:City"), city);
     QCOMPARE(test_files::value(path, "IPTC:City"), iptc_city);
-    if (own.isEmpty()) {
+    if (own.isEmpty() && kind == "jpg") {
         QCOMPARE(test_files::value(path, "XMP-photoshop:Country"), QString("Brazil"));
+        QCOMPARE(test_files::value(path, "IPTC:CodedCharacterSet"), QString("UTF8"));
         QCOMPARE(test_files::value(path, "XMP-iptcCore:CountryCode"), QString("BR"));
     }
 
