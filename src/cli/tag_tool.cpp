@@ -6,7 +6,8 @@
 #include "geo/coordinate_parser.h"
 #include "geo/gps_pos.h"
 #include "geo/gps_track.h"
-#include "geo/gpx_parser.h"
+#include "geo/offset_search.h"
+#include "geo/track_file.h"
 #include "jobs/photo_jobs.h"
 #include "engine/assignment.h"
 #include "places/places.h"
@@ -47,6 +48,8 @@ struct choices {
     bool dry_run = false;
     QString undo_run;
     bool force = false;
+    // Only search the clock offset that puts the most photos on the track.
+    bool guess_offset = false;
     report_format format = report_format::text;
     path_listing listing;
 };
@@ -180,8 +183,17 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
                        "and seconds, signed or with N, S, E, W, e.g. \"-19.178194, 46.501221\" or "
                        "\"19°10'41.5\"S 46°30'4.4\"E\", or a town, e.g. \"Arezzo, Italy\"."),
         QStringLiteral("LAT, LON"));
-    const QCommandLineOption gpx(QStringLiteral("gpx"),
-        QStringLiteral("A GPX file for the track mode; may be repeated."), QStringLiteral("FILE"));
+    const QCommandLineOption gpx(QStringList { QStringLiteral("gpx"), QStringLiteral("track") },
+        QStringLiteral("A track file for the track mode (GPX, KML, KMZ, TCX, FIT, NMEA, IGC, GeoJSON, CSV "
+                       "or a phone's location history), known by its content; may be repeated."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption guess(QStringLiteral("guess-offset"),
+        QStringLiteral("Search the camera clock offset (within 14 hours, to the minute) that puts the most "
+                       "photos on the track, print it and change nothing."));
+    const QCommandLineOption accuracy(QStringLiteral("accuracy-limit"),
+        QStringLiteral("Points of a location history less accurate than this many metres are left out "
+                       "(default: 200)."),
+        QStringLiteral("METRES"));
     const QCommandLineOption zone(QStringLiteral("camera-zone"),
         QStringLiteral("The zone the camera clock was set to: local, UTC, +05:45 or a name such as "
                        "Europe/Berlin (default: local)."),
@@ -223,7 +235,7 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
         QStringLiteral("The report's form: text, json or csv (default: text)."), QStringLiteral("FORMAT"),
         QStringLiteral("text"));
     parser.addOptions(
-        { recursive, mode, max_diff, position, gpx, zone, offset, drift, overwrite, sidecar, sidecar_name, place_names,
+        { recursive, mode, max_diff, position, gpx, accuracy, guess, zone, offset, drift, overwrite, sidecar, sidecar_name, place_names,
             replace_names, video_local, dry_run, undo, undo_list, force, remove, format });
     if (!parser.parse(arguments))
         return fail(parser.errorText());
@@ -341,18 +353,30 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
                 }
             }
         }
+        track_file_options reading;
+        if (parser.isSet(accuracy)) {
+            bool ok = false;
+            reading.accuracy_limit = parser.value(accuracy).toDouble(&ok);
+            if (!ok || !(reading.accuracy_limit > 0))
+                return fail(QStringLiteral("cannot read --accuracy-limit \"%1\"").arg(parser.value(accuracy)));
+        }
         for (const QString& file : parser.values(gpx)) {
             if (undecodable.count(file))
-                return fail(QStringLiteral("the GPX file's name %1 is not UTF-8").arg(undecodable.at(file)));
-            const gpx_parser track_file(file);
-            if (!track_file.error.isEmpty() || track_file.tracks.isEmpty())
-                return fail(track_file.error.isEmpty()
-                        ? QStringLiteral("the GPX file \"%1\" holds no track").arg(file)
-                        : track_file.describe(file));
-            if (!track_file.problems.isEmpty())
-                print(err, QStringLiteral("vestra-tag: %1\n").arg(track_file.describe(file)));
-            chosen.tracks += track_file.tracks;
+                return fail(QStringLiteral("the track file's name %1 is not UTF-8").arg(undecodable.at(file)));
+            const track_file read(file, reading);
+            if (!read.error.isEmpty() || read.tracks.isEmpty())
+                return fail(read.error.isEmpty() ? QStringLiteral("the track file \"%1\" holds no track").arg(file)
+                                                 : read.describe(file));
+            if (!read.problems.isEmpty())
+                print(err, QStringLiteral("vestra-tag: %1\n").arg(read.describe(file)));
+            if (read.inaccurate > 0)
+                print(err, QStringLiteral("vestra-tag: %1: %2 left out for their accuracy\n")
+                               .arg(file, counted(read.inaccurate, "1 point", "%1 points")));
+            chosen.tracks += read.tracks;
         }
+        chosen.guess_offset = parser.isSet(guess);
+        if (chosen.guess_offset && (chosen.settings.mode != sync_mode::track || parser.isSet(dry_run)))
+            return fail(QStringLiteral("--guess-offset goes with a track, and writes nothing anyway"));
         chosen.settings.track = gps_track(chosen.tracks);
         chosen.settings.track_overwrites = chosen.overwrite;
         if (chosen.settings.mode == sync_mode::track && chosen.settings.track.empty())
@@ -517,6 +541,41 @@ report remove_gps(const choices& chosen, const photo_set& set, photo_jobs& jobs,
 QString run_description(const undo_journal::run_info& info)
 {
     return QStringLiteral("%1 on %2").arg(run_summary(info), info.started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+}
+
+// The offset search for --guess-offset; nothing is written.
+int guess_offset(const choices& chosen, const photo_set& set, std::FILE* out)
+{
+    std::vector<qint64> times;
+    for (const assignment& a : set.results) {
+        if (a.utc_msecs)
+            times.push_back(*a.utc_msecs);
+    }
+    match_options options;
+    options.gap_limit_msecs = options.end_limit_msecs = chosen.settings.track_limit_msecs();
+    const camera_clock& clock = chosen.settings.clock;
+    const QTimeZone zone = clock.kind == camera_clock::zone_kind::named ? QTimeZone(clock.zone_id)
+        : clock.kind == camera_clock::zone_kind::fixed                 ? QTimeZone(clock.utc_offset)
+                                                                       : QTimeZone::systemTimeZone();
+    const offset_suggestion found = search_clock_offset(times, chosen.settings.track, options, zone);
+    QString text = QStringLiteral("%1 of %2 lie on the track now.")
+                       .arg(found.placed_now)
+                       .arg(counted(found.photos, "1 photo", "%1 photos"));
+    if (found.offset_secs == 0 || found.placed_with_offset <= found.placed_now) {
+        text += QStringLiteral(" No other clock offset places more.\n");
+    } else {
+        text += QStringLiteral(" With the camera %1, %2 would.%3\n")
+                    .arg(found.offset_text)
+                    .arg(found.placed_with_offset)
+                    .arg(found.zone_text.isEmpty() ? QString() : QStringLiteral(" Perhaps ") + found.zone_text + '.');
+        text += QStringLiteral("--clock-offset %1%2\n")
+                    .arg(camera_clock::format_offset(clock.clock_offset + found.offset_secs),
+                        found.ambiguous ? QStringLiteral(" (uncertain: other offsets place nearly as many)")
+                            : found.clearly_better ? QString()
+                                                   : QStringLiteral(" (only a little better)"));
+    }
+    print(out, text);
+    return int(done);
 }
 
 int list_runs(photo_jobs& jobs, std::FILE* out)
@@ -777,6 +836,8 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, const std:
                     "vestra-tag: ExifTool, which reads and writes the photos' data, is not running\n"));
             return incomplete;
         }
+        if (chosen.guess_offset && !set.photos.empty())
+            return guess_offset(chosen, set, out);
         const bool none = set.photos.empty();
         rep = none                                  ? report()
             : chosen.what == action::remove_gps ? remove_gps(chosen, set, jobs, progress)

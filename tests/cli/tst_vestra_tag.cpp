@@ -54,6 +54,7 @@ private slots:
     void bad_arguments();
     void dry_run_writes_nothing();
     void undo_history();
+    void guess_offset();
     void names_and_nothing_to_load();
     void unwritable_photo_among_others();
 
@@ -91,6 +92,8 @@ void tst_vestra_tag::initTestCase()
     QVERIFY(dir->isValid());
     folder = dir->filePath(QStringLiteral("Fotos Zürich"));
     make_photos();
+    // The same track as KML, through gpsbabel as another program would write it.
+    QCOMPARE(QProcess::execute("gpsbabel", { "-i", "gpx", "-f", gpx, "-o", "kml", "-F", dir->filePath("trip.kml") }), 0);
     pristine = std::move(dir);
 }
 
@@ -105,6 +108,7 @@ void tst_vestra_tag::init()
         QVERIFY(QFile::copy(from + '/' + name, photo(name)));
     gpx = dir->filePath("trip.gpx");
     QVERIFY(QFile::copy(pristine->filePath("trip.gpx"), gpx));
+    QVERIFY(QFile::copy(pristine->filePath("trip.kml"), dir->filePath("trip.kml")));
 }
 
 void tst_vestra_tag::cleanup()
@@ -149,7 +153,7 @@ void tst_vestra_tag::make_photos()
 
 outcome tst_vestra_tag::run(QStringList args)
 {
-    args.replaceInStrings("%F", folder).replaceInStrings("%G", gpx);
+    args.replaceInStrings("%F", folder).replaceInStrings("%G", gpx).replaceInStrings("%K", dir->filePath("trip.kml"));
     QProcess process;
     // The undo journal and the settings stay in this test's folder.
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -209,6 +213,9 @@ void tst_vestra_tag::modes_data()
     // Camera at UTC+2 and a minute fast: b is the track's second point, c
     // lies seven eighths of the way to the third.
     QTest::newRow("track") << QStringList { "--gpx", "%G", "--camera-zone", "+02:00", "--clock-offset",
+        "00:01:00", "%F" } << "track point 2019-05-01T08:01:00Z"
+                           << QPointF(47.2, 8.2) << "interpolated on the track" << QPointF(47.9, 8.9);
+    QTest::newRow("track from KML") << QStringList { "--track", "%K", "--camera-zone", "+02:00", "--clock-offset",
         "00:01:00", "%F" } << "track point 2019-05-01T08:01:00Z"
                            << QPointF(47.2, 8.2) << "interpolated on the track" << QPointF(47.9, 8.9);
     QTest::newRow("track, drifting clock") << QStringList { "--gpx", "%G", "--camera-zone", "+02:00",
@@ -293,6 +300,7 @@ void tst_vestra_tag::bad_arguments_data()
     QTest::newRow("missing path") << QStringList { "%F/none.jpg" } << "none.jpg";
     QTest::newRow("undo with two runs") << QStringList { "--undo", "a", "b" } << "--undo";
     QTest::newRow("town of many") << QStringList { "--position", "Springfield", "%F" } << "Springfield, Illinois";
+    QTest::newRow("offset guessed without a track") << QStringList { "--guess-offset", "%F" } << "--guess-offset";
     QTest::newRow("track without GPX") << QStringList { "--mode", "track", "%F" } << "--gpx";
 }
 
@@ -374,6 +382,18 @@ void tst_vestra_tag::undo_history()
     const outcome again = run({ "--undo" });
     QCOMPARE(again.code, 1);
     QVERIFY(again.err.contains("nothing to undo"));
+}
+
+// The camera was set to UTC, two hours behind the track's local time.
+void tst_vestra_tag::guess_offset()
+{
+    const auto before = checksums();
+    const outcome result = run({ "--gpx", "%G", "--camera-zone", "UTC", "--overwrite", "--guess-offset", "%F" });
+    QCOMPARE(result.code, 0);
+    QVERIFY2(result.out.startsWith("0 of 4 photos lie on the track now. With the camera 2:0")
+            && result.out.contains("\n--clock-offset +02:0"),
+        qPrintable(result.out));
+    QVERIFY(checksums() == before);
 }
 
 // A name that is not UTF-8 (an old card, another locale) is named, not
