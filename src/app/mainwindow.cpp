@@ -7,6 +7,7 @@
 #include "app/styles.h"
 #include "app/sync_panel.h"
 #include "app/track_chooser.h"
+#include "geo/track_file.h"
 #include "app/write_runs.h"
 #include "dialogs/datetime_format_selector.h"
 #include "dialogs/dialog_3rd_part_lib_info.h"
@@ -282,7 +283,20 @@ bool MainWindow::event(QEvent* e)
 
 void MainWindow::load_files(QStringList paths)
 {
-    loader->load(std::move(paths));
+    // Track files given among the photos are tracks, not files passed over.
+    QStringList tracks;
+    for (const QString& path : paths) {
+        if (is_track_file(path))
+            tracks << path;
+    }
+    for (const QString& track : tracks)
+        paths.removeAll(track);
+    if (!tracks.isEmpty()) {
+        if (const std::optional<chosen_tracks> chosen = choose_tracks(this, tracks))
+            use_tracks(chosen->tracks, chosen->name);
+    }
+    if (!paths.isEmpty())
+        loader->load(std::move(paths));
 }
 
 void MainWindow::on_button_load_files_clicked()
@@ -298,13 +312,13 @@ void MainWindow::on_button_load_files_clicked()
 
 void MainWindow::on_button_load_gpx_clicked()
 {
-    const QString file = QFileDialog::getOpenFileName(
-        this, tr("Select gpx file"), last_gpx_load_path + "/__dummy.file", tr("GPX files (*.gpx)"));
-    if (file.isEmpty())
+    const QStringList files = QFileDialog::getOpenFileNames(this, tr("Select track files"),
+        last_gpx_load_path + "/__dummy.file", track_file::name_filters().join(QStringLiteral(";;")));
+    if (files.isEmpty())
         return;
-    last_gpx_load_path = QFileInfo(file).absolutePath();
+    last_gpx_load_path = QFileInfo(files.first()).absolutePath();
     save_application_settings();
-    if (const std::optional<chosen_tracks> chosen = choose_tracks(this, file))
+    if (const std::optional<chosen_tracks> chosen = choose_tracks(this, files))
         use_tracks(chosen->tracks, chosen->name);
 }
 

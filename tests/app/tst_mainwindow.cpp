@@ -110,6 +110,7 @@ private Q_SLOTS:
     void about_dialog_is_centred_and_credits_exiftool();
     void gpx_answers_data();
     void gpx_answers();
+    void dropped_track_among_photos();
 
 private:
     MainWindow& window() { return app.main_window(); }
@@ -642,7 +643,7 @@ void tst_mainwindow::gpx_answers_data()
     QTest::newRow("two tracks: a choice")
         << "<trk><name>A</name><trkseg>" + point.repeated(10) + "</trkseg></trk><trk><name>B</name><trkseg>"
             + point.repeated(3) + "</trkseg></trk>"
-        << "A (10 Points)|B (3 Points)|All tracks (13 Points)";
+        << "All tracks (13 Points)|A (10 Points)|B (3 Points)";
 }
 
 void tst_mainwindow::gpx_answers()
@@ -667,6 +668,35 @@ void tst_mainwindow::gpx_answers()
     window().on_button_load_gpx_clicked();
     QCOMPARE(seen, answer);
     QCOMPARE(QSettings().value("last_gpx_load_path").toString(), QDir(dir->path()).absolutePath());
+}
+
+// A track dropped with the photos is the photos' track: the track mode is
+// chosen and nothing is named as not loaded.
+void tst_mainwindow::dropped_track_among_photos()
+{
+    const QString track = QDir(dir->path()).filePath("walk.kml");
+    QFile f(track);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(R"(<?xml version="1.0"?><kml xmlns="http://www.opengis.net/kml/2.2" xmlns:gx="http://www.google.com/kml/ext/2.2">
+<Document><Placemark><gx:Track><when>2019-05-01T10:00:00Z</when><when>2019-05-01T10:10:00Z</when>
+<gx:coord>11.5 48.1 500</gx:coord><gx:coord>11.6 48.2 510</gx:coord></gx:Track></Placemark></Document></kml>)");
+    f.close();
+    // Any box is closed and counted; the watch ends with the test.
+    bool boxed = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&boxed] {
+        if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            boxed = true;
+            modal->reject();
+        }
+    });
+    watch.start(20);
+    window().load_files({ photo(QDir(dir->path()), "walk.jpg", "2019:05:01 10:05:00"), track });
+    QTRY_COMPARE(model()->rowCount(), 1);
+    QVERIFY(!boxed);
+    QCOMPARE(window().findChild<QRadioButton*>("radio_gps_gpx")->isChecked(), true);
+    QVERIFY2(window().findChild<QLineEdit*>("lineedit_gpx_file")->text().contains("2 points"),
+        qPrintable(window().findChild<QLineEdit*>("lineedit_gpx_file")->text()));
 }
 
 int main(int argc, char** argv)
