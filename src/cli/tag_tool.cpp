@@ -187,6 +187,14 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
         QStringLiteral("A track file for the track mode (GPX, KML, KMZ, TCX, FIT, NMEA, IGC, GeoJSON, CSV "
                        "or a phone's location history), known by its content; may be repeated."),
         QStringLiteral("FILE"));
+    const QCommandLineOption max_end(QStringLiteral("max-end"),
+        QStringLiteral("How far before the track's first or after its last point a photo may lie, as "
+                       "--max-diff (default: as --max-diff)."),
+        QStringLiteral("DURATION"));
+    const QCommandLineOption across(QStringLiteral("across-segments"),
+        QStringLiteral("Interpolate across the breaks between a track's segments too."));
+    const QCommandLineOption direction(QStringLiteral("direction"),
+        QStringLiteral("Write the track's direction of travel and speed with the position."));
     const QCommandLineOption guess(QStringLiteral("guess-offset"),
         QStringLiteral("Search the camera clock offset (within 14 hours, to the minute) that puts the most "
                        "photos on the track, print it and change nothing."));
@@ -235,7 +243,7 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
         QStringLiteral("The report's form: text, json or csv (default: text)."), QStringLiteral("FORMAT"),
         QStringLiteral("text"));
     parser.addOptions(
-        { recursive, mode, max_diff, position, gpx, accuracy, guess, zone, offset, drift, overwrite, sidecar, sidecar_name, place_names,
+        { recursive, mode, max_diff, max_end, across, direction, position, gpx, accuracy, guess, zone, offset, drift, overwrite, sidecar, sidecar_name, place_names,
             replace_names, video_local, dry_run, undo, undo_list, force, remove, format });
     if (!parser.parse(arguments))
         return fail(parser.errorText());
@@ -285,7 +293,8 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
     }
 
     const bool assigning = parser.isSet(mode) || parser.isSet(max_diff) || parser.isSet(position)
-        || parser.isSet(gpx) || parser.isSet(overwrite);
+        || parser.isSet(gpx) || parser.isSet(overwrite) || parser.isSet(max_end) || parser.isSet(across)
+        || parser.isSet(direction) || parser.isSet(guess);
     const QStringList paths = parser.positionalArguments();
     if (parser.isSet(force) && !parser.isSet(undo))
         return fail(QStringLiteral("--force goes with --undo"));
@@ -374,6 +383,17 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
                                .arg(file, counted(read.inaccurate, "1 point", "%1 points")));
             chosen.tracks += read.tracks;
         }
+        if (parser.isSet(max_end)) {
+            const std::optional<qint64> seconds = parse_duration(parser.value(max_end));
+            if (!seconds)
+                return fail(QStringLiteral("cannot read --max-end \"%1\"").arg(parser.value(max_end)));
+            chosen.settings.end_limit_secs = *seconds;
+        }
+        chosen.settings.across_segments = parser.isSet(across);
+        chosen.settings.with_course = parser.isSet(direction);
+        const bool track_only = parser.isSet(max_end) || parser.isSet(across) || parser.isSet(direction);
+        if (track_only && chosen.settings.mode != sync_mode::track)
+            return fail(QStringLiteral("--max-end, --across-segments and --direction go with a track"));
         chosen.guess_offset = parser.isSet(guess);
         if (chosen.guess_offset && (chosen.settings.mode != sync_mode::track || parser.isSet(dry_run)))
             return fail(QStringLiteral("--guess-offset goes with a track, and writes nothing anyway"));

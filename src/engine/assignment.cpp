@@ -174,7 +174,7 @@ void place_on_track(const std::vector<photo_facts>& photos, const assignment_set
     std::vector<assignment>& out)
 {
     camera_time_converter convert(settings.clock);
-    const qint64 limit = settings.track_limit_msecs();
+    const match_options matching = settings.track_matching();
     for (std::size_t i = 0; i < photos.size(); ++i) {
         const photo_facts& photo = photos[i];
         assignment& a = out[i];
@@ -204,7 +204,7 @@ void place_on_track(const std::vector<photo_facts>& photos, const assignment_set
             fail(assignment::missing::no_track);
             continue;
         }
-        const track_match match = settings.track.match(*utc, limit);
+        const track_match match = settings.track.match(*utc, matching);
         a.nearest_point_msecs = match.nearest_msecs;
         if (match.how == track_match::kind::none) {
             fail(assignment::missing::too_far);
@@ -217,6 +217,8 @@ void place_on_track(const std::vector<photo_facts>& photos, const assignment_set
         a.position = lat_lon { match.lat, match.lon };
         a.altitude = match.elevation;
         a.gps_time_msecs = utc;
+        a.course = match.course;
+        a.speed_kmh = match.speed_kmh;
         a.replaces_own = photo.own.has_value();
         if (a.how == assignment::origin::track_point && match.nearest_msecs)
             a.point_msecs = point_at(settings.track, *utc, *match.nearest_msecs);
@@ -263,6 +265,18 @@ qint64 assignment_settings::track_limit_msecs() const
     if (time_limit_secs == 0)
         return no_track_limit_msecs;
     return (time_limit_secs > 0 ? time_limit_secs : default_track_limit_secs) * 1000;
+}
+
+match_options assignment_settings::track_matching() const
+{
+    match_options options;
+    options.gap_limit_msecs = track_limit_msecs();
+    options.end_limit_msecs = end_limit_secs < 0 ? options.gap_limit_msecs
+        : end_limit_secs == 0                    ? no_track_limit_msecs
+                                                 : end_limit_secs * 1000;
+    options.across_segments = across_segments;
+    options.with_course = with_course;
+    return options;
 }
 
 std::vector<int> time_order(const std::vector<photo_facts>& photos, bool descending)

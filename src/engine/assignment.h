@@ -34,11 +34,20 @@ struct assignment_settings {
     camera_clock clock;
     // In the track mode, photos with a position of their own take the track's too.
     bool track_overwrites = false;
+    // The track mode: how far a photo may lie before the first or after the
+    // last point, in seconds (negative: as far as the time limit; 0: no
+    // limit); whether a break between segments is interpolated across; and
+    // whether the direction and speed of travel are proposed too.
+    qint64 end_limit_secs = -1;
+    bool across_segments = false;
+    bool with_course = false;
     // The order the photos are listed in; it decides between equal times.
     bool descending = false;
 
     // How far a track reaches across time, in milliseconds.
     qint64 track_limit_msecs() const;
+    // How a track is matched: the time limit across gaps, the end limit, segments, course.
+    match_options track_matching() const;
 };
 
 // The outcome for one photo: what it is proposed to hold and where that came
@@ -55,6 +64,9 @@ struct assignment {
     std::optional<lat_lon> position;
     std::optional<double> altitude;
     std::optional<qint64> gps_time_msecs;
+    // The track's direction of travel (degrees from true north) and speed, when asked for.
+    std::optional<double> course;
+    std::optional<double> speed_kmh;
     // The photo would lose a position of its own.
     bool replaces_own = false;
     // previous/next: the index of the photo the position came from.

@@ -158,6 +158,24 @@ photo_jobs::tag_map photo_jobs::position_tags(const std::optional<lat_lon>& posi
     return tags;
 }
 
+void photo_jobs::add_course(tag_map& tags, const std::optional<double>& course,
+    const std::optional<double>& speed_kmh, position_store where)
+{
+    const std::string group = where == position_store::xmp ? "XMP-exif:" : "GPS:";
+    // True north; the camera is taken to face the way it travels.
+    if (course && std::isfinite(*course)) {
+        const std::string degrees = QString::number(*course, 'f', 2).toStdString();
+        tags[group + "GPSTrack#"] = degrees;
+        tags[group + "GPSTrackRef"] = "T";
+        tags[group + "GPSImgDirection#"] = degrees;
+        tags[group + "GPSImgDirectionRef"] = "T";
+    }
+    if (speed_kmh && std::isfinite(*speed_kmh)) {
+        tags[group + "GPSSpeed#"] = QString::number(*speed_kmh, 'f', 2).toStdString();
+        tags[group + "GPSSpeedRef"] = "K";
+    }
+}
+
 photo_jobs::tag_map photo_jobs::place_name_tags(const lat_lon& position, bool iptc)
 {
     const std::optional<place_distance> near = nearest_place(position.first, position.second);
@@ -444,6 +462,8 @@ std::vector<photo_jobs::planned_write> photo_jobs::plan(const std::vector<photo_
         write.path = photos[i].path;
         const position_store where = store_for(photos[i], options, &write.target);
         write.tags = position_tags(a.position, a.altitude, a.gps_time_msecs, clear_others, where);
+        if (settings.with_course && a.position && where != position_store::video)
+            add_course(write.tags, a.course, a.speed_kmh, where);
         write.position = a.position;
         if (options.place_names && a.position) {
             const QString suffix = QFileInfo(photos[i].path).suffix().toLower();

@@ -142,6 +142,9 @@ public:
     // clear_others the GPS tags besides the position are emptied too.
     static tag_map position_tags(const std::optional<lat_lon>& position, const std::optional<double>& altitude,
         const std::optional<qint64>& gps_time_msecs, bool clear_others, position_store where = position_store::exif);
+    // The track's direction of travel and speed (GPSTrack, GPSImgDirection, GPSSpeed).
+    static void add_course(tag_map& tags, const std::optional<double>& course, const std::optional<double>& speed_kmh,
+        position_store where);
     // The place names for a position where photo libraries read them (XMP,
     // and IPTC in JPEG and TIFF files); empty at sea. Names a town has not
     // are empty, so that replacing names leaves none of the old ones.

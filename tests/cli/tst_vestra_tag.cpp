@@ -215,8 +215,8 @@ void tst_vestra_tag::modes_data()
     QTest::newRow("track") << QStringList { "--gpx", "%G", "--camera-zone", "+02:00", "--clock-offset",
         "00:01:00", "%F" } << "track point 2019-05-01T08:01:00Z"
                            << QPointF(47.2, 8.2) << "interpolated on the track" << QPointF(47.9, 8.9);
-    QTest::newRow("track from KML") << QStringList { "--track", "%K", "--camera-zone", "+02:00", "--clock-offset",
-        "00:01:00", "%F" } << "track point 2019-05-01T08:01:00Z"
+    QTest::newRow("track from KML, with direction") << QStringList { "--track", "%K", "--camera-zone", "+02:00",
+        "--clock-offset", "00:01:00", "--direction", "%F" } << "track point 2019-05-01T08:01:00Z"
                            << QPointF(47.2, 8.2) << "interpolated on the track" << QPointF(47.9, 8.9);
     QTest::newRow("track, drifting clock") << QStringList { "--gpx", "%G", "--camera-zone", "+02:00",
         "--drift", "2019-05-01T10:00:00=2019-05-01T09:59:00,2019-05-02T10:00:00=2019-05-02T09:59:00", "%F" }
@@ -243,6 +243,11 @@ void tst_vestra_tag::modes()
     };
     expect("b.png", b_from, b_pos);
     expect("c.tif", c_from, c_pos);
+    // From 47.2, 8.2 to 48.0, 9.0 (107 km) in eight minutes: north-east at about 805 km/h.
+    if (args.contains("--direction")) {
+        QCOMPARE(qRound(test_files::value(photo("c.tif"), "GPSTrack", true).toDouble()), 34);
+        QCOMPARE(qRound(test_files::value(photo("c.tif"), "GPSSpeed", true).toDouble() / 5) * 5, 805);
+    }
     if (args.contains("--place-names")) {
         QCOMPARE(test_files::value(photo("c.tif"), "IPTC:City"), QString("Arezzo"));
         QCOMPARE(test_files::value(photo("b.png"), "XMP-photoshop:Country"), QString("Italy"));
@@ -300,6 +305,7 @@ void tst_vestra_tag::bad_arguments_data()
     QTest::newRow("missing path") << QStringList { "%F/none.jpg" } << "none.jpg";
     QTest::newRow("undo with two runs") << QStringList { "--undo", "a", "b" } << "--undo";
     QTest::newRow("town of many") << QStringList { "--position", "Springfield", "%F" } << "Springfield, Illinois";
+    QTest::newRow("direction without a track") << QStringList { "--direction", "%F" } << "--direction";
     QTest::newRow("offset guessed without a track") << QStringList { "--guess-offset", "%F" } << "--guess-offset";
     QTest::newRow("track without GPX") << QStringList { "--mode", "track", "%F" } << "--gpx";
 }
