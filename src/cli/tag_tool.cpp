@@ -160,7 +160,7 @@ std::optional<int> read_choices(const QStringList& arguments, const std::map<QSt
     parser.setApplicationDescription(QStringLiteral(
         "Gives photos a GPS position, as the Vestra window does, and writes it into the files.\n"
         "Exit status: 0 when every photo that should get a position got it and was written, "
-        "1 when some could not be given one or written (or undone), 2 for bad arguments or unreadable GPX "
+        "1 when some could not be given one or written (or undone), 2 for bad arguments or unreadable track "
         "files, 3 when nothing among the paths is a photo it can handle."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();

@@ -14,7 +14,7 @@ enum exit_status {
     done = 0,
     // Some photo got no position, or could not be written.
     incomplete = 1,
-    // Unusable arguments or GPX files; nothing was touched.
+    // Unusable arguments or track files; nothing was touched.
     bad_arguments = 2,
     // Nothing among the paths is a photo the tool can handle.
     no_photos = 3,
