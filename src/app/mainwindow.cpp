@@ -7,7 +7,6 @@
 #include "app/styles.h"
 #include "app/sync_panel.h"
 #include "app/track_chooser.h"
-#include "geo/track_file.h"
 #include "app/write_runs.h"
 #include "dialogs/datetime_format_selector.h"
 #include "dialogs/dialog_3rd_part_lib_info.h"
@@ -16,10 +15,14 @@
 #include "dialogs/dialog_settings.h"
 #include "dialogs/git_version.h"
 #include "exif/exif_cache.h"
+#include "exif/exiftool.h"
+#include "geo/offset_search.h"
+#include "geo/track_file.h"
+#include "geo/zone_proposal.h"
 #include "jobs/photo_jobs.h"
 #include "map/map_window.h"
-#include "exif/exiftool.h"
 #include "model/table_data_model.h"
+#include "places/places.h"
 #include "toolkit/qt/layout.h"
 #include "toolkit/qt/message_box.h"
 #include "toolkit/qt/property.h"
@@ -295,8 +298,10 @@ void MainWindow::load_files(QStringList paths)
         if (const std::optional<chosen_tracks> chosen = choose_tracks(this, tracks))
             use_tracks(chosen->tracks, chosen->name);
     }
-    if (!paths.isEmpty())
+    if (!paths.isEmpty()) {
         loader->load(std::move(paths));
+        check_track_fit();
+    }
 }
 
 void MainWindow::on_button_load_files_clicked()
@@ -329,6 +334,90 @@ void MainWindow::use_tracks(const QList<track_data>& tracks, const QString& name
     show_track();
     if (table_model->settings().mode != sync_mode::track)
         choose_mode(sync_mode::track);
+    check_track_fit();
+}
+
+namespace {
+
+// The photos the track places with this clock, of those that want a position from it.
+int placed_with(const std::vector<photo_facts>& photos, assignment_settings settings, const camera_clock& clock)
+{
+    settings.clock = clock;
+    int placed = 0;
+    for (const assignment& a : assign(photos, settings))
+        placed += a.how == assignment::origin::track_point || a.how == assignment::origin::track_interpolated;
+    return placed;
+}
+
+} // namespace
+
+void MainWindow::check_track_fit()
+{
+    const assignment_settings& settings = table_model->settings();
+    const std::vector<photo_facts>& photos = table_model->photos();
+    if (settings.mode != sync_mode::track || settings.track.empty() || photos.empty())
+        return;
+    std::vector<qint64> times;
+    std::vector<QDateTime> camera_times;
+    bool own_zones = false;
+    int wanting = 0;
+    for (std::size_t i = 0; i < photos.size(); ++i) {
+        const assignment& a = table_model->results()[i];
+        if (a.how == assignment::origin::own || !a.utc_msecs)
+            continue;
+        ++wanting;
+        times.push_back(*a.utc_msecs);
+        camera_times.push_back(photos[i].taken);
+        own_zones = own_zones || !photos[i].zone_text.isEmpty();
+    }
+    const int placed_now = placed_with(photos, settings, settings.clock);
+    if (wanting == 0 || placed_now == wanting)
+        return;
+    const auto clearly_more = [&](int placed) { return placed >= placed_now + std::min(3, wanting - placed_now); };
+    const auto ask = [this](const QString& text, const QString& yes) {
+        return kal::message_box::question(this, tr("The camera clock"), text, yes, tr("Leave it"), QMessageBox::Yes)
+            == QMessageBox::Yes;
+    };
+    const QString outside = tr("%1 of %2 photos lie outside the track.").arg(wanting - placed_now).arg(wanting);
+
+    // The zone where the track was recorded, when the camera's is not known.
+    if (settings.clock.kind == camera_clock::zone_kind::local && !own_zones) {
+        if (const std::optional<zone_proposal> zone = propose_camera_zone(settings.track, camera_times)) {
+            camera_clock there = settings.clock;
+            there.kind = camera_clock::zone_kind::named;
+            there.zone_id = zone->zone_id;
+            const int placed = placed_with(photos, settings, there);
+            if (clearly_more(placed)
+                && ask(outside + QLatin1Char(' ')
+                           + tr("The track was recorded near %1: with the camera set to %2 time, %3 match. Use that zone?")
+                                 .arg(place_title(zone->from.where), QString::fromUtf8(zone->zone_id))
+                                 .arg(placed == wanting ? tr("all %1").arg(wanting) : QString::number(placed)),
+                    tr("Use %1").arg(QString::fromUtf8(zone->zone_id)))) {
+                set_camera_clock(there);
+                return;
+            }
+        }
+    }
+
+    // A clock set wrong by a whole number of minutes.
+    const QTimeZone assumed = settings.clock.kind == camera_clock::zone_kind::named ? QTimeZone(settings.clock.zone_id)
+        : settings.clock.kind == camera_clock::zone_kind::fixed ? QTimeZone(settings.clock.utc_offset)
+                                                                : QTimeZone::systemTimeZone();
+    const offset_suggestion found = search_clock_offset(times, settings.track, settings.track_matching(), assumed);
+    if (!found.clearly_better)
+        return;
+    QString text = outside + QLatin1Char(' ')
+        + tr("With the camera %1, %2 match.")
+              .arg(found.offset_text,
+                  found.placed_with_offset == wanting ? tr("all %1").arg(wanting)
+                                                      : QString::number(found.placed_with_offset));
+    if (!found.zone_text.isEmpty())
+        text += QLatin1Char(' ') + tr("Perhaps %1.").arg(found.zone_text);
+    if (ask(text + QLatin1Char(' ') + tr("Use it?"), tr("Use it"))) {
+        camera_clock corrected = settings.clock;
+        corrected.clock_offset += found.offset_secs;
+        set_camera_clock(corrected);
+    }
 }
 
 void MainWindow::show_track()

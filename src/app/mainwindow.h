@@ -78,6 +78,9 @@ private:
     void save_application_settings();
     void choose_mode(sync_mode mode);
     void show_track();
+    // When photos lie outside the track, offers the zone of the track's
+    // place or a clock offset that puts clearly more of them on it.
+    void check_track_fit();
 
     ktk::qt::layout* layout_main = nullptr;
     kal::button* button_undo = nullptr;

@@ -3,6 +3,7 @@
 #include "app/drop_files_widget.h"
 #include "exif/exif_cache.h"
 #include "exif/exiftool.h"
+#include "geo/camera_clock.h"
 #include "map/map_window.h"
 
 #include "../exif/test_files.h"
@@ -20,6 +21,7 @@
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QRadioButton>
+#include <QTimeZone>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -111,6 +113,8 @@ private Q_SLOTS:
     void gpx_answers_data();
     void gpx_answers();
     void dropped_track_among_photos();
+    void track_fit_is_offered_data();
+    void track_fit_is_offered();
 
 private:
     MainWindow& window() { return app.main_window(); }
@@ -132,6 +136,7 @@ void tst_mainwindow::init()
 void tst_mainwindow::cleanup()
 {
     QLocale::setDefault(QLocale::c());
+    window().set_camera_clock(camera_clock());
 }
 
 void tst_mainwindow::first_start_defaults()
@@ -697,6 +702,66 @@ void tst_mainwindow::dropped_track_among_photos()
     QCOMPARE(window().findChild<QRadioButton*>("radio_gps_gpx")->isChecked(), true);
     QVERIFY2(window().findChild<QLineEdit*>("lineedit_gpx_file")->text().contains("2 points"),
         qPrintable(window().findChild<QLineEdit*>("lineedit_gpx_file")->text()));
+}
+
+// Photos two hours off a track recorded near Zurich: the camera showed
+// Zurich's summer time. With the computer's zone (UTC here) the track's
+// zone is offered; with the camera's zone set to UTC, a clock offset.
+void tst_mainwindow::track_fit_is_offered_data()
+{
+    QTest::addColumn<QString>("camera_zone");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("clock_after");
+    QTest::newRow("the zone of the track's place") << "local" << "Use Europe/Zurich" << "Europe/Zurich +00:00:00";
+    QTest::newRow("a clock offset") << "UTC" << "Use it" << "UTC +02:00:00";
+}
+
+void tst_mainwindow::track_fit_is_offered()
+{
+    QFETCH(QString, camera_zone);
+    QFETCH(QString, answer);
+    QFETCH(QString, clock_after);
+    if (QTimeZone::systemTimeZone().offsetFromUtc(QDateTime(QDate(2019, 5, 1), QTime(10, 0), Qt::UTC)) != 0)
+        QSKIP("the case needs a computer on UTC");
+    window().on_button_reset_clicked();
+    window().set_camera_clock(*camera_clock::from_zone_text(camera_zone));
+
+    const QDir d(dir->path());
+    QStringList paths;
+    for (int minute = 0; minute <= 10; minute += 2)
+        paths << photo(d, QStringLiteral("z%1.jpg").arg(minute), QStringLiteral("2019:05:01 10:%1:00").arg(minute, 2, 10, QChar('0')));
+    QByteArray points;
+    for (int minute = 0; minute <= 10; ++minute)
+        points += QStringLiteral("<trkpt lat=\"47.37%1\" lon=\"8.54\"><time>2019-05-01T08:%2:00Z</time></trkpt>")
+                      .arg(minute, 2, 10, QChar('0'))
+                      .arg(minute, 2, 10, QChar('0'))
+                      .toUtf8();
+    QFile track(d.filePath("zurich.gpx"));
+    QVERIFY(track.open(QIODevice::WriteOnly));
+    track.write("<?xml version=\"1.0\"?><gpx><trk><trkseg>" + points + "</trkseg></trk></gpx>");
+    track.close();
+
+    QString asked;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&asked, &answer] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        asked = box->text();
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == answer)
+                button->click();
+        }
+        if (box->isVisible())
+            box->reject();
+    });
+    watch.start(20);
+    window().load_files(paths << track.fileName());
+    QVERIFY2(asked.startsWith("6 of 6 photos lie outside the track.") && asked.contains("all 6 match"), qPrintable(asked));
+    const QString label = window().findChild<QLabel*>("label_camera_clock")->text();
+    QVERIFY2(label.contains(clock_after.section(' ', 0, 0)) && label.contains(clock_after.section(' ', 1)), qPrintable(label));
+    QCOMPARE(gps_text(0).left(1), QString("•"));
+    window().set_camera_clock(camera_clock());
 }
 
 int main(int argc, char** argv)
