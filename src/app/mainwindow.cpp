@@ -400,10 +400,8 @@ void MainWindow::check_track_fit()
     }
 
     // A clock set wrong by a whole number of minutes.
-    const QTimeZone assumed = settings.clock.kind == camera_clock::zone_kind::named ? QTimeZone(settings.clock.zone_id)
-        : settings.clock.kind == camera_clock::zone_kind::fixed ? QTimeZone(settings.clock.utc_offset)
-                                                                : QTimeZone::systemTimeZone();
-    const offset_suggestion found = search_clock_offset(times, settings.track, settings.track_matching(), assumed);
+    const offset_suggestion found
+        = search_clock_offset(times, settings.track, settings.track_matching(), settings.clock.time_zone());
     if (!found.clearly_better)
         return;
     QString text = outside + QLatin1Char(' ')

@@ -571,13 +571,8 @@ int guess_offset(const choices& chosen, const photo_set& set, std::FILE* out)
         if (a.utc_msecs)
             times.push_back(*a.utc_msecs);
     }
-    match_options options;
-    options.gap_limit_msecs = options.end_limit_msecs = chosen.settings.track_limit_msecs();
     const camera_clock& clock = chosen.settings.clock;
-    const QTimeZone zone = clock.kind == camera_clock::zone_kind::named ? QTimeZone(clock.zone_id)
-        : clock.kind == camera_clock::zone_kind::fixed                 ? QTimeZone(clock.utc_offset)
-                                                                       : QTimeZone::systemTimeZone();
-    const offset_suggestion found = search_clock_offset(times, chosen.settings.track, options, zone);
+    const offset_suggestion found = search_clock_offset(times, chosen.settings.track, chosen.settings.track_matching(), clock.time_zone());
     QString text = QStringLiteral("%1 of %2 lie on the track now.")
                        .arg(found.placed_now)
                        .arg(counted(found.photos, "1 photo", "%1 photos"));

@@ -129,6 +129,19 @@ QString camera_clock::zone_display() const
     return zone_text();
 }
 
+QTimeZone camera_clock::time_zone() const
+{
+    switch (kind) {
+    case zone_kind::named:
+        return QTimeZone(zone_id);
+    case zone_kind::fixed:
+        return QTimeZone(utc_offset);
+    case zone_kind::local:
+        break;
+    }
+    return QTimeZone::systemTimeZone();
+}
+
 std::optional<qint64> camera_clock::parse_offset(const QString& text)
 {
     static const QRegularExpression form(QStringLiteral("^([+-]?)(?:(\\d{1,3}):)?(\\d{1,4}):(\\d{1,2})$"));

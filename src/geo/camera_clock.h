@@ -52,6 +52,8 @@ struct camera_clock {
     QString zone_text() const;
     // What the window shows for the zone.
     QString zone_display() const;
+    // The zone the camera's times are read in; the computer's for local.
+    QTimeZone time_zone() const;
 
     // "[+-][hh:]mm:ss", e.g. "+00:01:30", "-1:30", "90:00".
     static std::optional<qint64> parse_offset(const QString& text);

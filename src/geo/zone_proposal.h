@@ -35,7 +35,7 @@ struct zone_proposal {
     std::vector<day_offset> offsets;
 };
 
-// camera_times are the photos' wall-clock times, their time spec ignored;
+// camera_times are the photos' wall-clock times, whatever zone they carry ignored;
 // the track point nearest the middle one, read as UTC, gives the zone (a
 // wrong zone moves it by hours at most, as far as a day's trip goes), or
 // the track's middle point without photos. Nothing for an empty track or

@@ -15,6 +15,12 @@
 
 namespace {
 
+// Where place names are kept: what decides whether a photo has names, and
+// what the read-back checks.
+const char* const place_name_fields[] = { "XMP-photoshop:City", "XMP-photoshop:State", "XMP-photoshop:Country",
+    "XMP-iptcCore:CountryCode", "IPTC:City", "IPTC:Province-State", "IPTC:Country-PrimaryLocationName",
+    "IPTC:Country-PrimaryLocationCode" };
+
 // Read back within this many degrees is the position meant.
 constexpr double position_tolerance = 1e-7;
 
@@ -219,11 +225,8 @@ photo_jobs::tag_map photo_jobs::names_to_write(const planned_write& write, const
         const auto it = before.find(name);
         return it != before.end() && !it->second.empty();
     };
-    static const char* const names[] = { "XMP-photoshop:City", "XMP-photoshop:State", "XMP-photoshop:Country",
-        "XMP-iptcCore:CountryCode", "IPTC:City", "IPTC:Province-State", "IPTC:Country-PrimaryLocationName",
-        "IPTC:Country-PrimaryLocationCode" };
     if (!write.replace_names) {
-        for (const char* name : names) {
+        for (const char* name : place_name_fields) {
             if (holds_text(name))
                 return {};
         }
@@ -266,16 +269,15 @@ bool names_read_back(const photo_jobs::tag_map& sent, const photo_jobs::tag_map&
 {
     bool any_sent = false;
     bool any_kept = false;
-    for (const auto& [name, value] : sent) {
-        if (value.empty() || (name.rfind("XMP-photoshop:", 0) != 0 && name.rfind("XMP-iptcCore:", 0) != 0
-                                 && (name.rfind("IPTC:", 0) != 0 || name == "IPTC:CodedCharacterSet"
-                                     || name.back() == '#')))
+    for (const char* name : place_name_fields) {
+        const auto value = sent.find(name);
+        if (value == sent.end() || value->second.empty())
             continue;
         any_sent = true;
         const auto it = after.find(name);
         if (it == after.end())
             continue;
-        if (it->second != value)
+        if (it->second != value->second)
             return false;
         any_kept = true;
     }
