@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/drop_files_widget.h"
+#include "app/folder_memory.h"
 #include "app/help_window.h"
 #include "app/photo_loader.h"
 #include "app/progress.h"
@@ -35,11 +36,15 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QHeaderView>
+#include <QMenu>
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
 #include <QStandardPaths>
 #include <QTableView>
+#include <QTimer>
+
+#include <utility>
 
 namespace prop = ktk::qt::property;
 
@@ -199,6 +204,7 @@ void MainWindow::build_sync_panel()
     connect(sync, &sync_panel::time_limit_typed, table_model, &table_data_model::set_time_limit_secs);
     connect(sync, &sync_panel::position_typed, table_model, &table_data_model::set_typed_position);
     connect(sync, &sync_panel::load_track_clicked, this, &MainWindow::on_button_load_gpx_clicked);
+    connect(sync, &sync_panel::remove_track_clicked, this, &MainWindow::on_remove_track_clicked);
     connect(
         sync, &sync_panel::track_overwrites_toggled, table_model, &table_data_model::set_track_overwrites);
     connect(sync, &sync_panel::camera_clock_clicked, this, &MainWindow::on_button_camera_clock_clicked);
@@ -259,7 +265,9 @@ void MainWindow::load_application_settings()
                               .value_or(camera_clock());
     camera.clock_offset
         = camera_clock::parse_offset(settings.value("camera_clock_offset").toString()).value_or(0);
+    camera.drift = camera_clock::parse_drift(settings.value("camera_clock_drift").toString());
     table_model->set_camera_clock(camera);
+    apply_track_choices();
     sync->show_camera_clock(camera);
 }
 
@@ -274,13 +282,58 @@ void MainWindow::save_application_settings()
         settings.setValue("sync_order", int(current.mode));
     settings.setValue("camera_time_zone", current.clock.zone_text());
     settings.setValue("camera_clock_offset", camera_clock::format_offset(current.clock.clock_offset));
+    settings.setValue("camera_clock_drift", current.clock.drift ? camera_clock::format_drift(*current.clock.drift) : QString());
+}
+
+void MainWindow::apply_track_choices()
+{
+    const dialog_settings::track_choices choices = dialog_settings::stored_track_choices();
+    table_model->set_track_options(choices.end_limit_secs, choices.across_segments, choices.with_course);
+}
+
+bool MainWindow::restore_folder_choices()
+{
+    const std::optional<folder_choices> kept = remembered_choices(photo_folder);
+    if (!kept)
+        return false;
+    if (std::optional<camera_clock> clock = camera_clock::from_zone_text(kept->zone)) {
+        clock->clock_offset = camera_clock::parse_offset(kept->offset).value_or(0);
+        clock->drift = camera_clock::parse_drift(kept->drift);
+        set_camera_clock(*clock);
+    }
+    QStringList there;
+    for (const QString& file : kept->track_files) {
+        if (QFileInfo(file).isFile())
+            there << file;
+    }
+    track_file_options options;
+    options.accuracy_limit = dialog_settings::stored_track_choices().accuracy_limit;
+    if (const std::optional<chosen_tracks> chosen = read_tracks(there, kept->track_name, options)) {
+        tracks_in_use = there;
+        picked_track = chosen->picked;
+        use_tracks(chosen->tracks, chosen->name);
+    }
+    return true;
+}
+
+void MainWindow::remember_folder_choices() const
+{
+    const camera_clock& clock = table_model->settings().clock;
+    remember_choices(photo_folder,
+        { tracks_in_use, picked_track, clock.zone_text(), camera_clock::format_offset(clock.clock_offset),
+            clock.drift ? camera_clock::format_drift(*clock.drift) : QString() });
 }
 
 bool MainWindow::event(QEvent* e)
 {
     if (e->type() != QEvent::FileOpen)
         return QMainWindow::event(e);
-    load_files({ static_cast<QFileOpenEvent*>(e)->file() });
+    // Files handed over together (the command line's, a file manager's
+    // selection) arrive one event each; they are loaded as one drop, so
+    // tracks and photos meet.
+    if (opened_files.isEmpty())
+        QTimer::singleShot(0, this, [this] { load_files(std::exchange(opened_files, {})); });
+    opened_files << static_cast<QFileOpenEvent*>(e)->file();
     return true;
 }
 
@@ -294,20 +347,37 @@ void MainWindow::load_files(QStringList paths)
     }
     for (const QString& track : tracks)
         paths.removeAll(track);
-    if (!tracks.isEmpty()) {
-        if (const std::optional<chosen_tracks> chosen = choose_tracks(this, tracks))
-            use_tracks(chosen->tracks, chosen->name);
+    // A new set of photos brings back what was last used for their folder,
+    // unless tracks come with them.
+    if (!paths.isEmpty() && table_model->rowCount() == 0) {
+        photo_folder = folder_of(paths);
+        // Else the tracks inside the folders: photographers keep the day's
+        // track with its photos.
+        if (tracks.isEmpty() && !restore_folder_choices()) {
+            for (const QString& path : paths) {
+                if (QFileInfo(path).isDir())
+                    tracks << track_files_in(path);
+            }
+        }
     }
+    if (!tracks.isEmpty())
+        add_track_files(tracks);
     if (!paths.isEmpty()) {
         loader->load(std::move(paths));
         check_track_fit();
     }
+    remember_folder_choices();
 }
 
 void MainWindow::on_button_load_files_clicked()
 {
-    const QStringList files = QFileDialog::getOpenFileNames(this, tr("Select files"),
-        last_image_load_path + "/__dummy.file", tr("Image files (*.png *.jpg *.jpeg *.tiff *.tif)"));
+    // Every kind the ExifTool in use can write, in either case.
+    QStringList patterns;
+    for (const QString& kind : kal::_exiftool2::instance()->file_types().writable)
+        patterns << QStringLiteral("*.") + kind.toLower() << QStringLiteral("*.") + kind.toUpper();
+    patterns.sort();
+    const QStringList files = QFileDialog::getOpenFileNames(this, tr("Select photos"), last_image_load_path,
+        tr("Photos and videos (%1);;All files (*)").arg(patterns.join(QLatin1Char(' '))));
     if (files.isEmpty())
         return;
     last_image_load_path = QFileInfo(files.first()).absolutePath();
@@ -318,13 +388,67 @@ void MainWindow::on_button_load_files_clicked()
 void MainWindow::on_button_load_gpx_clicked()
 {
     const QStringList files = QFileDialog::getOpenFileNames(this, tr("Select track files"),
-        last_gpx_load_path + "/__dummy.file", track_file::name_filters().join(QStringLiteral(";;")));
+        last_gpx_load_path, track_file::name_filters().join(QStringLiteral(";;")));
     if (files.isEmpty())
         return;
     last_gpx_load_path = QFileInfo(files.first()).absolutePath();
     save_application_settings();
-    if (const std::optional<chosen_tracks> chosen = choose_tracks(this, files))
+    add_track_files(files);
+}
+
+void MainWindow::add_track_files(const QStringList& files)
+{
+    QStringList all = tracks_in_use;
+    for (const QString& file : files) {
+        const QString path = QFileInfo(file).absoluteFilePath();
+        if (!all.contains(path))
+            all << path;
+    }
+    track_file_options options;
+    options.accuracy_limit = dialog_settings::stored_track_choices().accuracy_limit;
+    if (const std::optional<chosen_tracks> chosen = choose_tracks(this, all, options)) {
+        tracks_in_use = all;
+        picked_track = chosen->picked;
         use_tracks(chosen->tracks, chosen->name);
+    }
+}
+
+void MainWindow::on_remove_track_clicked()
+{
+    if (tracks_in_use.size() <= 1) {
+        remove_track_file(QString());
+        return;
+    }
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("menu_remove_track"));
+    for (const QString& file : tracks_in_use)
+        menu.addAction(tr("Remove %1").arg(QFileInfo(file).fileName()))->setData(file);
+    menu.addSeparator();
+    menu.addAction(tr("Remove all track files"))->setData(QString());
+    if (const QAction* chosen = menu.exec(QCursor::pos()))
+        remove_track_file(chosen->data().toString());
+}
+
+void MainWindow::remove_track_file(const QString& file)
+{
+    if (file.isEmpty())
+        tracks_in_use.clear();
+    else
+        tracks_in_use.removeAll(file);
+    track_file_options options;
+    options.accuracy_limit = dialog_settings::stored_track_choices().accuracy_limit;
+    const std::optional<chosen_tracks> rest = read_tracks(tracks_in_use, picked_track, options);
+    if (rest) {
+        picked_track = rest->picked;
+        use_tracks(rest->tracks, rest->name);
+    } else {
+        tracks_in_use.clear();
+        picked_track.clear();
+        chosen_track_name.clear();
+        table_model->set_track(gps_track());
+        show_track();
+        remember_folder_choices();
+    }
 }
 
 void MainWindow::use_tracks(const QList<track_data>& tracks, const QString& name)
@@ -335,6 +459,7 @@ void MainWindow::use_tracks(const QList<track_data>& tracks, const QString& name
     if (table_model->settings().mode != sync_mode::track)
         choose_mode(sync_mode::track);
     check_track_fit();
+    remember_folder_choices();
 }
 
 namespace {
@@ -437,6 +562,7 @@ void MainWindow::set_camera_clock(const camera_clock& clock)
         return;
     table_model->set_camera_clock(clock);
     save_application_settings();
+    remember_folder_choices();
     sync->show_camera_clock(clock);
 }
 
@@ -462,6 +588,7 @@ void MainWindow::on_button_camera_clock_clicked()
 void MainWindow::on_button_reset_clicked()
 {
     table_model->clear();
+    photo_folder.clear();
     std::shared_ptr<exif_cache> cache = exif_cache::instance();
     cache->derived_info.clear();
     cache->raw_tags.clear();
@@ -471,6 +598,7 @@ void MainWindow::on_button_settings_clicked()
 {
     settings_dialog->exec();
     table_model->set_datetime_format(settings_dialog->selector()->get_datetime_format());
+    apply_track_choices();
     show_track();
 }
 

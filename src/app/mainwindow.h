@@ -66,6 +66,11 @@ public:
     void set_camera_clock(const camera_clock& clock);
     // Hands the tracks to the table and selects the track mode.
     void use_tracks(const QList<track_data>& tracks, const QString& name);
+    // Adds track files to those in use and asks which of their tracks.
+    void add_track_files(const QStringList& files);
+    // Takes one track file away (all of them for an empty name).
+    void remove_track_file(const QString& file);
+    const QStringList& track_files() const { return tracks_in_use; }
 
 private:
     void build_top_bar();
@@ -81,6 +86,13 @@ private:
     // When photos lie outside the track, offers the zone of the track's
     // place or a clock offset that puts clearly more of them on it.
     void check_track_fit();
+    void on_remove_track_clicked();
+    // The track options of the settings, handed to the table.
+    void apply_track_choices();
+    // The track files and camera clock last used for the photos' folder;
+    // false when nothing was kept for it.
+    bool restore_folder_choices();
+    void remember_folder_choices() const;
 
     ktk::qt::layout* layout_main = nullptr;
     kal::button* button_undo = nullptr;
@@ -97,4 +109,11 @@ private:
     QString last_gpx_load_path;
     // The name the chosen track is shown by; the table holds its points.
     QString chosen_track_name;
+    // The files the track comes from, and the track picked among theirs
+    // (empty: all of them).
+    QStringList tracks_in_use;
+    QString picked_track;
+    // The folder of the photos loaded first since the table was empty.
+    QString photo_folder;
+    QStringList opened_files;
 };

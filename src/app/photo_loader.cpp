@@ -1,6 +1,7 @@
 #include "app/photo_loader.h"
 
 #include "app/progress.h"
+#include "app/track_chooser.h"
 #include "exif/exif_cache.h"
 #include "exif/exiftool.h"
 #include "jobs/photo_jobs.h"
@@ -63,8 +64,12 @@ void photo_loader::load(QStringList paths)
     report_passed_over(passed_over);
 }
 
-void photo_loader::report_passed_over(const std::vector<path_listing::skipped>& passed_over)
+void photo_loader::report_passed_over(const std::vector<path_listing::skipped>& all_passed_over)
 {
+    // Track files are taken as tracks by the window.
+    std::vector<path_listing::skipped> passed_over;
+    std::copy_if(all_passed_over.begin(), all_passed_over.end(), std::back_inserter(passed_over),
+        [](const path_listing::skipped& passed) { return !is_track_file(passed.name); });
     if (passed_over.empty())
         return;
     QStringList names;

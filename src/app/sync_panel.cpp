@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QStringListModel>
+#include <QToolButton>
 
 #include <algorithm>
 
@@ -66,6 +67,7 @@ sync_panel::sync_panel(QObject* parent)
         Qt::QueuedConnection);
     connect(lineedit_lon, &QLineEdit::textChanged, this, &sync_panel::read_position);
     connect(button_load_gpx, &QAbstractButton::clicked, this, &sync_panel::load_track_clicked);
+    connect(button_remove_track, &QAbstractButton::clicked, this, &sync_panel::remove_track_clicked);
     connect(checkbox_use_gpx, &QAbstractButton::toggled, this, &sync_panel::track_overwrites_toggled);
     connect(button_camera_clock, &QAbstractButton::clicked, this, &sync_panel::camera_clock_clicked);
     connect(label_camera_clock, &kal::clickable_label::clicked, this, &sync_panel::camera_clock_clicked);
@@ -147,6 +149,13 @@ void sync_panel::build_right()
         "lineedit_gpx_file");
     lineedit_gpx_file->setReadOnly(true);
     lineedit_gpx_file->setPlaceholderText(tr("No track loaded"));
+    button_remove_track = named(new QToolButton, "button_remove_track");
+    button_remove_track->setText(QStringLiteral("×"));
+    button_remove_track->setToolTip(tr("Remove track files"));
+    button_remove_track->setStyleSheet(QStringLiteral(
+        "QToolButton{color:rgb(198,213,210);background:rgb(68,68,68);border:1px solid rgb(99,99,99);}"
+        "QToolButton:disabled{color:rgb(99,99,99);background:transparent;}"));
+    button_remove_track->setEnabled(false);
     checkbox_use_gpx = named(
         styles::with_tool_tip(new kal::checkbox(tr("Use .gpx instead of photo with geotag"), nullptr, false),
             tr("Photos that already have a position get the track's position too")),
@@ -176,18 +185,20 @@ void sync_panel::build_right()
 
     // The track row: the radio in the column of the position radio, the
     // track file, the switch for photos with a position, the camera clock.
-    auto* track = new ktk::qt::layout(3, false);
+    auto* track = new ktk::qt::layout(4, false);
     track->add(radio_gps_gpx, prop::size(13, 13), prop::column_width(13));
     track->add(button_load_gpx, prop::size(24, 24), prop::margin_left(20), prop::column_width(20 + 24));
     track->add(lineedit_gpx_file, prop::height(20), prop::margin_left(6), prop::row_height(28));
+    track->add(button_remove_track, prop::size(20, 20), prop::margin_left(4), prop::column_width(24));
 
     track->add(new QWidget);
-    track->add(checkbox_use_gpx, prop::column_span(2), prop::height(16), prop::margin_left(20),
+    track->add(checkbox_use_gpx, prop::column_span(3), prop::height(16), prop::margin_left(20),
         prop::row_height(24));
 
     track->add(new QWidget);
     track->add(button_camera_clock, prop::size(24, 24), prop::margin_left(20));
-    track->add(label_camera_clock, prop::height(20), prop::margin_left(6), prop::row_height(28));
+    track->add(label_camera_clock, prop::column_span(2), prop::height(20), prop::margin_left(6),
+        prop::row_height(28));
 
     right = new ktk::qt::layout(1, false);
     right->add(new QWidget, prop::row_height(22));
@@ -265,8 +276,10 @@ void sync_panel::offer_towns(const QString& text)
 
 void sync_panel::show_track(const QString& name, const gps_track& track, const QString& datetime_format)
 {
+    button_remove_track->setEnabled(!track.empty());
     if (track.empty()) {
         lineedit_gpx_file->clear();
+        lineedit_gpx_file->setToolTip(tr("The GPS track the positions come from"));
         return;
     }
     const auto utc_text = [&datetime_format](qint64 msecs) {
@@ -286,7 +299,8 @@ void sync_panel::show_camera_clock(const camera_clock& clock)
 {
     const QString zone = clock.zone_display();
     const QString offset = camera_clock::format_offset(clock.clock_offset);
-    label_camera_clock->setText(tr("Camera: %1, %2").arg(zone, offset));
+    label_camera_clock->setText(clock.drift ? tr("Camera: %1, %2, drifting").arg(zone, offset)
+                                            : tr("Camera: %1, %2").arg(zone, offset));
     label_camera_clock->setToolTip(
         tr("The camera clock was set to %1 and ran %2 ahead of the true time. Click to change.")
             .arg(zone, offset));

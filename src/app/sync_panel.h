@@ -11,6 +11,7 @@
 
 class QButtonGroup;
 class QCompleter;
+class QToolButton;
 
 namespace kal {
 class button;
@@ -53,6 +54,7 @@ Q_SIGNALS:
     // Nothing when a field is empty; a field that cannot be read sends nothing.
     void position_typed(const std::optional<lat_lon>& position);
     void load_track_clicked();
+    void remove_track_clicked();
     void track_overwrites_toggled(bool on);
     void camera_clock_clicked();
     void remove_gps_clicked();
@@ -78,6 +80,7 @@ private:
     QVector<place> offered;
     kal::button* button_load_gpx = nullptr;
     kal::lineedit* lineedit_gpx_file = nullptr;
+    QToolButton* button_remove_track = nullptr;
     kal::checkbox* checkbox_use_gpx = nullptr;
     kal::button* button_camera_clock = nullptr;
     kal::clickable_label* label_camera_clock = nullptr;

@@ -38,6 +38,10 @@ public:
     void set_photos(const QList<photo>& photos);
     // Sets the offset so that the photo's camera time becomes the true time.
     void use_photo(int index, const QDateTime& true_time);
+    // For a clock that gained or lost time steadily: the offset at each of
+    // two photos, and a straight line between them. False when the two
+    // cannot give a drift (the same time, or more than 1% of gain or loss).
+    bool use_photos(int first, const QDateTime& first_true, int second, const QDateTime& second_true);
 
 signals:
     void clock_changed(const camera_clock& clock);
@@ -55,6 +59,10 @@ private:
     QComboBox* photo_box = nullptr;
     QDateTimeEdit* true_time_edit = nullptr;
     kal::button* use_photo_button = nullptr;
+    QComboBox* second_photo_box = nullptr;
+    QDateTimeEdit* second_true_time_edit = nullptr;
+    kal::button* use_photos_button = nullptr;
+    QLabel* drift_hint = nullptr;
     QLabel* offset_hint = nullptr;
     bool showing = false;
 };

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace {
@@ -16,6 +17,7 @@ namespace {
 const QString kinds_style = QStringLiteral(
     "QLabel, QRadioButton, QCheckBox{color:rgb(198,213,210);}"
     "QComboBox{background:rgb(38,38,38);color:rgb(198,213,210);border:1px solid rgb(99,99,99);padding:1px 4px;}"
+    "QSpinBox{background:rgb(38,38,38);color:rgb(198,213,210);border:1px solid rgb(99,99,99);padding:1px 2px;}"
     "QComboBox QAbstractItemView{background:rgb(38,38,38);color:rgb(198,213,210);"
     "selection-background-color:rgb(91,91,91);}");
 
@@ -86,7 +88,78 @@ QWidget* kinds_panel()
     return panel;
 }
 
+// How far a photo may lie outside the track, segment breaks, direction and
+// speed, and the accuracy asked of a phone's location history.
+QWidget* track_panel()
+{
+    auto* panel = new QWidget;
+    panel->setStyleSheet(kinds_style);
+    const dialog_settings::track_choices stored = dialog_settings::stored_track_choices();
+
+    auto* end_limit = new QSpinBox;
+    end_limit->setObjectName(QStringLiteral("spin_track_end_limit"));
+    end_limit->setRange(0, 7 * 24 * 60);
+    // 0 is the special value: no limit of its own.
+    end_limit->setSpecialValueText(QObject::tr("as the time limit"));
+    end_limit->setSuffix(QObject::tr(" min"));
+    end_limit->setValue(stored.end_limit_secs > 0 ? int(stored.end_limit_secs / 60) : 0);
+    end_limit->setToolTip(QObject::tr("How long before the first or after the last point of a track a photo may "
+                                      "have been taken and still get the track's end"));
+    auto* accuracy = new QSpinBox;
+    accuracy->setObjectName(QStringLiteral("spin_accuracy_limit"));
+    accuracy->setRange(1, 100000);
+    accuracy->setSuffix(QObject::tr(" m"));
+    accuracy->setValue(int(stored.accuracy_limit));
+    accuracy->setToolTip(QObject::tr("Points of a phone's location history that are less accurate are left out"));
+    auto* across = new QCheckBox(QObject::tr("Interpolate across breaks between track segments"));
+    across->setObjectName(QStringLiteral("checkbox_across_segments"));
+    across->setChecked(stored.across_segments);
+    auto* course = new QCheckBox(QObject::tr("Write the direction and speed of travel"));
+    course->setObjectName(QStringLiteral("checkbox_write_direction"));
+    course->setToolTip(QObject::tr("GPSTrack, GPSImgDirection and GPSSpeed from the track at the photo's time"));
+    course->setChecked(stored.with_course);
+
+    QObject::connect(end_limit, QOverload<int>::of(&QSpinBox::valueChanged), panel,
+        [](int minutes) { QSettings().setValue(QStringLiteral("track_end_limit_minutes"), minutes); });
+    QObject::connect(accuracy, QOverload<int>::of(&QSpinBox::valueChanged), panel,
+        [](int metres) { QSettings().setValue(QStringLiteral("location_accuracy_limit"), metres); });
+    QObject::connect(across, &QCheckBox::toggled, panel,
+        [](bool on) { QSettings().setValue(QStringLiteral("track_across_segments"), on); });
+    QObject::connect(course, &QCheckBox::toggled, panel,
+        [](bool on) { QSettings().setValue(QStringLiteral("write_direction"), on); });
+
+    auto* column = new QVBoxLayout(panel);
+    column->setContentsMargins(14, 4, 14, 10);
+    column->addWidget(new QLabel(QObject::tr("Tracks:")));
+    auto* end_row = new QHBoxLayout;
+    end_row->addWidget(new QLabel(QObject::tr("Photos before the first or after the last point, up to")));
+    end_row->addWidget(end_limit);
+    end_row->addStretch();
+    column->addLayout(end_row);
+    column->addWidget(across);
+    column->addWidget(course);
+    auto* accuracy_row = new QHBoxLayout;
+    accuracy_row->addWidget(new QLabel(QObject::tr("Location history: leave out points less accurate than")));
+    accuracy_row->addWidget(accuracy);
+    accuracy_row->addStretch();
+    column->addLayout(accuracy_row);
+    return panel;
+}
+
 } // namespace
+
+dialog_settings::track_choices dialog_settings::stored_track_choices()
+{
+    QSettings settings;
+    track_choices choices;
+    const int minutes = settings.value(QStringLiteral("track_end_limit_minutes"), 0).toInt();
+    choices.end_limit_secs = minutes > 0 ? qint64(minutes) * 60 : -1;
+    choices.across_segments = settings.value(QStringLiteral("track_across_segments"), false).toBool();
+    choices.with_course = settings.value(QStringLiteral("write_direction"), false).toBool();
+    const double metres = settings.value(QStringLiteral("location_accuracy_limit"), 200).toDouble();
+    choices.accuracy_limit = metres > 0 ? metres : 200;
+    return choices;
+}
 
 dialog_settings::dialog_settings()
     : QDialog(nullptr)
@@ -102,6 +175,7 @@ dialog_settings::dialog_settings()
     setLayout(main_layout);
     main_layout->add(format_selector, ktk::qt::property::height(165));
     main_layout->add(kinds_panel(), ktk::qt::property::height(120));
+    main_layout->add(track_panel(), ktk::qt::property::height(150));
 
-    setFixedSize(420, 285);
+    setFixedSize(470, 435);
 }

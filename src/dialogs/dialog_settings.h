@@ -13,6 +13,17 @@ class dialog_settings : public QDialog {
     Q_OBJECT
 
 public:
+    // How tracks are read and matched, as stored.
+    struct track_choices {
+        // Seconds; negative: as far as the time limit.
+        qint64 end_limit_secs = -1;
+        bool across_segments = false;
+        bool with_course = false;
+        // Metres; location history points less accurate are left out.
+        double accuracy_limit = 200;
+    };
+    static track_choices stored_track_choices();
+
     dialog_settings();
 
     kal::datetime_format_selector* selector() const { return format_selector; }

@@ -307,6 +307,14 @@ void table_data_model::set_track_overwrites(bool on)
     rebuild();
 }
 
+void table_data_model::set_track_options(qint64 end_limit_secs, bool across_segments, bool with_course)
+{
+    current.end_limit_secs = std::max<qint64>(end_limit_secs, -1);
+    current.across_segments = across_segments;
+    current.with_course = with_course;
+    rebuild();
+}
+
 void table_data_model::set_camera_clock(const camera_clock& clock)
 {
     current.clock = clock;

@@ -44,6 +44,9 @@ public:
     void set_typed_position(const std::optional<lat_lon>& position);
     void set_track(const gps_track& track);
     void set_track_overwrites(bool on);
+    // The track's limit before the first and after the last point (seconds,
+    // negative: as the time limit), segment breaks, direction and speed.
+    void set_track_options(qint64 end_limit_secs, bool across_segments, bool with_course);
     void set_camera_clock(const camera_clock& clock);
     void set_datetime_format(const QString& format);
 

@@ -16,6 +16,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
@@ -112,6 +113,7 @@ private Q_SLOTS:
     void about_dialog_is_centred_and_credits_exiftool();
     void gpx_answers_data();
     void gpx_answers();
+    void folder_choices_come_back();
     void dropped_track_among_photos();
     void track_fit_is_offered_data();
     void track_fit_is_offered();
@@ -331,7 +333,7 @@ void tst_mainwindow::file_open_events_load_while_the_window_is_shown()
     window().show();
     QFileOpenEvent shown(d.path());
     QApplication::sendEvent(&app, &shown);
-    QCOMPARE(model()->rowCount(), 2);
+    QTRY_COMPARE(model()->rowCount(), 2);
 }
 
 void tst_mainwindow::command_line_paths_load_like_dropped_ones()
@@ -508,7 +510,7 @@ void tst_mainwindow::shortcuts()
         static_cast<QDialog*>(dialog)->reject();
     });
     QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier);
-    QCOMPARE(title, QString("Select files"));
+    QCOMPARE(title, QString("Select photos"));
 
     auto help_visible = [] {
         for (QWidget* top : QApplication::topLevelWidgets()) {
@@ -643,12 +645,15 @@ void tst_mainwindow::gpx_answers_data()
 {
     QTest::addColumn<QByteArray>("tracks");
     QTest::addColumn<QString>("answer"); // the warning's title, or the tracks offered
-    const QByteArray point = "<trkpt lat=\"48.1\" lon=\"11.5\"/>";
-    QTest::newRow("routes only: a warning") << QByteArray("<rte><rtept lat=\"1\" lon=\"2\"/></rte>") << "Erro";
+    QByteArray timed;
+    for (int minute = 0; minute < 10; ++minute)
+        timed += QStringLiteral("<trkpt lat=\"48.1\" lon=\"11.5\"><time>2019-05-01T10:0%1:00Z</time></trkpt>").arg(minute).toUtf8();
+    QTest::newRow("routes only: a warning") << QByteArray("<rte><rtept lat=\"1\" lon=\"2\"/></rte>") << "Track file";
+    // A track without times is shown, but cannot be picked.
     QTest::newRow("two tracks: a choice")
-        << "<trk><name>A</name><trkseg>" + point.repeated(10) + "</trkseg></trk><trk><name>B</name><trkseg>"
-            + point.repeated(3) + "</trkseg></trk>"
-        << "All tracks (13 Points)|A (10 Points)|B (3 Points)";
+        << "<trk><name>A</name><trkseg>" + timed + "</trkseg></trk><trk><name>B</name><trkseg>"
+            + QByteArray("<trkpt lat=\"48.1\" lon=\"11.5\"/>").repeated(3) + "</trkseg></trk>"
+        << "All tracks (10 points)|A (10 points, 2019-05-01 10:00 to 10:09 UTC)|-B: no points with a time, cannot be matched";
 }
 
 void tst_mainwindow::gpx_answers()
@@ -663,16 +668,61 @@ void tst_mainwindow::gpx_answers()
 
     QString seen;
     when_modal([path, &seen](QWidget* modal) {
+        // A plain directory to start in, no made-up file name.
+        QVERIFY(!static_cast<QFileDialog*>(modal)->selectedFiles().value(0).contains("dummy"));
         choose_file(modal, path);
         when_modal([&seen](QWidget* box) {
-            const auto* input = qobject_cast<QInputDialog*>(box);
-            seen = input ? input->comboBoxItems().join('|') : box->windowTitle();
+            QStringList entries;
+            if (const auto* list = box->findChild<QListWidget*>("list_tracks")) {
+                for (int i = 0; i < list->count(); ++i)
+                    entries << (list->item(i)->flags() & Qt::ItemIsEnabled ? "" : "-") + list->item(i)->text();
+            }
+            seen = entries.isEmpty() ? box->windowTitle() : entries.join('|');
             static_cast<QDialog*>(box)->reject();
         });
     });
     window().on_button_load_gpx_clicked();
     QCOMPARE(seen, answer);
     QCOMPARE(QSettings().value("last_gpx_load_path").toString(), QDir(dir->path()).absolutePath());
+}
+
+// The track files and the camera clock chosen for a folder come back with
+// its photos; one of several track files can be taken away.
+void tst_mainwindow::folder_choices_come_back()
+{
+    const QDir d(dir->path());
+    QStringList paths { photo(d, "a.jpg", "2019:05:01 10:05:00") };
+    for (const char* name : { "one", "two" }) {
+        QFile f(d.filePath(QString(name) + ".gpx"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("<?xml version=\"1.0\"?><gpx><trk><name>%1</name><trkseg>"
+                               "<trkpt lat=\"48.1\" lon=\"11.5\"><time>2019-05-01T10:00:00Z</time></trkpt>"
+                               "<trkpt lat=\"48.2\" lon=\"11.6\"><time>2019-05-01T10:10:00Z</time></trkpt>"
+                               "</trkseg></trk></gpx>").arg(name).toUtf8());
+        paths << f.fileName();
+    }
+    // Both files' tracks are offered; all of them, first in the list, are taken.
+    when_modal([](QWidget* box) { static_cast<QDialog*>(box)->accept(); });
+    window().load_files(paths);
+    QCOMPARE(window().track_files().size(), 2);
+    window().remove_track_file(paths[2]);
+    QCOMPARE(window().track_files(), QStringList { paths[1] });
+    QVERIFY(window().findChild<QLineEdit*>("lineedit_gpx_file")->text().startsWith("one: 2 points"));
+    // A clock that keeps the photo on the track, so nothing is asked.
+    camera_clock clock = *camera_clock::from_zone_text("UTC");
+    clock.clock_offset = 60;
+    window().set_camera_clock(clock);
+
+    // Elsewhere, other choices; back in the folder, its own.
+    window().on_button_reset_clicked();
+    window().remove_track_file(QString());
+    window().set_camera_clock(camera_clock());
+    QVERIFY(window().track_files().isEmpty());
+    window().load_files({ d.path() });
+    QCOMPARE(window().track_files(), QStringList { paths[1] });
+    QVERIFY(window().findChild<QLineEdit*>("lineedit_gpx_file")->text().startsWith("one: 2 points"));
+    QCOMPARE(window().findChild<QLabel*>("label_camera_clock")->text(), QString("Camera: UTC+00:00, +00:01:00"));
+    window().remove_track_file(QString());
 }
 
 // A track dropped with the photos is the photos' track: the track mode is
