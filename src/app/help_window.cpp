@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QLocale>
 #include <QScreen>
+#include <QShortcut>
 #include <QWebPage>
 
 #include <algorithm>
@@ -19,7 +20,6 @@ help_window::help_window()
         const QByteArray bytes = file.readAll();
         html = QString::fromUtf8(bytes.constData(), qstrnlen(bytes.constData(), bytes.size()));
     }
-    html.replace("Ctrl", "Cmd").replace("Strg", "Cmd");
 
     // Closing the main window ends the program even while help is open.
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -27,6 +27,8 @@ help_window::help_window()
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     resize(std::min(800, screen.width() - 20), std::min(760, screen.height() - 60));
     page()->setLinkDelegationPolicy(QWebPage::DelegateAllLinks);
+    auto* close_on_escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close_on_escape, &QShortcut::activated, this, &QWidget::close);
     connect(this, &QWebView::linkClicked, [](const QUrl& url) { QDesktopServices::openUrl(url); });
 }
 

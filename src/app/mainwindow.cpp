@@ -7,6 +7,7 @@
 #include "app/progress.h"
 #include "app/styles.h"
 #include "app/sync_panel.h"
+#include "app/table_panel.h"
 #include "app/track_chooser.h"
 #include "app/write_runs.h"
 #include "dialogs/datetime_format_selector.h"
@@ -17,6 +18,7 @@
 #include "dialogs/git_version.h"
 #include "exif/exif_cache.h"
 #include "exif/exiftool.h"
+#include "geo/coordinate_parser.h"
 #include "geo/offset_search.h"
 #include "geo/track_file.h"
 #include "geo/zone_proposal.h"
@@ -24,6 +26,7 @@
 #include "map/map_window.h"
 #include "model/table_data_model.h"
 #include "places/places.h"
+#include "toolkit/counted.h"
 #include "toolkit/qt/layout.h"
 #include "toolkit/qt/message_box.h"
 #include "toolkit/qt/property.h"
@@ -36,7 +39,10 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QHeaderView>
+#include <QMap>
 #include <QMenu>
+#include <QSet>
+#include <QTime>
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
@@ -96,7 +102,7 @@ MainWindow::MainWindow(QWidget* parent)
     writes = new write_runs(
         *jobs, button_undo, progress_sync,
         [this] { return settings_dialog->selector()->get_datetime_format(); }, this);
-    connect(writes, &write_runs::written, table_model, &table_data_model::clear);
+    connect(writes, &write_runs::written, this, &MainWindow::show_written);
 }
 
 MainWindow::~MainWindow()
@@ -213,15 +219,19 @@ void MainWindow::build_sync_panel()
 
 void MainWindow::build_table()
 {
-    QTableView* view = styles::make_table_view(table_model);
+    panel = new table_panel(*table_model, this);
+    QTableView* view = panel->view();
     connect(
         table_model, &table_data_model::sort_order_override, view, [view](int column, Qt::SortOrder order) {
             view->horizontalHeader()->setSortIndicator(column, order);
         });
-
-    auto* table = new ktk::qt::layout(1, false);
-    table->add(view, prop::margin_left(0), prop::margin_right(0));
-    layout_main->add(table, prop::column_span(3));
+    connect(panel, &table_panel::set_position_requested, this, &MainWindow::ask_position);
+    connect(panel, &table_panel::remove_gps_requested, this, &MainWindow::remove_gps_of);
+    connect(panel, &table_panel::show_on_map_requested, this, [this] {
+        if (!map || !map->isVisible())
+            on_button_map_clicked();
+    });
+    layout_main->add(panel->widget(), prop::column_span(3));
 }
 
 void MainWindow::create_shortcuts()
@@ -241,6 +251,8 @@ void MainWindow::create_shortcuts()
     add(QKeySequence("Ctrl+?"), [this] { on_button_help_clicked(); });
     add(QKeySequence("Ctrl+M"), [this] { on_button_map_clicked(); });
     add(QKeySequence("Ctrl+Shift+Z"), [this] { show_undo_history(); });
+    add(QKeySequence("Ctrl+Z"), [this] { on_button_undo_clicked(); });
+    add(QKeySequence("Ctrl+A"), [this] { panel->view()->selectAll(); });
     add(QKeySequence("Ctrl+Q"), [] { QCoreApplication::quit(); });
 }
 
@@ -644,7 +656,8 @@ void MainWindow::on_button_map_clicked()
         map = new map_window(*table_model, nullptr);
         // Closing the main window ends the program even while the map is open.
         map->setAttribute(Qt::WA_QuitOnClose, false);
-        connect(map, &map_window::position_chosen, this, &MainWindow::use_map_position);
+        connect(map, &map_window::position_chosen, this,
+            [this](double lat, double lon) { place_photos(panel->selected_paths(), lat, lon); });
     }
     if (map->isVisible())
         map->close();
@@ -652,9 +665,95 @@ void MainWindow::on_button_map_clicked()
         map->show();
 }
 
-void MainWindow::use_map_position(double lat, double lon)
+void MainWindow::place_photos(const QStringList& paths, double lat, double lon)
 {
-    sync->use_position(lat, lon);
+    QStringList without;
+    QStringList with_own;
+    for (const QString& path : paths) {
+        const int row = table_model->row_of(path);
+        if (row >= 0)
+            (table_model->photos()[std::size_t(row)].own ? with_own : without) << path;
+    }
+    if (!with_own.isEmpty()) {
+        const QString text = with_own.size() == 1
+            ? tr("%1 has a position of its own. Replace it with this one?").arg(QFileInfo(with_own.first()).fileName())
+            : tr("%1 of these photos have a position of their own. Replace theirs with this one?").arg(with_own.size());
+        if (kal::message_box::question(this, tr("Replace positions?"), text, tr("Replace"),
+                without.isEmpty() ? tr("Leave it") : tr("Only the others"), QMessageBox::Yes)
+            == QMessageBox::Yes)
+            without << with_own;
+    }
+    table_model->set_manual_position(without, lat_lon { lat, lon });
+}
+
+void MainWindow::ask_position(const QStringList& paths)
+{
+    if (paths.isEmpty())
+        return;
+    bool ok = false;
+    const QString text = kal::input_dialog::get_text(this, tr("Set position"),
+        tr("Position for %1, e.g. 46.501221, 11.352501 or 46°30'4.4\"N 11°21'9\"E, or a town:")
+            .arg(paths.size() == 1 ? QFileInfo(paths.first()).fileName() : tr("%1 photos").arg(paths.size())),
+        QLineEdit::Normal, QString(), &ok);
+    if (!ok || text.trimmed().isEmpty())
+        return;
+    const position_reading reading = parse_position(text);
+    if (reading.ok()) {
+        place_photos(paths, *reading.lat, *reading.lon);
+        return;
+    }
+    const place_match town = resolve_place(text);
+    if (town.found) {
+        place_photos(paths, town.found->lat, town.found->lon);
+        return;
+    }
+    kal::message_box::warning(this, tr("Set position"),
+        tr("\"%1\" is not a position or a known town; nothing was changed.").arg(text.trimmed()), QMessageBox::Ok,
+        QMessageBox::NoButton);
+}
+
+void MainWindow::remove_gps_of(const QStringList& paths)
+{
+    std::vector<photo_facts> photos;
+    for (const QString& path : paths) {
+        const int row = table_model->row_of(path);
+        if (row >= 0)
+            photos.push_back(table_model->photos()[std::size_t(row)]);
+    }
+    if (photos.empty()
+        || kal::message_box::question(this, tr("Remove GPS data"),
+               tr("Remove all GPS data from %1? This can be undone.")
+                   .arg(photos.size() == 1 ? QFileInfo(paths.first()).fileName() : tr("%1 photos").arg(photos.size())),
+               tr("Remove"), tr("Cancel"), QMessageBox::Yes)
+            != QMessageBox::Yes)
+        return;
+    writing = paths;
+    summary_before.clear();
+    writes->remove_gps(photos);
+}
+
+void MainWindow::show_written(const photo_jobs::result& result)
+{
+    // Undo names no photos: all listed are read again.
+    QStringList paths = writing;
+    if (paths.isEmpty()) {
+        for (const photo_facts& photo : table_model->photos())
+            paths << photo.path;
+    }
+    writing.clear();
+    table_model->update_photos(jobs->load(paths));
+    QStringList parts;
+    parts << counted(result.written, tr("1 position written"), tr("%1 positions written"));
+    if (!result.unchanged.isEmpty())
+        parts << counted(int(result.unchanged.size()), tr("1 already held it"), tr("%1 already held theirs"));
+    if (!result.failed.empty())
+        parts << counted(int(result.failed.size()), tr("1 failed"), tr("%1 failed"));
+    if (!result.unverified.empty())
+        parts << counted(int(result.unverified.size()), tr("1 not verified"), tr("%1 not verified"));
+    if (!summary_before.isEmpty())
+        parts << summary_before;
+    panel->show_summary(tr("Last write, %1: %2.").arg(QTime::currentTime().toString(QStringLiteral("hh:mm")), parts.join(QStringLiteral(", "))));
+    summary_before.clear();
 }
 
 void MainWindow::on_button_sync_clicked()
@@ -665,17 +764,45 @@ void MainWindow::on_button_sync_clicked()
             == QMessageBox::Yes;
     };
     if (!table_model->all_files_assigned()
-        && !ask(tr("Could not assigne a GPS position to all files using the current assignment mode"),
-            tr("Continue anyway"), tr("Select a different assignment mode")))
+        && !ask(tr("Not every photo gets a position in the current mode."),
+            tr("Continue anyway"), tr("Select a different mode")))
         return;
     if (table_model->would_overwrite_data()
-        && !ask(tr("Some loaded images already had GPS data which would be overwritten"), tr("Continue"),
+        && !ask(tr("Some photos have a position of their own, which would be replaced."), tr("Continue"),
             tr("Abort")))
         return;
 
     // The user has agreed to every overwrite by now.
-    writes->sync(photo_jobs::plan(
-        table_model->photos(), table_model->results(), table_model->settings(), write_runs::options()));
+    const std::vector<photo_jobs::planned_write> plan = photo_jobs::plan(
+        table_model->photos(), table_model->results(), table_model->settings(), write_runs::options());
+    // What happens to the photos not written, counted before the write.
+    QSet<QString> planned;
+    writing.clear();
+    for (const photo_jobs::planned_write& write : plan) {
+        planned.insert(write.path);
+        writing << write.path;
+    }
+    int kept_own = 0;
+    QMap<QString, int> missing;
+    for (std::size_t i = 0; i < table_model->photos().size(); ++i) {
+        const photo_facts& photo = table_model->photos()[i];
+        const assignment& a = table_model->results()[i];
+        if (planned.contains(photo.path))
+            continue;
+        if (photo.own && a.why != assignment::missing::left_out)
+            ++kept_own;
+        else
+            ++missing[table_model->missing_text(a)];
+    }
+    QStringList others;
+    if (kept_own > 0)
+        others << counted(kept_own, tr("1 kept its own"), tr("%1 kept their own"));
+    for (auto it = missing.cbegin(); it != missing.cend(); ++it)
+        others << QStringLiteral("%1 %2").arg(it.value()).arg(it.key());
+    summary_before = tr("of %1").arg(counted(int(table_model->photos().size()), tr("1 photo"), tr("%1 photos")));
+    if (!others.isEmpty())
+        summary_before += QStringLiteral("; ") + others.join(QStringLiteral(", "));
+    writes->sync(plan);
 }
 
 void MainWindow::on_button_undo_clicked()
@@ -700,5 +827,9 @@ void MainWindow::on_label_delete_gps()
         != QMessageBox::Yes)
         return;
 
+    writing.clear();
+    for (const photo_facts& photo : table_model->photos())
+        writing << photo.path;
+    summary_before.clear();
     writes->remove_gps(table_model->photos());
 }

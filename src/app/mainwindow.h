@@ -1,6 +1,7 @@
 #pragma once
 
 #include "geo/gpx_parser.h"
+#include "jobs/photo_jobs.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -13,9 +14,9 @@ class dialog_camera_clock;
 class dialog_settings;
 class help_window;
 class map_window;
-class photo_jobs;
 class photo_loader;
 class sync_panel;
+class table_panel;
 class table_data_model;
 class write_runs;
 enum class sync_mode;
@@ -53,8 +54,14 @@ public:
     void on_button_about_clicked();
     void on_button_help_clicked();
     void on_button_map_clicked();
-    // Types a position picked on the map and proposes it for every photo.
-    void use_map_position(double lat, double lon);
+    // Gives the photos a position by hand; those with a position of their
+    // own only when the user agrees to replace it.
+    void place_photos(const QStringList& paths, double lat, double lon);
+    // Asks for a position for the photos, in any form the position fields take.
+    void ask_position(const QStringList& paths);
+    // Removes the GPS data of the photos, after asking.
+    void remove_gps_of(const QStringList& paths);
+    table_panel* photos_panel() const { return panel; }
     void on_button_sync_clicked();
     void on_button_undo_clicked();
     // Lists the runs that can be undone, to take back or discard one.
@@ -86,6 +93,8 @@ private:
     // When photos lie outside the track, offers the zone of the track's
     // place or a clock offset that puts clearly more of them on it.
     void check_track_fit();
+    // After a write: the written photos read again, and one line on what happened.
+    void show_written(const photo_jobs::result& result);
     void on_remove_track_clicked();
     // The track options of the settings, handed to the table.
     void apply_track_choices();
@@ -97,6 +106,7 @@ private:
     ktk::qt::layout* layout_main = nullptr;
     kal::button* button_undo = nullptr;
     sync_panel* sync = nullptr;
+    table_panel* panel = nullptr;
     table_data_model* table_model = nullptr;
     help_window* help = nullptr;
     map_window* map = nullptr;
@@ -116,4 +126,7 @@ private:
     // The folder of the photos loaded first since the table was empty.
     QString photo_folder;
     QStringList opened_files;
+    // The photos a write is about, and how the others stood before it.
+    QStringList writing;
+    QString summary_before;
 };

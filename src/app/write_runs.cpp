@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QMenu>
 #include <QSettings>
@@ -95,7 +96,7 @@ void write_runs::finish_writing(const photo_jobs::result& result, const QString&
     progress->reset();
     last_run_written = result.run;
     update_undo_button();
-    Q_EMIT written();
+    Q_EMIT written(result);
     report_failed_writes(result, what);
 }
 
@@ -118,10 +119,9 @@ void write_runs::report_failed_writes(const photo_jobs::result& result, const QS
     QStringList details;
     const auto list = [&](const std::vector<photo_jobs::failure>& failures) {
         for (const photo_jobs::failure& f : failures) {
-            const QString name = QDir::toNativeSeparators(f.path);
             if (names.size() < 10)
-                names << name;
-            details << name + QStringLiteral(": ") + f.reason;
+                names << QFileInfo(f.path).fileName() + QStringLiteral(": ") + f.reason;
+            details << QDir::toNativeSeparators(f.path) + QStringLiteral(": ") + f.reason;
         }
     };
     list(result.failed);
@@ -225,6 +225,7 @@ void write_runs::undo_run(const QString& id, bool confirm)
         }
     }
     update_undo_button();
+    Q_EMIT written(result);
     report_failed_writes(result, tr("undoing %1").arg(run_title(run->info)));
 }
 

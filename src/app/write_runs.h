@@ -36,8 +36,8 @@ public:
     void show_history();
 
 Q_SIGNALS:
-    // A sync or removal ended; what went wrong is reported after.
-    void written();
+    // A sync, removal or undo ended; what went wrong is reported after.
+    void written(const photo_jobs::result& result);
 
 private:
     QString run_title(const undo_journal::run_info& info) const;

@@ -344,5 +344,24 @@ std::vector<assignment> assign(const std::vector<photo_facts>& photos, const ass
         if (!photos[i].read_error.isEmpty() && !out[i].proposed && out[i].why != assignment::missing::none)
             out[i].why = assignment::missing::unreadable;
     }
+    // The user's word on single photos comes last, over everything.
+    if (!settings.decisions.isEmpty()) {
+        for (std::size_t i = 0; i < photos.size(); ++i) {
+            const auto decision = settings.decisions.constFind(photos[i].path);
+            if (decision == settings.decisions.constEnd())
+                continue;
+            assignment& a = out[i];
+            a = assignment();
+            if (decision->left_out) {
+                a.how = photos[i].own ? assignment::origin::own : assignment::origin::none;
+                a.why = assignment::missing::left_out;
+            } else if (decision->position) {
+                a.how = assignment::origin::manual;
+                a.proposed = true;
+                a.position = decision->position;
+                a.replaces_own = photos[i].own.has_value();
+            }
+        }
+    }
     return out;
 }

@@ -4,6 +4,7 @@
 #include "geo/camera_clock.h"
 #include "geo/gps_track.h"
 
+#include <QHash>
 #include <QString>
 
 #include <optional>
@@ -18,6 +19,17 @@ enum class sync_mode { none = -1, previous = 0, next = 1, closest = 2, typed = 3
 sync_mode sync_mode_of(int number);
 
 using lat_lon = std::pair<double, double>;
+
+// What the user decided for one photo; it wins over the mode.
+struct photo_decision {
+    // Nothing is written into the photo.
+    bool left_out = false;
+    // A position set by hand (typed, or placed on the map). On a photo with
+    // a position of its own only when the user agreed to replace it.
+    std::optional<lat_lon> position;
+
+    bool operator==(const photo_decision& other) const { return left_out == other.left_out && position == other.position; }
+};
 
 // Everything besides the photos that decides their positions.
 struct assignment_settings {
@@ -43,6 +55,8 @@ struct assignment_settings {
     bool with_course = false;
     // The order the photos are listed in; it decides between equal times.
     bool descending = false;
+    // Per photo, by path.
+    QHash<QString, photo_decision> decisions;
 
     // How far a track reaches across time, in milliseconds.
     qint64 track_limit_msecs() const;
@@ -53,8 +67,8 @@ struct assignment_settings {
 // The outcome for one photo: what it is proposed to hold and where that came
 // from, or why nothing is proposed.
 struct assignment {
-    enum class origin { none, own, previous, next, typed, track_point, track_interpolated };
-    enum class missing { none, no_source, too_far, no_time, no_track, unreadable };
+    enum class origin { none, own, previous, next, typed, track_point, track_interpolated, manual };
+    enum class missing { none, no_source, too_far, no_time, no_track, unreadable, left_out };
 
     origin how = origin::none;
     missing why = missing::none;

@@ -455,11 +455,15 @@ std::vector<photo_jobs::planned_write> photo_jobs::plan(const std::vector<photo_
     const std::vector<assignment>& results, const assignment_settings& settings, const write_options& options)
 {
     std::vector<planned_write> writes;
-    const bool clear_others = settings.mode == sync_mode::typed;
     for (std::size_t i = 0; i < photos.size() && i < results.size(); ++i) {
         const assignment& a = results[i];
-        if (!a.proposed || (a.replaces_own && options.policy == overwrite_policy::keep_own))
+        // A position set by hand on a photo with its own was agreed to one by one.
+        const bool manual = a.how == assignment::origin::manual;
+        if (!a.proposed || (a.replaces_own && !manual && options.policy == overwrite_policy::keep_own))
             continue;
+        // A typed or hand-set position says nothing of altitude or GPS time;
+        // old ones would not belong to it.
+        const bool clear_others = settings.mode == sync_mode::typed || manual;
         planned_write write;
         write.path = photos[i].path;
         const position_store where = store_for(photos[i], options, &write.target);

@@ -5,7 +5,9 @@
 #include "geo/gps_pos.h"
 
 #include <QColor>
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QSet>
 #include <QSize>
 
@@ -18,6 +20,9 @@ const QChar glyph_up(0x2191);
 const QChar glyph_down(0x2193);
 const QChar glyph_track_point(0x2022);
 const QChar glyph_interpolated(0x2248);
+const QChar glyph_manual(0x25C6);
+const QChar glyph_left_out(0x2205);
+const QColor left_out_grey(120, 120, 120);
 
 } // namespace
 
@@ -58,6 +63,8 @@ QString table_data_model::proposal_text(int row) const
     const bool down = current.descending;
     switch (a.how) {
     case assignment::origin::own:
+        if (a.why == assignment::missing::left_out)
+            return QStringLiteral("%1  %2").arg(glyph_left_out, position_text(*photo.own));
         return QStringLiteral("%1  %2").arg(glyph_own, position_text(*photo.own));
     case assignment::origin::previous:
         return QStringLiteral("%1  %2").arg(down ? glyph_down : glyph_up, position_text(*a.position));
@@ -74,9 +81,13 @@ QString table_data_model::proposal_text(int row) const
         return QStringLiteral("%1  %2").arg(
             a.how == assignment::origin::track_point ? glyph_track_point : glyph_interpolated,
             position_text(*a.position));
+    case assignment::origin::manual:
+        return QStringLiteral("%1  %2").arg(glyph_manual, position_text(*a.position));
     case assignment::origin::none:
         break;
     }
+    if (a.why == assignment::missing::left_out)
+        return QStringLiteral("%1  ").arg(glyph_left_out) + tr("Left out of the write");
     return QStringLiteral("?  ") + (a.why == assignment::missing::unreadable ? photo.read_error : QStringLiteral("-"));
 }
 
@@ -112,8 +123,19 @@ QVariant table_data_model::data(const QModelIndex& index, int role) const
         }
         return cell_font;
     case Qt::ForegroundRole:
+        if (outcomes[std::size_t(index.row())].why == assignment::missing::left_out)
+            return left_out_grey;
         return file_time ? QVariant(QColor(150, 150, 150)) : QVariant();
+    case Qt::CheckStateRole:
+        if (index.column() != 0)
+            return {};
+        return outcomes[std::size_t(index.row())].why == assignment::missing::left_out ? Qt::Unchecked : Qt::Checked;
     case Qt::ToolTipRole:
+        if (index.column() == 2 && outcomes[std::size_t(index.row())].why == assignment::missing::left_out)
+            return tr("Left out: nothing is written into this photo.");
+        if (index.column() == 2 && outcomes[std::size_t(index.row())].how == assignment::origin::manual)
+            return outcomes[std::size_t(index.row())].replaces_own ? tr("Set by hand, in place of the photo's own position")
+                                                                   : tr("Set by hand");
         if (file_time)
             return tr("Time from the file, not the camera");
         if (index.column() == 0 && !photo.position_from.isEmpty())
@@ -146,6 +168,104 @@ QString table_data_model::place_text(int row) const
     // Looked up as rows are drawn: the index answers in microseconds.
     const std::optional<place_distance> near = nearest_place(position->first, position->second);
     return near ? describe_place(near->where, near->km) : QString();
+}
+
+namespace {
+
+// "12 s", "3 min", "2:05 h".
+QString span_text(qint64 msecs)
+{
+    const qint64 seconds = (std::abs(msecs) + 500) / 1000;
+    if (seconds < 60)
+        return QCoreApplication::translate("table_data_model", "%1 s").arg(seconds);
+    if (seconds < 3600)
+        return QCoreApplication::translate("table_data_model", "%1 min").arg((seconds + 30) / 60);
+    return QCoreApplication::translate("table_data_model", "%1:%2 h")
+        .arg(seconds / 3600)
+        .arg((seconds / 60) % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+QString table_data_model::missing_text(const assignment& a) const
+{
+    switch (a.why) {
+    case assignment::missing::no_source:
+        return tr("no photo with a position to copy from");
+    case assignment::missing::too_far:
+        return current.mode == sync_mode::track ? tr("too far in time from the track")
+                                                : tr("too far in time from a photo with a position");
+    case assignment::missing::no_time:
+        return tr("no recording time");
+    case assignment::missing::no_track:
+        return tr("no track loaded");
+    case assignment::missing::unreadable:
+        return tr("could not be read");
+    case assignment::missing::left_out:
+        return tr("left out of the write");
+    case assignment::missing::none:
+        break;
+    }
+    return current.mode == sync_mode::none ? tr("no mode chosen") : tr("no position");
+}
+
+QString table_data_model::source_text(int row) const
+{
+    const photo_facts& photo = listed[std::size_t(row)];
+    const assignment& a = outcomes[std::size_t(row)];
+    switch (a.how) {
+    case assignment::origin::own:
+        return a.why == assignment::missing::left_out ? tr("Its own position; left out of the write")
+                                                      : tr("Its own position, kept");
+    case assignment::origin::previous:
+    case assignment::origin::next: {
+        const photo_facts& source = listed[std::size_t(a.source)];
+        const QString name = QFileInfo(source.path).fileName();
+        if (!source.taken.isValid() || !photo.taken.isValid())
+            return tr("from %1").arg(name);
+        const qint64 apart = photo.taken.msecsTo(source.taken);
+        if (apart == 0)
+            return tr("from %1, taken at the same time").arg(name);
+        return (apart < 0 ? tr("from %1, %2 before") : tr("from %1, %2 after")).arg(name, span_text(apart));
+    }
+    case assignment::origin::typed:
+        return a.position ? tr("the typed position") : tr("its GPS data cleared");
+    case assignment::origin::track_point:
+    case assignment::origin::track_interpolated:
+        if (a.how == assignment::origin::track_point && a.nearest_point_msecs && *a.nearest_point_msecs == 0)
+            return tr("from the track, at a point");
+        if (a.how == assignment::origin::track_point)
+            return tr("from the track, %1 from a point").arg(span_text(a.nearest_point_msecs.value_or(0)));
+        return tr("from the track, between two points (%1 from the nearest)").arg(span_text(a.nearest_point_msecs.value_or(0)));
+    case assignment::origin::manual:
+        return a.replaces_own ? tr("set by hand, in place of its own") : tr("set by hand");
+    case assignment::origin::none:
+        break;
+    }
+    const QString why = missing_text(a);
+    return why.left(1).toUpper() + why.mid(1);
+}
+
+QString table_data_model::time_text(int row) const
+{
+    const photo_facts& photo = listed[std::size_t(row)];
+    const assignment& a = outcomes[std::size_t(row)];
+    if (!photo.taken.isValid())
+        return tr("No recording time");
+    const QString shown = photo.taken.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    if (photo.time_from == time_source::file)
+        return tr("%1, the file's date (when it was copied, not taken)").arg(shown);
+    QString text = tr("%1, from the camera").arg(shown);
+    if (!photo.zone_text.isEmpty())
+        text += QLatin1Char(' ') + tr("(zone %1)").arg(photo.zone_text);
+    if (current.mode == sync_mode::track && a.utc_msecs) {
+        const QString utc = QDateTime::fromMSecsSinceEpoch(*a.utc_msecs, Qt::UTC).toString(QStringLiteral("hh:mm:ss"));
+        text += QLatin1Char('\n')
+            + (current.clock.clock_offset != 0 || current.clock.drift
+                    ? tr("True time %1 UTC, corrected by the clock offset %2").arg(utc, camera_clock::format_offset(current.clock.clock_offset))
+                    : tr("True time %1 UTC").arg(utc));
+    }
+    return text;
 }
 
 QString table_data_model::track_tool_tip(int row) const
@@ -241,6 +361,100 @@ void table_data_model::sort(int column, Qt::SortOrder order)
     emit layoutChanged();
 }
 
+Qt::ItemFlags table_data_model::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (!index.isValid())
+        return flags;
+    flags |= Qt::ItemIsDragEnabled;
+    if (index.column() == 0)
+        flags |= Qt::ItemIsUserCheckable;
+    return flags;
+}
+
+bool table_data_model::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || index.column() != 0 || role != Qt::CheckStateRole || index.row() >= rowCount())
+        return false;
+    set_left_out({ listed[std::size_t(index.row())].path }, value.toInt() != Qt::Checked);
+    return true;
+}
+
+QStringList table_data_model::mimeTypes() const
+{
+    return { QString::fromLatin1(photos_mime_type) };
+}
+
+QMimeData* table_data_model::mimeData(const QModelIndexList& indexes) const
+{
+    QStringList paths;
+    QSet<int> rows;
+    for (const QModelIndex& index : indexes) {
+        if (index.isValid() && index.row() < rowCount() && !rows.contains(index.row())) {
+            rows.insert(index.row());
+            paths << listed[std::size_t(index.row())].path;
+        }
+    }
+    auto* data = new QMimeData;
+    data->setData(QString::fromLatin1(photos_mime_type), paths.join(QLatin1Char('\n')).toUtf8());
+    return data;
+}
+
+void table_data_model::change_decisions(const QStringList& paths, const std::function<void(photo_decision&)>& change)
+{
+    for (const QString& path : paths) {
+        if (!row_of_path.contains(path))
+            continue;
+        photo_decision decision = current.decisions.value(path);
+        change(decision);
+        if (decision == photo_decision())
+            current.decisions.remove(path);
+        else
+            current.decisions.insert(path, decision);
+    }
+    rebuild();
+}
+
+void table_data_model::set_left_out(const QStringList& paths, bool left_out)
+{
+    change_decisions(paths, [left_out](photo_decision& d) { d.left_out = left_out; });
+}
+
+void table_data_model::set_manual_position(const QStringList& paths, const std::optional<lat_lon>& position)
+{
+    // A position given is meant to be written: the photo is included again.
+    change_decisions(paths, [&position](photo_decision& d) {
+        d.position = position;
+        if (position)
+            d.left_out = false;
+    });
+}
+
+bool table_data_model::has_position(int row) const
+{
+    const assignment& a = outcomes[std::size_t(row)];
+    return listed[std::size_t(row)].own.has_value() || (a.proposed && a.position);
+}
+
+void table_data_model::update_photos(const std::vector<photo_facts>& facts)
+{
+    emit layoutAboutToBeChanged();
+    for (const photo_facts& f : facts) {
+        const int row = row_of_path.value(f.path, -1);
+        if (row < 0)
+            continue;
+        listed[std::size_t(row)] = f;
+        auto decision = current.decisions.find(f.path);
+        if (decision != current.decisions.end()) {
+            decision->position.reset();
+            if (*decision == photo_decision())
+                current.decisions.erase(decision);
+        }
+    }
+    outcomes = assign(listed, current);
+    emit layoutChanged();
+}
+
 void table_data_model::add_photos(const std::vector<photo_facts>& facts)
 {
     std::vector<photo_facts> added;
@@ -269,6 +483,7 @@ void table_data_model::clear()
     listed.clear();
     outcomes.clear();
     row_of_path.clear();
+    current.decisions.clear();
     endResetModel();
 }
 
@@ -333,7 +548,7 @@ void table_data_model::set_datetime_format(const QString& format)
 bool table_data_model::all_files_assigned() const
 {
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
-        if (!outcomes[i].proposed && !listed[i].own)
+        if (!outcomes[i].proposed && !listed[i].own && outcomes[i].why != assignment::missing::left_out)
             return false;
     }
     return true;
@@ -341,5 +556,7 @@ bool table_data_model::all_files_assigned() const
 
 bool table_data_model::would_overwrite_data() const
 {
-    return std::any_of(outcomes.begin(), outcomes.end(), [](const assignment& a) { return a.replaces_own; });
+    // Hand-set positions over a photo's own were agreed to one by one.
+    return std::any_of(outcomes.begin(), outcomes.end(),
+        [](const assignment& a) { return a.replaces_own && a.how != assignment::origin::manual; });
 }

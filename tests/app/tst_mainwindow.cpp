@@ -1,4 +1,5 @@
 #include "app/application.h"
+#include "app/table_panel.h"
 #include "model/table_data_model.h"
 #include "app/drop_files_widget.h"
 #include "exif/exif_cache.h"
@@ -105,8 +106,8 @@ private Q_SLOTS:
     void load_arriving_during_a_load_joins_it();
     void reset_clears_table_and_metadata();
     void progress_advances_per_file_and_the_window_repaints();
-    void help_toggles_and_shows_cmd_data();
-    void help_toggles_and_shows_cmd();
+    void help_toggles_and_shows_this_platforms_keys_data();
+    void help_toggles_and_shows_this_platforms_keys();
     void shortcuts();
     void map_follows_the_table_and_picks_a_position();
     void settings_dialog_changes_the_date_column();
@@ -445,20 +446,17 @@ void tst_mainwindow::progress_advances_per_file_and_the_window_repaints()
     QTRY_VERIFY(!progress->isVisible());
 }
 
-void tst_mainwindow::help_toggles_and_shows_cmd_data()
+void tst_mainwindow::help_toggles_and_shows_this_platforms_keys_data()
 {
     QTest::addColumn<QLocale::Language>("language");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("quit_keys");
-    QTest::newRow("english") << QLocale::English << "Help - Vestra"
-                             << "Cmd + Q or Alt + F4";
-    QTest::newRow("german") << QLocale::German << "Hilfe - Vestra"
-                            << "Cmd + Q oder Alt + F4";
-    QTest::newRow("french gets english") << QLocale::French << "Help - Vestra"
-                                         << "Cmd + Q or Alt + F4";
+    QTest::newRow("english") << QLocale::English << "Help - Vestra" << "Ctrl + Q or Alt + F4";
+    QTest::newRow("german") << QLocale::German << "Hilfe - Vestra" << "Strg + Q oder Alt + F4";
+    QTest::newRow("french gets english") << QLocale::French << "Help - Vestra" << "Ctrl + Q or Alt + F4";
 }
 
-void tst_mainwindow::help_toggles_and_shows_cmd()
+void tst_mainwindow::help_toggles_and_shows_this_platforms_keys()
 {
     QFETCH(QLocale::Language, language);
     QFETCH(QString, title);
@@ -488,7 +486,7 @@ void tst_mainwindow::help_toggles_and_shows_cmd()
     QTRY_COMPARE(help->title(), title);
     const QString text = help->page()->mainFrame()->toPlainText();
     QVERIFY2(text.contains(quit_keys), qPrintable(text));
-    QVERIFY(!text.contains("Ctrl") && !text.contains("Strg"));
+    QVERIFY(!text.contains("Cmd"));
 
     w.findChild<QAbstractButton*>("button_help")->click();
     QVERIFY(!help->isVisible());
@@ -569,16 +567,15 @@ void tst_mainwindow::map_follows_the_table_and_picks_a_position()
     QTest::keyClick(&w, Qt::Key_M, Qt::ControlModifier);
     QCOMPARE(shown_map(), map);
 
-    // Picked on the map: six decimals typed, the typed mode chosen, every
-    // photo proposed the spot, and the map shows it.
-    emit map->position_chosen(-33.8567844, 151.2152967);
-    QCOMPARE(w.findChild<QLineEdit*>("lineedit_lat")->text(), QString("-33.856784"));
-    QCOMPARE(w.findChild<QLineEdit*>("lineedit_lon")->text(), QString("151.215297"));
-    QVERIFY(w.findChild<QRadioButton*>("radio_gps_set")->isChecked());
+    // Picked on the map: only the selected photo takes the spot, by hand;
+    // the mode stays.
     auto* table = w.findChild<QTableView*>("table_view")->model();
-    QCOMPARE(table->index(1, 2).data().toString(), QString("=  -33.856784, 151.215297"));
-    QTRY_VERIFY(std::any_of(map->content().markers.begin(), map->content().markers.end(),
-        [](const map_content::marker& m) { return m.what == map_content::kind::typed && m.photos.size() == 2; }));
+    const QString first = table->index(0, 2).data().toString();
+    w.photos_panel()->select_paths({ table->index(1, 0).data(Qt::UserRole).toString() });
+    emit map->position_chosen(-33.8567844, 151.2152967);
+    QCOMPARE(table->index(1, 2).data().toString(), QString("◆  -33.856784, 151.215297"));
+    QCOMPARE(table->index(0, 2).data().toString(), first);
+    QVERIFY(!w.findChild<QRadioButton*>("radio_gps_set")->isChecked());
 
     w.on_button_reset_clicked();
     QTRY_VERIFY(map->content().markers.empty());

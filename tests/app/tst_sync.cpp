@@ -3,6 +3,7 @@
 // command-line exiftool.
 
 #include "app/mainwindow.h"
+#include "app/table_panel.h"
 #include "dialogs/dialog_camera_clock.h"
 #include "geo/gpx_parser.h"
 #include "jobs/undo_journal.h"
@@ -23,6 +24,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QSettings>
+#include <QLabel>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -188,6 +190,8 @@ private Q_SLOTS:
     void failed_writes();
     void sync_without_writes_adds_no_run();
     void sync_from_track();
+    void decisions_per_photo_data();
+    void decisions_per_photo();
 
 private:
     QStringList create(const QList<photo>& photos);
@@ -198,6 +202,8 @@ private:
     void choose_mode(int mode);
     void type_position(const QString& lat, const QString& lon);
     QAbstractItemModel* table() const;
+    // After a write the table stays, with a line on what happened.
+    bool kept_with_summary() const;
     QAbstractButton* button(const char* name) const;
 
     QTemporaryDir settings_dir;
@@ -336,6 +342,14 @@ QAbstractItemModel* tst_sync::table() const
     return window->findChild<QTableView*>("table_view")->model();
 }
 
+bool tst_sync::kept_with_summary() const
+{
+    const QString summary = window->findChild<QLabel*>("label_summary")->text();
+    if (table()->rowCount() == 0 || !summary.startsWith("Last write"))
+        qWarning() << table()->rowCount() << summary;
+    return table()->rowCount() > 0 && summary.startsWith("Last write");
+}
+
 QAbstractButton* tst_sync::button(const char* name) const
 {
     return window->findChild<QAbstractButton*>(name);
@@ -384,7 +398,12 @@ void tst_sync::sync_from_sources()
     box_answerer answerer;
     button("button_sync")->click();
     QCOMPARE(answerer.seen.size(), 0);
-    QCOMPARE(table()->rowCount(), 0);
+    QVERIFY(kept_with_summary());
+    // The rows show the photos as they are now: written positions are their own.
+    for (int row = 0; row < 4; ++row)
+        QCOMPARE(table()->index(row, 2).data().toString().left(1), QString("←"));
+    QVERIFY2(window->findChild<QLabel*>("label_summary")->text().contains("2 positions written, of 4 photos; 2 kept their own"),
+        qPrintable(window->findChild<QLabel*>("label_summary")->text()));
     QVERIFY(button("button_undo")->isEnabled());
     QVERIFY(checksums(sources) == sources_before);
 
@@ -454,8 +473,8 @@ void tst_sync::typed_position()
     QCOMPARE(answerer.seen.size(), 1);
     QCOMPARE(answerer.seen[0].title, QString("Continue?"));
     QCOMPARE(
-        answerer.seen[0].text, QString("Some loaded images already had GPS data which would be overwritten"));
-    QCOMPARE(table()->rowCount(), 0);
+        answerer.seen[0].text, QString("Some photos have a position of their own, which would be replaced."));
+    QVERIFY(kept_with_summary());
     QVERIFY(button("button_undo")->isEnabled());
 
     auto after = read(paths);
@@ -493,11 +512,11 @@ void tst_sync::questions_data()
     QTest::addColumn<bool>("written");
 
     const QString unassigned
-        = "Could not assigne a GPS position to all files using the current assignment mode";
-    const QString overwrite = "Some loaded images already had GPS data which would be overwritten";
+        = "Not every photo gets a position in the current mode.";
+    const QString overwrite = "Some photos have a position of their own, which would be replaced.";
     QTest::newRow("unassigned, continue anyway") << 0 << "Continue anyway" << unassigned << true;
     QTest::newRow("unassigned, select a different mode")
-        << 0 << "Select a different assignment mode" << unassigned << false;
+        << 0 << "Select a different mode" << unassigned << false;
     QTest::newRow("overwrite, abort") << 3 << "Abort" << overwrite << false;
 }
 
@@ -538,7 +557,7 @@ void tst_sync::questions()
         return;
     }
 
-    QCOMPARE(table()->rowCount(), 0);
+    QVERIFY(kept_with_summary());
     QVERIFY(button("button_undo")->isEnabled());
     const auto after = read(paths);
     // No proposal: empty position tags are written, nothing else goes.
@@ -591,7 +610,7 @@ void tst_sync::remove_all_gps()
         return;
     }
 
-    QCOMPARE(table()->rowCount(), 0);
+    QVERIFY(kept_with_summary());
     QVERIFY(button("button_undo")->isEnabled());
     auto after = read(paths);
     for (const QString& path : paths) {
@@ -695,7 +714,7 @@ void tst_sync::failed_writes()
     }
     // What was written can be undone; what undo could not restore stays for another try.
     QVERIFY(button("button_undo")->isEnabled());
-    QCOMPARE(table()->rowCount(), 0);
+    QVERIFY(kept_with_summary());
 }
 
 void tst_sync::sync_without_writes_adds_no_run()
@@ -721,7 +740,7 @@ void tst_sync::sync_without_writes_adds_no_run()
     button("button_sync")->click();
     QCOMPARE(answerer.seen.size(), 0);
     QVERIFY(checksums(paths) == bytes_before);
-    QCOMPARE(table()->rowCount(), 0);
+    QVERIFY(kept_with_summary());
     QVERIFY(button("button_undo")->isEnabled());
     QVERIFY2(button("button_undo")->toolTip().contains("1 position written"), qPrintable(button("button_undo")->toolTip()));
 }
@@ -816,6 +835,58 @@ void tst_sync::sync_from_track()
     for (const QString& path : tagged)
         QCOMPARE(gps_keys(after[path]), QStringList());
     QVERIFY(checksums(kept) == kept_before);
+}
+
+// Placing the selection by hand asks before replacing a photo's own
+// position; a left-out photo is not touched; the others follow the mode.
+void tst_sync::decisions_per_photo_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("own_replaced");
+    QTest::newRow("only the others") << "Only the others" << false;
+    QTest::newRow("replace") << "Replace" << true;
+}
+
+void tst_sync::decisions_per_photo()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, own_replaced);
+    const QStringList paths = create({
+        { "own.jpg", "2019:05:01 10:00:00", position_tags(48.5, 11.25) },
+        { "placed.jpg", "2019:05:01 10:01:00", {} },
+        { "left out.jpg", "2019:05:01 10:02:00", {} },
+        { "copied.jpg", "2019:05:01 10:03:00", {} },
+    });
+    load(paths);
+    choose_mode(0);
+    const auto left_out_before = checksums({ paths[2] });
+    auto* panel = window->photos_panel();
+    panel->select_paths({ paths[0], paths[1] });
+    {
+        box_answerer answerer({ answer });
+        window->place_photos(panel->selected_paths(), -33.5, 151.25);
+        QCOMPARE(answerer.seen.size(), 1);
+        QVERIFY(answerer.seen[0].text.startsWith("own.jpg has a position of its own"));
+    }
+    QCOMPARE(table()->index(1, 2).data().toString().left(1), QString("◆"));
+    QCOMPARE(table()->index(0, 2).data().toString().left(1), QString(own_replaced ? "◆" : "←"));
+    // The check box leaves a photo out.
+    QVERIFY(table()->setData(table()->index(2, 0), Qt::Unchecked, Qt::CheckStateRole));
+    QCOMPARE(table()->index(2, 2).data().toString().left(1), QString("∅"));
+
+    box_answerer answerer({ "Continue" });
+    button("button_sync")->click();
+    QCOMPARE(answerer.unexpected, 0);
+    auto after = read(paths);
+    QVERIFY(checksums({ paths[2] }) == left_out_before);
+    QCOMPARE(after[paths[1]]["Composite:GPSLatitude"].toDouble(), -33.5);
+    QCOMPARE(after[paths[0]]["Composite:GPSLatitude"].toDouble(), own_replaced ? -33.5 : 48.5);
+    // copied.jpg took the previous photo's position as it was before the write.
+    QCOMPARE(after[paths[3]]["Composite:GPSLatitude"].toDouble(), 48.5);
+    const QString summary = window->findChild<QLabel*>("label_summary")->text();
+    QVERIFY2(summary.contains(own_replaced ? "3 positions written, of 4 photos; 1 left out of the write"
+                                           : "2 positions written, of 4 photos; 1 kept its own, 1 left out of the write"),
+        qPrintable(summary));
 }
 
 QTEST_MAIN(tst_sync)

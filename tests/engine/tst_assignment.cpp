@@ -49,14 +49,17 @@ std::vector<photo_facts> photos_of(const QString& text)
 // track point or an interpolated one (its latitude), "?why" none.
 QString describe(const std::vector<photo_facts>& photos, const std::vector<assignment>& results)
 {
-    static const QStringList why = { "", "no_source", "too_far", "no_time", "no_track", "unreadable" };
+    static const QStringList why = { "", "no_source", "too_far", "no_time", "no_track", "unreadable", "left_out" };
     QStringList out;
     for (std::size_t i = 0; i < results.size(); ++i) {
         const assignment& a = results[i];
         const auto id = [](const std::optional<lat_lon>& p) { return p ? QString::number(p->first) : QStringLiteral("-"); };
         switch (a.how) {
         case assignment::origin::own:
-            out << QStringLiteral("<") + id(photos[i].own);
+            out << QStringLiteral("<") + id(photos[i].own) + (a.why == assignment::missing::left_out ? "x" : "");
+            break;
+        case assignment::origin::manual:
+            out << QStringLiteral("m") + id(a.position) + (a.replaces_own ? "!" : "");
             break;
         case assignment::origin::previous:
         case assignment::origin::next:
@@ -99,6 +102,8 @@ private slots:
     void copy_modes_data();
     void copy_modes();
     void typed_position();
+    void decisions_win_over_the_mode_data();
+    void decisions_win_over_the_mode();
     void track_mode_data();
     void track_mode();
 };
@@ -176,6 +181,40 @@ void tst_assignment::typed_position()
     // An empty position clears every photo.
     settings.typed.reset();
     QCOMPARE(describe(facts, assign(facts, settings)), QString("=x =x"));
+}
+
+// "x" leaves a photo out, "m5" sets position 5 by hand. Left-out photos
+// still serve as sources; hand-set positions do not.
+void tst_assignment::decisions_win_over_the_mode_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("decisions");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("closest: one left out, one by hand") << int(sync_mode::closest) << "- x m5" << "<1 ?left_out m5 p1";
+    QTest::newRow("a source left out still gives") << int(sync_mode::closest) << "x - - -" << "<1x p1 p1 p1";
+    QTest::newRow("by hand over an own position") << int(sync_mode::previous) << "m5 - - -" << "m5! p1 p1 p1";
+    QTest::newRow("typed: the decisions stand") << int(sync_mode::typed) << "- x m5 -" << "= ?left_out m5 =";
+    QTest::newRow("no mode: only the hand-set") << int(sync_mode::none) << "- - m5 x" << "<1 ? m5 ?left_out";
+}
+
+void tst_assignment::decisions_win_over_the_mode()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, decisions);
+    QFETCH(QString, expected);
+    const std::vector<photo_facts> facts = photos_of(QStringLiteral("10:00:00 @1; 10:01:00; 10:02:00; 10:03:00"));
+    assignment_settings settings = with(sync_mode(mode), -1);
+    settings.typed = lat_lon { 9, 19 };
+    const QStringList each = decisions.split(' ');
+    for (int i = 0; i < each.size(); ++i) {
+        photo_decision d;
+        d.left_out = each[i] == "x";
+        if (each[i].startsWith('m'))
+            d.position = lat_lon { each[i].mid(1).toDouble(), 0 };
+        if (d.left_out || d.position)
+            settings.decisions.insert(facts[std::size_t(i)].path, d);
+    }
+    QCOMPARE(describe(facts, assign(facts, settings)), expected);
 }
 
 void tst_assignment::track_mode_data()
