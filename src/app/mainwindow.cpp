@@ -54,6 +54,13 @@
 
 namespace prop = ktk::qt::property;
 
+namespace {
+
+constexpr int header_height = 72;
+constexpr int panel_height = 260;
+
+} // namespace
+
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
 {
@@ -66,8 +73,10 @@ MainWindow::MainWindow(QWidget* parent)
     font.setPointSize(12);
     QApplication::setFont(font);
 
-    resize(925, 600);
-    setMinimumSize(925, 600);
+    // Fifteen rows and more on a 1366×768 screen; the last size comes back.
+    const QSize room = QGuiApplication::primaryScreen()->availableSize();
+    resize(std::min(1200, room.width()), std::min(736, room.height()));
+    setMinimumSize(std::min(925, room.width()), std::min(600, room.height()));
 
     auto* central = new QWidget;
     central->setStyleSheet(styles::window_text);
@@ -79,7 +88,6 @@ MainWindow::MainWindow(QWidget* parent)
     settings_dialog = new dialog_settings;
     table_model = new table_data_model(nullptr);
 
-    build_top_bar();
     build_header();
     build_drop_area();
     build_sync_panel();
@@ -114,14 +122,33 @@ MainWindow::~MainWindow()
     delete table_model;
 }
 
-void MainWindow::build_top_bar()
+void MainWindow::build_header()
 {
-    auto* bar = new ktk::qt::layout(4, false);
-
+    // One band: the settings at the left, sync and undo above the mode
+    // panels, the other small buttons and the logo at the right; the table
+    // gets the height a second band would take.
+    auto* header = new ktk::qt::layout(8, false);
     auto* settings
         = styles::make_image_button("button_settings", tr("Show settings dialog"), "button_settings_small");
-    bar->add(settings, prop::size(27, 27), prop::margin_left(5), prop::margin_right(-1), prop::margin_top(5));
+    header->add(settings, prop::size(27, 27), prop::margin_left(5), prop::margin_top(5), prop::margin_bottom(-1),
+        prop::background_disable, prop::column_width(32));
     connect(settings, &QAbstractButton::clicked, this, &MainWindow::on_button_settings_clicked);
+
+    auto* sync_button = styles::make_image_button("button_sync",
+        tr("Write the proposed positions into the photos"), "button_sync");
+    // Above the mode panels, which start where the drop area ends.
+    header->add(sync_button, prop::size(119, 52), prop::margin_left(300 - 32), prop::background_disable,
+        prop::column_width(300 - 32 + 119));
+    connect(sync_button, &QAbstractButton::clicked, this, &MainWindow::on_button_sync_clicked);
+
+    button_undo = styles::make_image_button("button_undo",
+        tr("Undo the last write of GPS positions"), "button_undo", "button_undo_disabled");
+    button_undo->setEnabled(false);
+    header->add(button_undo, prop::size(52, 52), prop::margin_left(0), prop::margin_right(-1),
+        prop::background_disable, prop::column_width(52));
+    connect(button_undo, &QAbstractButton::clicked, this, &MainWindow::on_button_undo_clicked);
+
+    header->add(new QWidget, prop::background_disable);
 
     const struct {
         const char* name;
@@ -138,38 +165,16 @@ void MainWindow::build_top_bar()
     };
     for (const auto& b : buttons) {
         auto* button = styles::make_image_button(b.name, b.tool_tip, b.image);
-        bar->add(button, prop::size(27, 27), prop::margin_left(-1), prop::margin_right(5),
-            prop::margin_top(5), prop::column_width(32));
+        header->add(button, prop::size(27, 27), prop::margin_left(-1), prop::margin_right(5),
+            prop::margin_top(5), prop::margin_bottom(-1), prop::background_disable, prop::column_width(32));
         connect(button, &QAbstractButton::clicked, this, b.handler);
     }
 
-    layout_main->add(bar, prop::column_span(3), prop::background_style_sheet(styles::bar_background),
-        prop::height(32), prop::row_height(32));
-}
-
-void MainWindow::build_header()
-{
-    auto* header = new ktk::qt::layout(3, false);
-
-    auto* sync_button = styles::make_image_button("button_sync",
-        tr("Change the GPS coordinates on all loaded images to their preview values"), "button_sync");
-    // Room for the sync button after its margin, so the undo button sits beside it.
-    header->add(sync_button, prop::size(119, 52), prop::margin_left(300), prop::background_disable,
-        prop::column_width(300 + 119));
-    connect(sync_button, &QAbstractButton::clicked, this, &MainWindow::on_button_sync_clicked);
-
-    button_undo = styles::make_image_button("button_undo",
-        tr("Undo the last edit of an images GPS coordinates"), "button_undo", "button_undo_disabled");
-    button_undo->setEnabled(false);
-    header->add(button_undo, prop::size(52, 52), prop::margin_left(0), prop::margin_right(-1),
-        prop::background_disable, prop::column_width(52));
-    connect(button_undo, &QAbstractButton::clicked, this, &MainWindow::on_button_undo_clicked);
-
-    header->add(new QWidget, prop::size(230, 70), prop::style_sheet(styles::logo), prop::margin_right(20),
-        prop::background_disable);
+    header->add(new QWidget, prop::size(230, 70), prop::style_sheet(styles::logo), prop::margin_right(10),
+        prop::margin_left(0), prop::background_disable, prop::column_width(240));
 
     layout_main->add(header, prop::column_span(3), prop::background_style_sheet(styles::header_background),
-        prop::style_sheet(styles::header_content), prop::height(97), prop::row_height(97));
+        prop::style_sheet(styles::header_content), prop::height(header_height), prop::row_height(header_height));
 }
 
 void MainWindow::build_drop_area()
@@ -184,27 +189,27 @@ void MainWindow::build_drop_area()
     auto* reset
         = styles::make_image_button("button_reset", tr("Clear the list of loaded files"), "button_reset");
     buttons->add(reset, prop::size(43, 43), prop::margin_left(-1), prop::margin_right(0),
-        prop::margin_top(20), prop::margin_bottom(-1));
+        prop::margin_top(8), prop::margin_bottom(-1));
     connect(reset, &QAbstractButton::clicked, this, &MainWindow::on_button_reset_clicked);
 
     auto* load = styles::make_image_button("button_load_files", tr("Load file(s) from disk"), "button_load");
-    buttons->add(load, prop::size(43, 43), prop::margin_left(0), prop::margin_right(-1), prop::margin_top(20),
+    buttons->add(load, prop::size(43, 43), prop::margin_left(0), prop::margin_right(-1), prop::margin_top(8),
         prop::margin_bottom(-1));
     connect(load, &QAbstractButton::clicked, this, &MainWindow::on_button_load_files_clicked);
 
     // The drop area, the two mode panels and the header keep their size; the
     // table takes what is left.
-    layout_main->add(drop, prop::size(300, 300), prop::background_style_sheet(styles::drop_area_background),
-        prop::column_width(300), prop::row_height(300));
+    layout_main->add(drop, prop::size(300, panel_height), prop::background_style_sheet(styles::drop_area_background),
+        prop::column_width(300), prop::row_height(panel_height));
 }
 
 void MainWindow::build_sync_panel()
 {
     sync = new sync_panel(this);
-    layout_main->add(sync->copy_modes(), prop::size(220, 300),
+    layout_main->add(sync->copy_modes(), prop::size(220, panel_height),
         prop::background_style_sheet(styles::panel_background), prop::column_width(220));
     layout_main->add(
-        sync->other_sources(), prop::height(300), prop::background_style_sheet(styles::panel_background));
+        sync->other_sources(), prop::height(panel_height), prop::background_style_sheet(styles::panel_background));
 
     connect(sync, &sync_panel::mode_chosen, this, &MainWindow::choose_mode);
     connect(sync, &sync_panel::time_limit_typed, table_model, &table_data_model::set_time_limit_secs);
@@ -259,6 +264,7 @@ void MainWindow::create_shortcuts()
 void MainWindow::load_application_settings()
 {
     QSettings settings;
+    restoreGeometry(settings.value("window_geometry").toByteArray());
     last_image_load_path = settings
                                .value("last_image_load_path",
                                    QStandardPaths::writableLocation(QStandardPaths::PicturesLocation))
@@ -334,6 +340,12 @@ void MainWindow::remember_folder_choices() const
     remember_choices(photo_folder,
         { tracks_in_use, picked_track, clock.zone_text(), camera_clock::format_offset(clock.clock_offset),
             clock.drift ? camera_clock::format_drift(*clock.drift) : QString() });
+}
+
+void MainWindow::closeEvent(QCloseEvent* e)
+{
+    QSettings().setValue("window_geometry", saveGeometry());
+    QMainWindow::closeEvent(e);
 }
 
 bool MainWindow::event(QEvent* e)
@@ -707,9 +719,16 @@ void MainWindow::ask_position(const QStringList& paths)
         place_photos(paths, town.found->lat, town.found->lon);
         return;
     }
-    kal::message_box::warning(this, tr("Set position"),
-        tr("\"%1\" is not a position or a known town; nothing was changed.").arg(text.trimmed()), QMessageBox::Ok,
-        QMessageBox::NoButton);
+    QString why = tr("\"%1\" is not a position or a known town; nothing was changed.").arg(text.trimmed());
+    if (!town.candidates.isEmpty()) {
+        QStringList names;
+        for (const place& p : town.candidates)
+            names << place_title(p);
+        why = tr("\"%1\" names several towns; type its region or country too (\"Name, Country\"). Nothing was "
+                 "changed.\n\n%2")
+                  .arg(text.trimmed(), names.join(QLatin1Char('\n')));
+    }
+    kal::message_box::warning(this, tr("Set position"), why, QMessageBox::Ok, QMessageBox::NoButton);
 }
 
 void MainWindow::remove_gps_of(const QStringList& paths)
@@ -735,6 +754,8 @@ void MainWindow::remove_gps_of(const QStringList& paths)
 void MainWindow::show_written(const photo_jobs::result& result)
 {
     // Undo names no photos: all listed are read again.
+    const bool undone = writing.isEmpty();
+    const bool removal = !undone && summary_before.isEmpty();
     QStringList paths = writing;
     if (paths.isEmpty()) {
         for (const photo_facts& photo : table_model->photos())
@@ -743,7 +764,9 @@ void MainWindow::show_written(const photo_jobs::result& result)
     writing.clear();
     table_model->update_photos(jobs->load(paths));
     QStringList parts;
-    parts << counted(result.written, tr("1 position written"), tr("%1 positions written"));
+    parts << (undone ? counted(result.written, tr("1 photo restored"), tr("%1 photos restored"))
+                 : removal ? counted(result.written, tr("GPS data removed from 1 photo"), tr("GPS data removed from %1 photos"))
+                           : counted(result.written, tr("1 position written"), tr("%1 positions written")));
     if (!result.unchanged.isEmpty())
         parts << counted(int(result.unchanged.size()), tr("1 already held it"), tr("%1 already held theirs"));
     if (!result.failed.empty())
@@ -752,7 +775,8 @@ void MainWindow::show_written(const photo_jobs::result& result)
         parts << counted(int(result.unverified.size()), tr("1 not verified"), tr("%1 not verified"));
     if (!summary_before.isEmpty())
         parts << summary_before;
-    panel->show_summary(tr("Last write, %1: %2.").arg(QTime::currentTime().toString(QStringLiteral("hh:mm")), parts.join(QStringLiteral(", "))));
+    const QString now = QTime::currentTime().toString(QStringLiteral("hh:mm"));
+    panel->show_summary((undone ? tr("Undone, %1: %2.") : tr("Last write, %1: %2.")).arg(now, parts.join(QStringLiteral(", "))));
     summary_before.clear();
 }
 

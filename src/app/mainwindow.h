@@ -41,6 +41,9 @@ public:
 
     bool event(QEvent* e) override;
 
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
 public Q_SLOTS:
     // Loads the photos among the files and in the folders (not their sub-folders).
     void load_files(QStringList paths);
@@ -80,7 +83,6 @@ public:
     const QStringList& track_files() const { return tracks_in_use; }
 
 private:
-    void build_top_bar();
     void build_header();
     void build_drop_area();
     void build_sync_panel();

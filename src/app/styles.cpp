@@ -24,7 +24,8 @@ const QString header_content = "background-color: none; background-image: none";
 const QString logo = "background-image: url(:/images/logo.png);";
 const QString drop_area_background
     = "background-color: rgb(0,0,0); background-image: url(:/images/drop_images_here.png); "
-      "background-repeat: no-repeat; background-position: center center; background-origin: content;";
+      "background-repeat: no-repeat; background-position: bottom center; background-origin: content; "
+      "padding-bottom: 22px;";
 const QString panel_background = "background-color: rgb(47,47,47); border-style:solid; border-width:3px; "
                                  "border-image:url(:/images/border_topless.png) 3 stretch;";
 const QString mode_picture = "background-image: url(:/images/sync_kind.png); background-repeat: no-repeat; "
@@ -71,7 +72,10 @@ QTableView* make_table_view(QAbstractItemModel* model)
     view->verticalHeader()->hide();
     view->setStyleSheet(
         "*{  alternate-background-color: rgb(68, 68, 68);  background-color: rgb(38, 38, 38);}"
-        "QTableView::item {  padding-left: 1em;  border: 0px;  border-right: 1px solid black;}");
+        "QTableView::item {  padding-left: 1em;  border: 0px;  border-right: 1px solid black;}"
+        "QTableView::item:selected { background-color: rgb(74, 96, 92); color: rgb(230, 238, 236);}"
+        "QTableView::indicator:unchecked { image: url(:/gui/checkbox/unchecked.png);}"
+        "QTableView::indicator:checked { image: url(:/gui/checkbox/checked.png);}");
     view->resizeColumnsToContents();
     QHeaderView* header = view->horizontalHeader();
     header->setSortIndicator(1, Qt::AscendingOrder);

@@ -113,8 +113,8 @@ void sync_panel::build_left()
     time_row->add(new QLabel(tr("min.")), prop::margin_left(7));
 
     left = new ktk::qt::layout(1, false);
-    left->add(modes, prop::height(227), prop::margin_top(25));
-    left->add(time_row, prop::height(20), prop::margin_bottom(15), prop::row_height(48));
+    left->add(modes, prop::height(227), prop::margin_top(8));
+    left->add(time_row, prop::height(20), prop::margin_bottom(5), prop::row_height(25));
 }
 
 void sync_panel::build_right()
@@ -201,13 +201,13 @@ void sync_panel::build_right()
         prop::row_height(28));
 
     right = new ktk::qt::layout(1, false);
-    right->add(new QWidget, prop::row_height(22));
+    right->add(new QWidget, prop::row_height(12));
     right->add(position, prop::margin_left(20), prop::margin_right(20), prop::row_height(20 + 25 + 45));
     right->add(track, prop::margin_left(20), prop::margin_right(20), prop::row_height(28 + 24 + 28));
     // At least 220 wide, and never narrower than its text.
     const int label_width
         = std::max(220, QFontMetrics(underlined).horizontalAdvance(label_delete_gps->text()) + 4);
-    right->add(label_delete_gps, prop::height(20), prop::width(label_width), prop::margin_bottom(50),
+    right->add(label_delete_gps, prop::height(20), prop::width(label_width), prop::margin_bottom(20),
         prop::margin_top(-1), prop::margin_left(20));
 }
 

@@ -206,12 +206,15 @@ void table_panel::show_selected()
     if (rows.size() != 1) {
         pictured_path.clear();
         picture->setPixmap(QPixmap());
-        picture->setText(rows.isEmpty() ? tr("Select a photo to see it here.") : tr("%1 photos selected").arg(rows.size()));
-        details->setText(rows.isEmpty() ? tr("Right-click the selected photos to leave them out, set their "
-                                             "position or remove their GPS data.")
-                                        : QString());
+        picture->hide();
+        details->setText(rows.isEmpty() ? tr("Select a photo to see it here.") + QStringLiteral("<br><br>")
+                    + tr("Right-click the selected photos to leave them out, set their position or remove their "
+                         "GPS data, or drag them onto the map.")
+                                        : tr("%1 photos selected.").arg(rows.size()) + QStringLiteral("<br><br>")
+                    + tr("Right-click them to leave them out, set their position or remove their GPS data."));
         return;
     }
+    picture->show();
     const int row = rows.first().row();
     const photo_facts& photo = model.photos()[std::size_t(row)];
     if (photo.path != pictured_path) {
@@ -237,7 +240,8 @@ void table_panel::show_selected()
                  .arg(photo.own ? table_data_model::position_text(*photo.own) : tr("none"));
     if (a.proposed)
         lines << tr("Proposed: %1").arg(a.position ? table_data_model::position_text(*a.position) : tr("no position"));
-    lines << model.source_text(row).toHtmlEscaped();
+    const QString source = model.source_text(row);
+    lines << (source.left(1).toUpper() + source.mid(1)).toHtmlEscaped();
     if (!photo.read_error.isEmpty())
         lines << photo.read_error.toHtmlEscaped();
     details->setText(lines.join(QStringLiteral("<br><br>")));
