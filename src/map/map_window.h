@@ -61,8 +61,6 @@ signals:
     void place_here(double lat, double lon);
     // These photos were dragged from the table onto this point.
     void photos_dropped(const QStringList& paths, double lat, double lon);
-    // The menu offers it no more; left until the main window takes place_here.
-    void position_chosen(double lat, double lon);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
