@@ -14,9 +14,19 @@
 
 namespace {
 
-map_content::kind kind_of(assignment::origin how)
+// Positions set by hand per photo are told apart by the engine once it
+// knows them.
+bool is_manual(const assignment&)
 {
-    switch (how) {
+    // TODO manual
+    return false;
+}
+
+map_content::kind kind_of(const assignment& a)
+{
+    if (is_manual(a))
+        return map_content::kind::manual;
+    switch (a.how) {
     case assignment::origin::typed:
         return map_content::kind::typed;
     case assignment::origin::track_point:
@@ -50,8 +60,17 @@ QString heading(map_content::kind what)
         return QCoreApplication::translate("map_content", "Typed position");
     case map_content::kind::track_proposal:
         return QCoreApplication::translate("map_content", "Position from the track");
+    case map_content::kind::manual:
+        return QCoreApplication::translate("map_content", "Position set by hand");
     }
     return {};
+}
+
+bool any_chosen(const std::vector<map_content::photo>& photos, const std::vector<bool>& chosen)
+{
+    return std::any_of(photos.begin(), photos.end(), [&](const map_content::photo& p) {
+        return p.index >= 0 && std::size_t(p.index) < chosen.size() && chosen[std::size_t(p.index)];
+    });
 }
 
 } // namespace
@@ -72,13 +91,13 @@ map_content map_content::of(
     };
 
     for (std::size_t i = 0; i < photos.size() && i < results.size(); ++i) {
-        const photo who { QFileInfo(photos[i].path).fileName(), photos[i].taken };
+        const photo who { QFileInfo(photos[i].path).fileName(), photos[i].taken, int(i) };
         if (photos[i].own)
             add(kind::own, photos[i].own->first, photos[i].own->second, who);
         // An empty typed position clears the photos' GPS data: nothing to show.
         const assignment& a = results[i];
         if (a.proposed && a.position)
-            add(kind_of(a.how), a.position->first, a.position->second, who);
+            add(kind_of(a), a.position->first, a.position->second, who);
     }
 
     if (settings.mode == sync_mode::track) {
@@ -116,6 +135,16 @@ std::optional<map_content::box> map_content::bounds() const
             take(lat, lon);
     }
     return all;
+}
+
+std::optional<map_content::box> map_content::bounds(const std::vector<bool>& chosen) const
+{
+    map_content picked;
+    for (const marker& m : markers) {
+        if (any_chosen(m.photos, chosen))
+            picked.markers.push_back(marker { m.what, m.lat, m.lon, {} });
+    }
+    return picked.bounds();
 }
 
 QString map_content::tool_tip(const std::vector<const marker*>& here)
@@ -171,7 +200,7 @@ std::vector<map_content::spot> map_content::spots(const projection& project, dou
             continue;
         const auto cx = qint64(std::floor(at->x() / cell_pixels));
         const auto cy = qint64(std::floor(at->y() / cell_pixels));
-        const QPair<qint64, qint64> key(cx * 4 + qint64(m.what), cy);
+        const QPair<qint64, qint64> key(cx * kind_count + qint64(m.what), cy);
         auto it = cells.find(key);
         if (it == cells.end()) {
             it = cells.insert(key, int(drawn.size()));
@@ -182,4 +211,34 @@ std::vector<map_content::spot> map_content::spots(const projection& project, dou
         s.members.push_back(i);
     }
     return drawn;
+}
+
+std::vector<int> map_content::photo_indexes(const spot& s) const
+{
+    std::vector<int> indexes;
+    for (const int i : s.members) {
+        for (const photo& p : markers[std::size_t(i)].photos) {
+            if (p.index >= 0)
+                indexes.push_back(p.index);
+        }
+    }
+    std::sort(indexes.begin(), indexes.end());
+    indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
+    return indexes;
+}
+
+bool map_content::touches(const spot& s, const std::vector<bool>& chosen) const
+{
+    return std::any_of(s.members.begin(), s.members.end(),
+        [&](int i) { return any_chosen(markers[std::size_t(i)].photos, chosen); });
+}
+
+QString map_content::badge(int photo_count)
+{
+    if (photo_count < 2)
+        return {};
+    // Wider badges would hide the map around a crowded spot.
+    if (photo_count > 999)
+        return QStringLiteral("999+");
+    return QString::number(photo_count);
 }

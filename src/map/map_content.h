@@ -18,11 +18,14 @@ struct photo_facts;
 // it can be checked without drawing.
 class map_content {
 public:
-    enum class kind { own, proposed, typed, track_proposal };
+    enum class kind { own, proposed, typed, track_proposal, manual };
+    static constexpr int kind_count = 5;
 
     struct photo {
         QString file;
         QDateTime time;
+        // Its place in the list of photos given to of(): the table's row.
+        int index = -1;
     };
 
     // One spot on the map and every photo of one kind on it.
@@ -52,6 +55,8 @@ public:
 
     // Everything shown, markers and track; nothing when there is nothing.
     std::optional<box> bounds() const;
+    // Every position, own or proposed, of the photos whose index is chosen.
+    std::optional<box> bounds(const std::vector<bool>& chosen) const;
 
     // What hovering over these markers (drawn as one) tells.
     static QString tool_tip(const std::vector<const marker*>& here);
@@ -66,4 +71,12 @@ public:
     // project gives a marker's place on screen, or nothing when not visible.
     using projection = std::function<std::optional<QPointF>(double lat, double lon)>;
     std::vector<spot> spots(const projection& project, double cell_pixels) const;
+
+    // The indexes of a spot's photos, ascending, each once.
+    std::vector<int> photo_indexes(const spot& s) const;
+    // Whether any of a spot's photos is chosen.
+    bool touches(const spot& s, const std::vector<bool>& chosen) const;
+
+    // What the badge of a spot for this many photos reads; nothing for one.
+    static QString badge(int photo_count);
 };

@@ -13,10 +13,16 @@
 #include <marble/ViewportParams.h>
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QSettings>
 #include <QTimer>
 #include <QToolButton>
@@ -39,6 +45,10 @@ QString theme_id(const QString& name)
                                                   : QStringLiteral("earth/plain/plain.dgml");
 }
 
+// One tile of the online map: small, and what every first view fetches anyway.
+const char* const probe_url = "https://a.tile.openstreetmap.org/0/0/0.png";
+constexpr int probe_timeout_msecs = 4000;
+
 // Markers closer than this many pixels are drawn as one.
 constexpr double merge_pixels = 6;
 // How near the mouse must be to a marker for its tip.
@@ -55,11 +65,24 @@ QColor colour_of(map_content::kind what)
         return QColor(215, 25, 60);
     case map_content::kind::track_proposal:
         return QColor(245, 125, 20);
+    case map_content::kind::manual:
+        return QColor(30, 170, 90);
     }
     return Qt::black;
 }
 
 const QColor track_colour(160, 30, 170);
+// Light, with a dark edge: seen on the dark plain map and on light tiles.
+const QColor selected_colour(255, 230, 70);
+
+// Own positions below, proposals above them, what was set by hand on top.
+constexpr map_content::kind draw_order[] = { map_content::kind::own, map_content::kind::track_proposal,
+    map_content::kind::proposed, map_content::kind::typed, map_content::kind::manual };
+
+int draw_rank(map_content::kind what)
+{
+    return int(std::find(std::begin(draw_order), std::end(draw_order), what) - std::begin(draw_order));
+}
 
 } // namespace
 
@@ -67,15 +90,19 @@ const QColor track_colour(160, 30, 170);
 // so that ten thousand photos still pan smoothly.
 class map_window::marker_layer : public Marble::LayerInterface {
 public:
-    explicit marker_layer(const map_content& content)
+    marker_layer(const map_content& content, const std::vector<bool>& chosen, const int& chosen_count)
         : content(content)
+        , chosen(chosen)
+        , chosen_count(chosen_count)
     {
-        for (const map_content::kind what : { map_content::kind::own, map_content::kind::proposed,
-                 map_content::kind::typed, map_content::kind::track_proposal }) {
+        for (const map_content::kind what : draw_order) {
             stamps[std::size_t(what) * 2] = make_stamp(what, false);
             stamps[std::size_t(what) * 2 + 1] = make_stamp(what, true);
         }
     }
+
+    // The content changed: what was drawn of the old one is no target.
+    void forget() { drawn.clear(); }
 
     QStringList renderPosition() const override { return { QStringLiteral("HOVERS_ABOVE_SURFACE") }; }
 
@@ -95,12 +122,10 @@ public:
                 return QPointF(x, y);
             },
             merge_pixels);
-        // Own positions below, proposals above them.
-        for (const map_content::kind what : { map_content::kind::own, map_content::kind::track_proposal,
-                 map_content::kind::proposed, map_content::kind::typed }) {
+        for (const map_content::kind what : draw_order) {
             for (const map_content::spot& s : drawn) {
                 if (s.what == what)
-                    draw_spot(painter, s);
+                    draw_spot(painter, s, chosen_count > 0 && content.touches(s, chosen));
             }
         }
         painter->restore();
@@ -117,8 +142,10 @@ public:
             if (d.x() * d.x() + d.y() * d.y() <= hover_pixels * hover_pixels)
                 near.push_back(&s);
         }
-        std::stable_sort(near.begin(), near.end(),
-            [](const map_content::spot* a, const map_content::spot* b) { return int(a->what) > int(b->what); });
+        std::stable_sort(
+            near.begin(), near.end(), [](const map_content::spot* a, const map_content::spot* b) {
+                return draw_rank(a->what) > draw_rank(b->what);
+            });
         return near;
     }
 
@@ -152,13 +179,27 @@ private:
 
     // Each marker is a small picture drawn once and stamped where needed:
     // far cheaper than painting thousands of smooth shapes every frame.
-    void draw_spot(QPainter* painter, const map_content::spot& s)
+    void draw_spot(QPainter* painter, const map_content::spot& s, bool selected)
     {
         const bool many = s.photo_count > 1;
+        if (selected) {
+            const double r = s.what == map_content::kind::proposed ? 11.5 : 9.0;
+            painter->setBrush(Qt::NoBrush);
+            painter->setPen(QPen(QColor(0, 0, 0, 150), 5));
+            painter->drawEllipse(s.at, r, r);
+            painter->setPen(QPen(selected_colour, 3));
+            painter->drawEllipse(s.at, r, r);
+        }
         const QImage& stamp = stamps[std::size_t(s.what) * 2 + (many ? 1 : 0)];
         painter->drawImage(s.at - QPointF(stamp.width(), stamp.height()) / 4.0, stamp);
-        if (many && s.what != map_content::kind::own && s.what != map_content::kind::track_proposal)
-            draw_count(painter, s.at + QPointF(9, -9), s.photo_count, colour_of(s.what));
+        if (many) {
+            // Own positions and the track's points lie under proposals of the
+            // same spot: their badges go below, the others' above.
+            const bool below
+                = s.what == map_content::kind::own || s.what == map_content::kind::track_proposal;
+            draw_count(painter, s.at + QPointF(8, below ? 8 : -9), map_content::badge(s.photo_count),
+                colour_of(s.what));
+        }
     }
 
     // Twice the size, shown at device pixel ratio 2, so they stay sharp.
@@ -193,30 +234,38 @@ private:
             painter.drawPolygon(QPolygonF({ c + QPointF(0, -9), c + QPointF(7, 0), c + QPointF(0, 9),
                 c + QPointF(-7, 0) }));
             break;
+        case map_content::kind::manual:
+            painter.setPen(QPen(Qt::white, 1.5));
+            painter.setBrush(colour);
+            painter.drawRoundedRect(QRectF(c - QPointF(5.5, 5.5), QSizeF(11, 11)), 2, 2);
+            break;
         }
         return image;
     }
 
-    // How many photos share a proposal, in a small badge beside it.
-    static void draw_count(QPainter* painter, const QPointF& at, int count, const QColor& colour)
+    // How many photos a spot stands for, in a small badge beside it: white
+    // on near black, edged in the kind's colour.
+    static void draw_count(QPainter* painter, const QPointF& at, const QString& text, const QColor& colour)
     {
         QFont font(QStringLiteral("FreeSansBold"));
         font.setPixelSize(11);
+        font.setBold(true);
         painter->setFont(font);
-        const QString text = QString::number(count);
         const QFontMetricsF metrics(font);
         const QRectF box(at.x(), at.y() - metrics.height() / 2 - 1, metrics.horizontalAdvance(text) + 8,
             metrics.height() + 2);
-        painter->setPen(Qt::NoPen);
-        painter->setBrush(colour);
+        painter->setPen(QPen(colour, 1.5));
+        painter->setBrush(QColor(25, 25, 25, 225));
         painter->drawRoundedRect(box, 4, 4);
         painter->setPen(Qt::white);
         painter->drawText(box, Qt::AlignCenter, text);
     }
 
     const map_content& content;
+    const std::vector<bool>& chosen;
+    const int& chosen_count;
     std::vector<map_content::spot> drawn;
-    QImage stamps[8];
+    QImage stamps[map_content::kind_count * 2];
 };
 
 map_window::map_window(const table_data_model& table, QWidget* parent)
@@ -232,11 +281,14 @@ map_window::map_window(const table_data_model& table, QWidget* parent)
     if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
         qputenv("QT_QUICK_BACKEND", "software");
     setWindowTitle(tr("Vestra - Map"));
-    setStyleSheet(QStringLiteral("QWidget#map_bar{background-color: rgb(47,47,47);} "
-                                 "QWidget#map_bar QLabel{color: rgb(198,213,210);} "
-                                 "QWidget#map_bar QToolButton{color: rgb(198,213,210); background-color: rgb(70,70,70); "
-                                 "border: 1px solid rgb(100,100,100); border-radius: 3px; padding: 3px 10px;} "
-                                 "QWidget#map_bar QToolButton:hover{background-color: rgb(90,90,90);}"));
+    setStyleSheet(QStringLiteral(
+        "QWidget#map_bar{background-color: rgb(47,47,47);} "
+        "QWidget#map_bar QLabel{color: rgb(198,213,210);} "
+        "QWidget#map_bar QLabel#network_note{color: rgb(240,190,90);} "
+        "QWidget#map_bar QToolButton{color: rgb(198,213,210); background-color: rgb(70,70,70); "
+        "border: 1px solid rgb(100,100,100); border-radius: 3px; padding: 3px 10px;} "
+        "QWidget#map_bar QToolButton:hover{background-color: rgb(90,90,90);} "
+        "QWidget#map_bar QToolButton:disabled{color: rgb(120,120,120);}"));
 
     auto* bar = new QWidget(this);
     bar->setObjectName(QStringLiteral("map_bar"));
@@ -248,23 +300,33 @@ map_window::map_window(const table_data_model& table, QWidget* parent)
     button_fit->setText(tr("Show all"));
     button_fit->setToolTip(tr("Fit the view to all photos and the track"));
     bar_layout->addWidget(button_fit);
+    button_fit_selection = new QToolButton(bar);
+    button_fit_selection->setText(tr("Fit selection"));
+    button_fit_selection->setToolTip(
+        tr("Fit the view to the selected photos, where they are and where they would go"));
+    button_fit_selection->setEnabled(false);
+    bar_layout->addWidget(button_fit_selection);
     bar_layout->addSpacing(12);
 
-    auto legend = [&](map_content::kind what, const QString& text) {
+    auto legend = [&](const QString& symbol, const QColor& colour, const QString& text) {
         auto* label = new QLabel(bar);
-        label->setText(QStringLiteral("<span style='color:%1; font-size:16px'>&#9679;</span> %2")
-                           .arg(colour_of(what).name(), text.toHtmlEscaped()));
+        label->setText(QStringLiteral("<span style='color:%1; font-size:16px'>%2</span> %3")
+                           .arg(colour.name(), symbol, text.toHtmlEscaped()));
         bar_layout->addWidget(label);
     };
-    legend(map_content::kind::own, tr("own position"));
-    legend(map_content::kind::proposed, tr("proposed"));
-    legend(map_content::kind::typed, tr("typed"));
-    auto* track_label = new QLabel(bar);
-    track_label->setText(QStringLiteral("<span style='color:%1; font-size:16px'>&#9473;</span> %2")
-                             .arg(track_colour.name(), tr("track")));
-    bar_layout->addWidget(track_label);
+    const QString dot = QStringLiteral("&#9679;");
+    legend(dot, colour_of(map_content::kind::own), tr("own position"));
+    legend(QStringLiteral("&#9675;"), colour_of(map_content::kind::proposed), tr("proposed"));
+    legend(QStringLiteral("&#9670;"), colour_of(map_content::kind::typed), tr("typed"));
+    legend(QStringLiteral("&#9632;"), colour_of(map_content::kind::manual), tr("set by hand"));
+    legend(QStringLiteral("&#9473;"), track_colour, tr("track"));
+    legend(QStringLiteral("&#9711;"), selected_colour, tr("selected"));
     bar_layout->addStretch();
 
+    network_note = new QLabel(bar);
+    network_note->setObjectName(QStringLiteral("network_note"));
+    network_note->hide();
+    bar_layout->addWidget(network_note);
     auto* theme_label = new QLabel(tr("Map:"), bar);
     bar_layout->addWidget(theme_label);
     theme_choice = new QComboBox(bar);
@@ -284,8 +346,9 @@ map_window::map_window(const table_data_model& table, QWidget* parent)
     marble->inputHandler()->setMouseButtonPopupEnabled(Qt::LeftButton, false);
     marble->installEventFilter(this);
     marble->setMouseTracking(true);
+    marble->setAcceptDrops(true);
 
-    layer = std::make_unique<marker_layer>(shown);
+    layer = std::make_unique<marker_layer>(shown, chosen, chosen_count);
     marble->addLayer(layer.get());
 
     auto* layout = new QVBoxLayout(this);
@@ -295,11 +358,13 @@ map_window::map_window(const table_data_model& table, QWidget* parent)
     layout->addWidget(marble, 1);
 
     QSettings settings;
-    set_theme(settings.value(theme_key, QStringLiteral("plain")).toString());
+    const QString stored = settings.value(theme_key).toString();
+    set_theme(stored.isEmpty() ? QStringLiteral("plain") : stored);
     if (!restoreGeometry(settings.value(geometry_key).toByteArray()))
         resize(900, 650);
 
     connect(button_fit, &QToolButton::clicked, this, &map_window::fit_all);
+    connect(button_fit_selection, &QToolButton::clicked, this, &map_window::fit_selection);
     connect(theme_choice, QOverload<int>::of(&QComboBox::activated), this, [this](int index) {
         const QString name = theme_choice->itemData(index).toString();
         set_theme(name);
@@ -311,6 +376,10 @@ map_window::map_window(const table_data_model& table, QWidget* parent)
     connect(&table, &QAbstractItemModel::rowsInserted, this, &map_window::refresh);
     connect(&table, &QAbstractItemModel::rowsRemoved, this, &map_window::refresh);
     connect(&table, &QAbstractItemModel::dataChanged, this, &map_window::refresh);
+
+    // Only the online map needs to know.
+    if (stored != QLatin1String("plain"))
+        probe_tiles();
 }
 
 map_window::~map_window()
@@ -319,6 +388,40 @@ map_window::~map_window()
     if (isVisible())
         QSettings().setValue(geometry_key, saveGeometry());
     marble->removeLayer(layer.get());
+}
+
+QString map_window::photos_mime_type()
+{
+    return QStringLiteral("application/x-vestra-photos");
+}
+
+void map_window::set_selection_model(QItemSelectionModel* model)
+{
+    if (selection)
+        disconnect(selection, nullptr, this, nullptr);
+    selection = model;
+    if (selection)
+        connect(selection, &QItemSelectionModel::selectionChanged, this, &map_window::read_selection);
+    read_selection();
+}
+
+void map_window::read_selection()
+{
+    chosen.assign(table.photos().size(), false);
+    chosen_count = 0;
+    if (selection) {
+        // Ranges rather than indexes: a whole table selected is one range.
+        for (const QItemSelectionRange& range : selection->selection()) {
+            for (int row = std::max(range.top(), 0); row <= range.bottom() && row < int(chosen.size());
+                 ++row) {
+                if (!chosen[std::size_t(row)])
+                    ++chosen_count;
+                chosen[std::size_t(row)] = true;
+            }
+        }
+    }
+    button_fit_selection->setEnabled(chosen_count > 0);
+    marble->update();
 }
 
 QString map_window::theme() const
@@ -345,6 +448,47 @@ void map_window::set_theme(const QString& name)
     theme_choice->setCurrentIndex(index);
 }
 
+void map_window::probe_tiles()
+{
+    // Tests and machines known to be offline say so, and nothing is sent.
+    if (qEnvironmentVariableIsSet("VESTRA_OFFLINE")) {
+        tiles_reachable(false);
+        return;
+    }
+    auto* network = new QNetworkAccessManager(this);
+    QNetworkRequest request { QUrl(QString::fromLatin1(probe_url)) };
+    // The tile servers turn away requests that do not say who asks.
+    request.setHeader(QNetworkRequest::UserAgentHeader,
+        QStringLiteral("%1/%2").arg(
+            QCoreApplication::applicationName(), QCoreApplication::applicationVersion()));
+    request.setTransferTimeout(probe_timeout_msecs);
+    QNetworkReply* reply = network->head(request);
+    connect(reply, &QNetworkReply::finished, this, [this, reply, network] {
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        tiles_reachable(reply->error() == QNetworkReply::NoError && status >= 200 && status < 400);
+        network->deleteLater();
+    });
+}
+
+void map_window::tiles_reachable(bool reachable)
+{
+    // A choice of the user's stands; only the default follows the network.
+    if (!QSettings().contains(theme_key))
+        set_theme(reachable ? QStringLiteral("openstreetmap") : QStringLiteral("plain"));
+    if (reachable) {
+        network_note->hide();
+        theme_choice->setToolTip({});
+        return;
+    }
+    const bool plain = theme() == QLatin1String("plain");
+    network_note->setText(plain ? tr("Offline: the plain map") : tr("Offline: no new tiles"));
+    theme_choice->setToolTip(plain
+            ? tr("The OpenStreetMap tiles could not be reached, so the plain map is shown.")
+            : tr("The OpenStreetMap tiles could not be reached; only those fetched before show."));
+    network_note->setToolTip(theme_choice->toolTip());
+    network_note->show();
+}
+
 void map_window::refresh()
 {
     stale = true;
@@ -361,18 +505,31 @@ void map_window::rebuild()
         return;
     stale = false;
     shown = map_content::of(table.photos(), table.results(), table.settings());
-    marble->update();
+    layer->forget();
+    // Rows moved or went with the table; the selection model followed them.
+    read_selection();
 }
 
 void map_window::fit_all()
 {
     if (stale)
         rebuild();
-    const auto all = shown.bounds();
-    if (!all)
-        return;
-    const double lat = (all->north + all->south) / 2;
-    const double lon = (all->west + all->east) / 2;
+    if (const auto all = shown.bounds())
+        fit(*all);
+}
+
+void map_window::fit_selection()
+{
+    if (stale)
+        rebuild();
+    if (const auto picked = shown.bounds(chosen))
+        fit(*picked);
+}
+
+void map_window::fit(const map_content::box& area)
+{
+    const double lat = (area.north + area.south) / 2;
+    const double lon = (area.west + area.east) / 2;
     marble->centerOn(lon, lat, false);
     // The plain map's theme stops zooming at a region, where a day's walk is
     // one blob; so the scale is set from a measurement instead: distances on
@@ -383,10 +540,11 @@ void map_window::fit_all()
         marble->viewport()->screenCoordinates(lon * Marble::DEG2RAD, lat * Marble::DEG2RAD, x, y);
         return QPointF(x, y);
     };
-    const QPointF span = pixels(all->south, all->east) - pixels(all->north, all->west);
+    const QPointF span = pixels(area.south, area.east) - pixels(area.north, area.west);
     const double room_x = std::max(marble->width() - 160, 40);
     const double room_y = std::max(marble->height() - 160, 40);
-    const double scale = std::min(room_x / std::max(std::fabs(span.x()), 1e-9), room_y / std::max(std::fabs(span.y()), 1e-9));
+    const double scale = std::min(
+        room_x / std::max(std::fabs(span.x()), 1e-9), room_y / std::max(std::fabs(span.y()), 1e-9));
     // A single spot, or a few metres: about two metres to the pixel.
     const double widest = 3e6;
     const double radius = std::min(marble->radius() * scale, widest);
@@ -414,19 +572,38 @@ void map_window::hideEvent(QHideEvent* event)
 
 bool map_window::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == marble) {
-        if (event->type() == QEvent::MouseMove) {
-            const auto* mouse = static_cast<QMouseEvent*>(event);
-            if (mouse->buttons() == Qt::NoButton)
-                show_tool_tip(mouse->pos());
-        } else if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) {
-            const auto* mouse = static_cast<QMouseEvent*>(event);
-            if (mouse->button() == Qt::RightButton) {
-                if (event->type() == QEvent::MouseButtonRelease)
-                    offer_position(mouse->pos());
-                return true;
-            }
+    if (watched != marble)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseMove: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->buttons() == Qt::NoButton)
+            show_tool_tip(mouse->pos());
+        break;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::RightButton) {
+            if (event->type() == QEvent::MouseButtonRelease)
+                offer_position(mouse->pos());
+            return true;
         }
+        if (mouse->button() != Qt::LeftButton)
+            break;
+        if (event->type() == QEvent::MouseButtonPress)
+            pressed_at = mouse->pos();
+        // A drag pans the map; only a click selects.
+        else if ((mouse->pos() - pressed_at).manhattanLength() <= 3)
+            click(mouse->pos(), mouse->modifiers() & Qt::ControlModifier);
+        break;
+    }
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        return drop(event);
+    default:
+        break;
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -446,6 +623,34 @@ void map_window::show_tool_tip(const QPoint& at)
         QToolTip::showText(marble->mapToGlobal(at), tips.join(QStringLiteral("<hr>")), marble);
 }
 
+void map_window::click(const QPoint& at, bool add)
+{
+    const auto near = layer->spots_near(at);
+    if (near.empty() || !selection || !selection->model())
+        return;
+    const QAbstractItemModel* model = selection->model();
+    const std::vector<int> rows = shown.photo_indexes(*near.front());
+    const int last_column = std::max(model->columnCount() - 1, 0);
+    // Runs of rows as one range each: a thousand photos on one spot cost one.
+    QItemSelection picked;
+    for (std::size_t i = 0; i < rows.size();) {
+        std::size_t j = i;
+        while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1)
+            ++j;
+        if (rows[j] < model->rowCount())
+            picked.select(model->index(rows[i], 0),
+                model->index(std::min(rows[j], model->rowCount() - 1), last_column));
+        i = j + 1;
+    }
+    if (picked.isEmpty())
+        return;
+    selection->select(picked,
+        (add ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect)
+            | QItemSelectionModel::Rows);
+    // The table scrolls to the first of them.
+    selection->setCurrentIndex(model->index(rows.front(), 0), QItemSelectionModel::NoUpdate);
+}
+
 void map_window::offer_position(const QPoint& at)
 {
     qreal lon = 0;
@@ -454,7 +659,46 @@ void map_window::offer_position(const QPoint& at)
         return;
     QMenu menu(this);
     menu.addSection(QStringLiteral("%1, %2").arg(lat, 0, 'f', 6).arg(lon, 0, 'f', 6));
-    QAction* use = menu.addAction(tr("Use this position"));
-    if (menu.exec(marble->mapToGlobal(at)) == use)
-        emit position_chosen(lat, lon);
+    QAction* place = menu.addAction(chosen_count == 0 ? tr("Place the selected photos here")
+            : chosen_count == 1                       ? tr("Place the selected photo here")
+                                : tr("Place the %1 selected photos here").arg(chosen_count));
+    place->setObjectName(QStringLiteral("place_here"));
+    if (chosen_count == 0) {
+        place->setEnabled(false);
+        menu.addAction(tr("None selected: select photos in the table or click their markers"))
+            ->setEnabled(false);
+    }
+    if (menu.exec(marble->mapToGlobal(at)) == place)
+        emit place_here(lat, lon);
+}
+
+bool map_window::drop(QEvent* event)
+{
+    auto* dropped = static_cast<QDropEvent*>(event);
+    if (!dropped->mimeData() || !dropped->mimeData()->hasFormat(photos_mime_type()))
+        return false;
+    qreal lon = 0;
+    qreal lat = 0;
+    const QPoint at = dropped->pos();
+    const bool on_map = marble->geoCoordinates(at.x(), at.y(), lon, lat, Marble::GeoDataCoordinates::Degree);
+    if (event->type() == QEvent::DragEnter) {
+        // Entering over space beside the globe still lets the drag go on.
+        dropped->acceptProposedAction();
+        return true;
+    }
+    if (!on_map) {
+        dropped->ignore();
+        return true;
+    }
+    dropped->acceptProposedAction();
+    if (event->type() == QEvent::Drop) {
+        QStringList paths = QString::fromUtf8(dropped->mimeData()->data(photos_mime_type()))
+                                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (QString& path : paths)
+            path = path.trimmed();
+        paths.removeAll(QString());
+        if (!paths.isEmpty())
+            emit photos_dropped(paths, lat, lon);
+    }
+    return true;
 }
