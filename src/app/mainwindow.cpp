@@ -668,8 +668,10 @@ void MainWindow::on_button_map_clicked()
         map = new map_window(*table_model, nullptr);
         // Closing the main window ends the program even while the map is open.
         map->setAttribute(Qt::WA_QuitOnClose, false);
-        connect(map, &map_window::position_chosen, this,
+        map->set_selection_model(panel->view()->selectionModel());
+        connect(map, &map_window::place_here, this,
             [this](double lat, double lon) { place_photos(panel->selected_paths(), lat, lon); });
+        connect(map, &map_window::photos_dropped, this, &MainWindow::place_photos);
     }
     if (map->isVisible())
         map->close();

@@ -14,19 +14,11 @@
 
 namespace {
 
-// Positions set by hand per photo are told apart by the engine once it
-// knows them.
-bool is_manual(const assignment&)
-{
-    // TODO manual
-    return false;
-}
-
 map_content::kind kind_of(const assignment& a)
 {
-    if (is_manual(a))
-        return map_content::kind::manual;
     switch (a.how) {
+    case assignment::origin::manual:
+        return map_content::kind::manual;
     case assignment::origin::typed:
         return map_content::kind::typed;
     case assignment::origin::track_point:

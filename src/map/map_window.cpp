@@ -24,6 +24,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSettings>
+#include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
@@ -272,6 +273,9 @@ map_window::map_window(const table_data_model& table, QWidget* parent)
     : QWidget(parent)
     , table(table)
 {
+    // Esc closes the map as it closes dialogs.
+    auto* close_on_escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close_on_escape, &QShortcut::activated, this, &QWidget::close);
     // The map library starts a web engine, which refuses to run as root
     // unless its sandbox is off; without this the program would abort here.
     if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))

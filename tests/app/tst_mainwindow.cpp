@@ -572,7 +572,7 @@ void tst_mainwindow::map_follows_the_table_and_picks_a_position()
     auto* table = w.findChild<QTableView*>("table_view")->model();
     const QString first = table->index(0, 2).data().toString();
     w.photos_panel()->select_paths({ table->index(1, 0).data(Qt::UserRole).toString() });
-    emit map->position_chosen(-33.8567844, 151.2152967);
+    emit map->place_here(-33.8567844, 151.2152967);
     QCOMPARE(table->index(1, 2).data().toString(), QString("◆  -33.856784, 151.215297"));
     QCOMPARE(table->index(0, 2).data().toString(), first);
     QVERIFY(!w.findChild<QRadioButton*>("radio_gps_set")->isChecked());
