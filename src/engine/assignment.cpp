@@ -1,6 +1,6 @@
 #include "engine/assignment.h"
 
-#include <QFileInfo>
+#include <QHash>
 
 #include <algorithm>
 #include <map>
@@ -225,28 +225,44 @@ void place_on_track(const std::vector<photo_facts>& photos, const assignment_set
     }
 }
 
+// The path without its last suffix, as QFileInfo's path and complete base
+// name give it, without QFileInfo's cost for every photo.
+QStringView shot_name(const QString& path)
+{
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    return dot > slash ? QStringView(path).left(dot) : QStringView(path);
+}
+
 void share_within_pairs(const std::vector<photo_facts>& photos, std::vector<assignment>& out)
 {
-    std::map<std::pair<QString, QDateTime>, std::vector<std::size_t>> shots;
+    // Photos by name first: almost every name is alone, and is done with.
+    QHash<QStringView, std::vector<std::size_t>> by_name;
+    by_name.reserve(int(photos.size()));
     for (std::size_t i = 0; i < photos.size(); ++i) {
-        if (!photos[i].taken.isValid())
-            continue;
-        const QFileInfo info(photos[i].path);
-        shots[{ info.path() + QLatin1Char('/') + info.completeBaseName(), photos[i].taken }].push_back(i);
+        if (photos[i].taken.isValid())
+            by_name[shot_name(photos[i].path)].push_back(i);
     }
-    for (const auto& [key, members] : shots) {
-        const auto source = std::find_if(members.begin(), members.end(), [&](std::size_t i) { return photos[i].own.has_value(); });
-        if (members.size() < 2 || source == members.end())
+    for (const std::vector<std::size_t>& named : std::as_const(by_name)) {
+        if (named.size() < 2)
             continue;
-        for (const std::size_t i : members) {
-            if (photos[i].own || (out[i].proposed && out[i].replaces_own))
+        std::map<QDateTime, std::vector<std::size_t>> shots;
+        for (const std::size_t i : named)
+            shots[photos[i].taken].push_back(i);
+        for (const auto& [time, members] : shots) {
+            const auto source = std::find_if(members.begin(), members.end(), [&](std::size_t i) { return photos[i].own.has_value(); });
+            if (members.size() < 2 || source == members.end())
                 continue;
-            assignment& a = out[i];
-            a = assignment();
-            a.how = *source < i ? assignment::origin::previous : assignment::origin::next;
-            a.proposed = true;
-            a.position = photos[*source].own;
-            a.source = int(*source);
+            for (const std::size_t i : members) {
+                if (photos[i].own || (out[i].proposed && out[i].replaces_own))
+                    continue;
+                assignment& a = out[i];
+                a = assignment();
+                a.how = *source < i ? assignment::origin::previous : assignment::origin::next;
+                a.proposed = true;
+                a.position = photos[*source].own;
+                a.source = int(*source);
+            }
         }
     }
 }

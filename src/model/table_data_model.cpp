@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QFileInfo>
+#include <QSet>
 #include <QSize>
 
 #include <algorithm>
@@ -243,11 +244,12 @@ void table_data_model::sort(int column, Qt::SortOrder order)
 void table_data_model::add_photos(const std::vector<photo_facts>& facts)
 {
     std::vector<photo_facts> added;
+    QSet<QString> taken;
     for (const photo_facts& f : facts) {
-        if (!row_of_path.contains(f.path) && std::none_of(added.begin(), added.end(), [&f](const photo_facts& a) {
-                return a.path == f.path;
-            }))
+        if (!row_of_path.contains(f.path) && !taken.contains(f.path)) {
+            taken.insert(f.path);
             added.push_back(f);
+        }
     }
     if (!added.empty()) {
         beginInsertRows(QModelIndex(), rowCount(), rowCount() + int(added.size()) - 1);
