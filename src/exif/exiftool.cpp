@@ -228,7 +228,7 @@ bool _exiftool2::path_refused(const QString& file, const char* verb)
 exiftool_reply _exiftool2::request(const QString& file, const QString& options)
 {
     exiftool_batch batch;
-    batch.requests.push_back({ file, options });
+    batch.requests.push_back({ file, options, {} });
     run(batch, {});
     return batch.replies.front();
 }
@@ -386,7 +386,8 @@ std::optional<QString> _exiftool2::write_lines(const QString& file, const tag_ma
             print(QStringLiteral("Error: Not writing a tag whose name or value holds a line "
                                  "break into ")
                 + file);
-            *reason = QStringLiteral("A tag name or value holds a line break");
+            if (reason)
+                *reason = QStringLiteral("A tag name or value holds a line break");
             return std::nullopt;
         }
         lines += QStringLiteral("-%1=%2\n")
@@ -404,14 +405,15 @@ write_result _exiftool2::write(const QString& file, const tag_map& tags)
     return execute_write(file, *lines, tags);
 }
 
-void _exiftool2::run_many(const std::vector<batch_request>& requests, const reply_callback& on_each)
+void _exiftool2::run_many(
+    const std::vector<batch_request>& requests, const reply_callback& on_each, const files_callback& on_files)
 {
     exiftool_batch batch;
     batch.requests = requests;
-    run(batch, on_each);
+    run(batch, on_each, on_files);
 }
 
-void _exiftool2::run(exiftool_batch& batch, const reply_callback& on_each)
+void _exiftool2::run(exiftool_batch& batch, const reply_callback& on_each, const files_callback& on_files)
 {
     const std::vector<batch_request>& requests = batch.requests;
     batch.replies.assign(requests.size(), exiftool_reply());
@@ -451,7 +453,9 @@ void _exiftool2::run(exiftool_batch& batch, const reply_callback& on_each)
             const int index = pending.front();
             pending.pop_front();
             const batch_request& r = requests[std::size_t(index)];
-            const QString path = r.file.isEmpty() ? QString() : QFileInfo(r.file).absoluteFilePath() + QLatin1Char('\n');
+            QString path = r.file.isEmpty() ? QString() : QFileInfo(r.file).absoluteFilePath() + QLatin1Char('\n');
+            for (const QString& file : r.files)
+                path += QFileInfo(file).absoluteFilePath() + QLatin1Char('\n');
             if (!c->send(r.options + path)) {
                 // It died before it could take the request: the next round
                 // starts a new one.
@@ -476,7 +480,10 @@ void _exiftool2::run(exiftool_batch& batch, const reply_callback& on_each)
         const batch_request& r = requests[std::size_t(index)];
         const QString leftover = r.file + QStringLiteral("_exiftool_tmp");
         const bool died = !reply.complete && !reply.given_up;
-        if (died && r.options.contains(QLatin1String("-overwrite_original")) && QFile::exists(leftover)) {
+        if (!r.files.isEmpty()) {
+            // Some of its files may be done: the caller sorts them out.
+            deliver(index, reply);
+        } else if (died && r.options.contains(QLatin1String("-overwrite_original")) && QFile::exists(leftover)) {
             // Killed in the middle of a write: the copy may be unfinished, or
             // already half copied over the photo. The next write decides.
             exiftool_reply failed = reply;
@@ -507,8 +514,15 @@ void _exiftool2::run(exiftool_batch& batch, const reply_callback& on_each)
             busy.push_back(entry.first);
         for (exiftool_child* c : busy) {
             exiftool_reply reply;
-            if (c->pump(reply))
+            if (c->pump(reply)) {
                 answered(c, reply);
+            } else if (on_files && !requests[std::size_t(in_flight.at(c))].files.isEmpty()) {
+                // Each file's part begins when the one before it is done.
+                const QByteArray& so_far = c->output_so_far();
+                const int headers = int(so_far.startsWith("======== ")) + int(so_far.count("\n======== "));
+                if (headers > 1)
+                    on_files(in_flight.at(c), headers - 1);
+            }
         }
         feed();
         if (remaining > 0 && while_waiting)
@@ -565,7 +579,7 @@ void _exiftool2::read_many(
     std::vector<batch_request> requests;
     requests.reserve(std::size_t(files.size()));
     for (const QString& file : files)
-        requests.push_back({ file, read_options() });
+        requests.push_back({ file, read_options(), {} });
     run_many(requests, [&](int index, const exiftool_reply& reply) {
         if (reply.complete)
             on_each(index, parse_response(reply.output, ready_marker), QString());
@@ -575,39 +589,227 @@ void _exiftool2::read_many(
     });
 }
 
-void _exiftool2::write_many(const std::vector<std::pair<QString, tag_map>>& writes,
-    const std::function<void(int, const write_result&)>& on_each)
+std::vector<QStringList> _exiftool2::chunks(const QStringList& files) const
 {
-    std::vector<batch_request> requests;
-    std::vector<int> sent;
-    for (int i = 0; i < int(writes.size()); ++i) {
-        QString reason;
-        const std::optional<QString> lines = write_lines(writes[std::size_t(i)].first, writes[std::size_t(i)].second, &reason);
-        if (!lines) {
-            on_each(i, { false, reason });
+    // At most this many in one request, so the children finish together
+    // and a request that must be repeated file by file stays small.
+    const int most = 64;
+    const int count = int(children.size());
+    const int size = std::clamp((int(files.size()) + count - 1) / std::max(1, count), 1, most);
+    std::vector<QStringList> parts;
+    for (int i = 0; i < files.size(); i += size)
+        parts.push_back(files.mid(i, size));
+    return parts;
+}
+
+std::vector<std::optional<QString>> _exiftool2::file_parts(const exiftool_reply& reply, const QStringList& files)
+{
+    std::vector<std::optional<QString>> parts(std::size_t(files.size()));
+    if (!reply.complete)
+        return parts;
+    QStringList paths;
+    for (const QString& file : files)
+        paths << QFileInfo(file).absoluteFilePath();
+    // Exiftool ends each error with " - PATH"; one it does not name a file in
+    // leaves every part in doubt.
+    std::vector<bool> failed(parts.size(), false);
+    for (const QString& line : reply.errors) {
+        if (!line.startsWith(QLatin1String("Error")) && line != QLatin1String("Nothing to do."))
+            continue;
+        bool named = false;
+        for (int k = 0; k < paths.size(); ++k) {
+            if (line.endsWith(QStringLiteral(" - ") + paths[k])) {
+                failed[std::size_t(k)] = true;
+                named = true;
+            }
+        }
+        if (!named)
+            return std::vector<std::optional<QString>>(parts.size());
+    }
+    int current = -1;
+    int next = 0;
+    for (const QString& line : reply.output.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("======== "))) {
+            // A file exiftool could not open has no header at all.
+            const int k = paths.indexOf(line.mid(9), next);
+            if (k < 0)
+                return std::vector<std::optional<QString>>(parts.size());
+            current = k;
+            next = k + 1;
+            parts[std::size_t(k)] = QString();
             continue;
         }
-        requests.push_back({ writes[std::size_t(i)].first, *lines });
-        sent.push_back(i);
+        if (current >= 0)
+            *parts[std::size_t(current)] += line + QLatin1Char('\n');
     }
-    run_many(requests, [&](int index, const exiftool_reply& reply) {
-        const int i = sent[std::size_t(index)];
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        if (failed[k])
+            parts[k].reset();
+    }
+    return parts;
+}
+
+void _exiftool2::write_many(const std::vector<std::pair<QString, tag_map>>& writes,
+    const std::function<void(int, const write_result&)>& on_each, const steps_callback& on_steps)
+{
+    const auto step = [&on_steps](int files) {
+        if (on_steps && files > 0)
+            on_steps(files);
+    };
+    // Files with the same tags go together: exiftool then takes the tags in
+    // once for all of them. A file about to be made, or refused, goes alone.
+    std::map<tag_map, QStringList> groups;
+    std::map<tag_map, std::vector<int>> members;
+    std::vector<batch_request> requests;
+    std::vector<std::vector<int>> sent;
+    for (int i = 0; i < int(writes.size()); ++i) {
+        const auto& [file, tags] = writes[std::size_t(i)];
+        QString reason;
+        const std::optional<QString> lines = write_lines(file, tags, &reason);
+        if (!lines) {
+            on_each(i, { false, reason });
+            step(1);
+            continue;
+        }
+        if (has_line_break(file) || !QFileInfo(file).isFile()) {
+            requests.push_back({ file, *lines, {} });
+            sent.push_back({ i });
+            continue;
+        }
+        groups[tags] << file;
+        members[tags].push_back(i);
+    }
+    for (const auto& [tags, files] : groups) {
+        QString reason;
+        const QString lines = *write_lines(files.front(), tags, &reason);
+        int at = 0;
+        for (const QStringList& chunk : chunks(files)) {
+            const std::vector<int> indexes(members[tags].begin() + at, members[tags].begin() + at + chunk.size());
+            at += int(chunk.size());
+            if (chunk.size() == 1)
+                requests.push_back({ chunk.front(), lines, {} });
+            else
+                requests.push_back({ QString(), QStringLiteral("-v0\n") + lines, chunk });
+            sent.push_back(indexes);
+        }
+    }
+
+    std::vector<int> reported(requests.size(), 0);
+    std::vector<int> again;
+    run_many(
+        requests,
+        [&](int index, const exiftool_reply& reply) {
+            const std::vector<int>& indexes = sent[std::size_t(index)];
+            step(int(indexes.size()) - reported[std::size_t(index)]);
+            const tag_map& tags = writes[std::size_t(indexes.front())].second;
+            if (indexes.size() == 1) {
+                on_each(indexes.front(), judge_write(reply, tags));
+                return;
+            }
+            const int updated = std::max(0, summary_count(reply.output, QStringLiteral("image files updated")))
+                + std::max(0, summary_count(reply.output, QStringLiteral("image files unchanged")));
+            if (judge_write(reply, tags).ok && updated == int(indexes.size())) {
+                for (const int i : indexes)
+                    on_each(i, { true, QString() });
+                return;
+            }
+            for (const int i : indexes) {
+                const QString leftover = writes[std::size_t(i)].first + QStringLiteral("_exiftool_tmp");
+                if (!reply.complete && QFile::exists(leftover))
+                    // Cut off in the middle of this one: the next write decides.
+                    on_each(i, { false, QStringLiteral("ExifTool stopped while writing it; its unfinished copy was left as %1")
+                                            .arg(QFileInfo(leftover).fileName()) });
+                else
+                    again.push_back(i);
+            }
+        },
+        [&](int index, int finished) {
+            step(finished - reported[std::size_t(index)]);
+            reported[std::size_t(index)] = std::max(reported[std::size_t(index)], finished);
+        });
+
+    // Alone, each file gets exiftool's own word on it; the same tags written
+    // twice change nothing more.
+    std::vector<batch_request> alone;
+    for (const int i : again)
+        alone.push_back({ writes[std::size_t(i)].first, *write_lines(writes[std::size_t(i)].first, writes[std::size_t(i)].second, nullptr), {} });
+    run_many(alone, [&](int k, const exiftool_reply& reply) {
+        const int i = again[std::size_t(k)];
         on_each(i, judge_write(reply, writes[std::size_t(i)].second));
     });
 }
 
 void _exiftool2::read_gps_many(const QStringList& files,
-    const std::function<void(int, const std::optional<tag_map>&, const QString&)>& on_each)
+    const std::function<void(int, const std::optional<tag_map>&, const QString&)>& on_each, const steps_callback& on_steps)
 {
-    std::vector<batch_request> requests;
-    requests.reserve(std::size_t(files.size()));
-    for (const QString& file : files)
-        requests.push_back({ file, gps_options() });
-    run_many(requests, [&](int index, const exiftool_reply& reply) {
+    const auto step = [&on_steps](int count) {
+        if (on_steps && count > 0)
+            on_steps(count);
+    };
+    const auto deliver = [&](int index, const exiftool_reply& reply) {
         QString reason;
         const std::optional<tag_map> numbers = gps_numbers(reply, &reason);
         on_each(index, numbers, reason);
-    });
+    };
+    QStringList readable;
+    std::vector<int> positions;
+    for (int i = 0; i < files.size(); ++i) {
+        if (path_refused(files[i], "reading")) {
+            exiftool_reply refused;
+            refused.failure = QStringLiteral("Not a file that can be read");
+            deliver(i, refused);
+            step(1);
+            continue;
+        }
+        readable << files[i];
+        positions.push_back(i);
+    }
+    std::vector<batch_request> requests;
+    std::vector<std::vector<int>> sent;
+    int at = 0;
+    for (const QStringList& chunk : chunks(readable)) {
+        sent.emplace_back(positions.begin() + at, positions.begin() + at + chunk.size());
+        at += int(chunk.size());
+        if (chunk.size() == 1)
+            requests.push_back({ chunk.front(), gps_options(), {} });
+        else
+            requests.push_back({ QString(), gps_options(), chunk });
+    }
+    std::vector<int> reported(requests.size(), 0);
+    std::vector<int> again;
+    run_many(
+        requests,
+        [&](int index, const exiftool_reply& reply) {
+            const std::vector<int>& indexes = sent[std::size_t(index)];
+            step(int(indexes.size()) - reported[std::size_t(index)]);
+            if (indexes.size() == 1) {
+                deliver(indexes.front(), reply);
+                return;
+            }
+            QStringList chunk;
+            for (const int i : indexes)
+                chunk << files[i];
+            const std::vector<std::optional<QString>> parts = file_parts(reply, chunk);
+            for (std::size_t k = 0; k < parts.size(); ++k) {
+                if (!parts[k]) {
+                    again.push_back(indexes[k]);
+                    continue;
+                }
+                exiftool_reply part;
+                part.complete = true;
+                part.output = *parts[k];
+                deliver(indexes[k], part);
+            }
+        },
+        [&](int index, int finished) {
+            step(finished - reported[std::size_t(index)]);
+            reported[std::size_t(index)] = std::max(reported[std::size_t(index)], finished);
+        });
+    // Alone, a file gets exiftool's own reason for it.
+    std::vector<batch_request> alone;
+    for (const int i : again)
+        alone.push_back({ files[i], gps_options(), {} });
+    run_many(alone, [&](int k, const exiftool_reply& reply) { deliver(again[std::size_t(k)], reply); });
 }
 
 write_result _exiftool2::execute_write(const QString& file, const QString& args, const tag_map& tags)

@@ -47,6 +47,9 @@ struct exiftool_file_types {
 struct batch_request {
     QString file;
     QString options;
+    // Several files answered in one request, in place of `file`; exiftool
+    // heads each one's part of the answer with "======== PATH".
+    QStringList files;
 };
 
 // Requests for many files and, once run, their answers in the same order.
@@ -70,6 +73,10 @@ public:
 
     using batch_request = kal::batch_request;
     using reply_callback = std::function<void(int index, const exiftool_reply& reply)>;
+    // How many files of a request of several exiftool has finished so far.
+    using files_callback = std::function<void(int index, int finished)>;
+    // Files done, a few at a time; all of them add up to the files given.
+    using steps_callback = std::function<void(int files)>;
 
     static std::shared_ptr<_exiftool2> instance();
 
@@ -85,8 +92,9 @@ public:
     // Hands the requests to every child at once and reports each answer as
     // it comes, in any order, on this thread. A request whose child died is
     // tried once more on a new child. Returns when every request is answered.
-    void run(exiftool_batch& batch, const reply_callback& on_each);
-    void run_many(const std::vector<batch_request>& requests, const reply_callback& on_each);
+    void run(exiftool_batch& batch, const reply_callback& on_each, const files_callback& on_files = {});
+    void run_many(const std::vector<batch_request>& requests, const reply_callback& on_each,
+        const files_callback& on_files = {});
     // Called every quarter second or so while a batch is waited for, e.g. to
     // let a window repaint.
     std::function<void()> while_waiting;
@@ -100,10 +108,19 @@ public:
     // The kinds the ExifTool in use writes and reads, asked once; the kinds
     // this program knew without asking while ExifTool does not answer.
     const exiftool_file_types& file_types();
+    // Files that take the same tags are written a few at a time in one
+    // request each; when such a request does not come back clean, each of
+    // its files is written again alone, for its own answer.
     void write_many(const std::vector<std::pair<QString, tag_map>>& writes,
-        const std::function<void(int, const write_result&)>& on_each);
+        const std::function<void(int, const write_result&)>& on_each, const steps_callback& on_steps = {});
+    // The files are read a few at a time in one request each; a file whose
+    // part of the answer is missing or names an error is read again alone.
     void read_gps_many(const QStringList& files,
-        const std::function<void(int, const std::optional<tag_map>&, const QString& reason)>& on_each);
+        const std::function<void(int, const std::optional<tag_map>&, const QString& reason)>& on_each,
+        const steps_callback& on_steps = {});
+    // The parts of a reply to a request for several files, by the files'
+    // order; none for a file without a clean part of its own.
+    static std::vector<std::optional<QString>> file_parts(const exiftool_reply& reply, const QStringList& files);
     ~_exiftool2();
 
     tag_map read_exif_data(const QString& file, bool group_names = false, bool dump = false);
@@ -147,6 +164,8 @@ private:
     write_result execute_write(const QString& file, const QString& args, const tag_map& tags);
     bool path_refused(const QString& file, const char* verb);
     static const exiftool_file_types& fallback_types();
+    // Several files of a batch per request, spread over the children.
+    std::vector<QStringList> chunks(const QStringList& files) const;
 
     QString program;
     QStringList arguments;

@@ -53,6 +53,8 @@ public:
     // Reads what the pipes hold and looks at the clock; true once the
     // request in flight is over, its reply then in `reply`.
     bool pump(exiftool_reply& reply);
+    // What the request in flight has printed so far.
+    const QByteArray& output_so_far() const { return out_buffer; }
 
     // Asks the child to leave stay-open mode; then waits for it and kills it
     // if need be. Two steps, so several children end side by side.

@@ -603,8 +603,7 @@ void photo_jobs::write_batch(std::vector<write_item>& batch, result& out, const 
         item.before = numbers;
         if (!numbers)
             item.fail(fate::failed, reason.isEmpty() ? QStringLiteral("Its GPS data could not be read") : first_line(reason));
-        advance(1, 0);
-    });
+    }, [&](int files) { advance(files, 0); });
     for (write_item& item : batch) {
         item.tags = item.plan->tags;
         if (item.before) {
@@ -651,18 +650,16 @@ void photo_jobs::write_batch(std::vector<write_item>& batch, result& out, const 
         writes.emplace_back(item.plan->file(), item.tags);
         sent.push_back(&item);
     }
-    bridge->write_many(writes, [&](int w, const kal::write_result& r) {
-        sent[std::size_t(w)]->write = r;
-        advance(1, 0);
-    });
+    bridge->write_many(
+        writes, [&](int w, const kal::write_result& r) { sent[std::size_t(w)]->write = r; },
+        [&](int files) { advance(files, 0); });
     QStringList written_paths;
     for (const write_item* item : sent)
         written_paths << item->plan->file();
     bridge->read_gps_many(written_paths, [&](int w, const std::optional<tag_map>& numbers, const QString& reason) {
         sent[std::size_t(w)]->after = numbers;
         sent[std::size_t(w)]->read_reason = reason;
-        advance(1, 0);
-    });
+    }, [&](int files) { advance(files, 0); });
 
     for (write_item* item : sent) {
         const planned_write& p = *item->plan;
@@ -880,8 +877,7 @@ photo_jobs::result photo_jobs::undo(const undo_request& request, const progress&
     bridge->read_gps_many(present, [&](int k, const std::optional<tag_map>& numbers, const QString& reason) {
         now[std::size_t(k)] = numbers;
         reasons[std::size_t(k)] = reason;
-        advance(1);
-    });
+    }, advance);
     std::vector<std::pair<QString, tag_map>> writes;
     for (std::size_t k = 0; k < readable.size(); ++k) {
         const undo_journal::entry& e = *readable[k];
@@ -935,8 +931,7 @@ photo_jobs::result photo_jobs::undo(const undo_request& request, const progress&
             out.failed.push_back({ path, first_line(r.reason) });
             left.insert(path);
         }
-        advance(1);
-    });
+    }, advance);
     QString error;
     if (!log.keep(id, left, &error))
         out.stopped = QStringLiteral("The undo data in %1 could not be updated (%2); photos restored now may be "

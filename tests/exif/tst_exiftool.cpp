@@ -70,6 +70,8 @@ private slots:
     void write_judged_data();
     void write_judged();
     void numbers_for_restoring();
+    void batches_keep_each_file_apart_data();
+    void batches_keep_each_file_apart();
     void dead_child_is_replaced();
     void unanswered_requests_data();
     void unanswered_requests();
@@ -385,6 +387,68 @@ void tst_exiftool::unanswered_requests()
         QVERIFY(!standin.read_exif_data(path).size());
     kal::exiftool_child::answer_timeout_msecs = saved;
     QVERIFY(!standin.running());
+}
+
+void tst_exiftool::batches_keep_each_file_apart_data()
+{
+    QTest::addColumn<int>("children");
+    QTest::newRow("one request for all") << 1;
+    QTest::newRow("spread over children") << 2;
+}
+
+// Many files in one request: each file's answer is its own, a broken file
+// is named with exiftool's reason, and the others are written all the same.
+void tst_exiftool::batches_keep_each_file_apart()
+{
+    QFETCH(int, children);
+    const QString folder = file(QStringLiteral("batch%1").arg(children));
+    QVERIFY(QDir().mkpath(folder));
+    QStringList paths;
+    for (const char* name : { "a.jpg", "b - März.jpg", "broken.jpg", "c.tif", "d.png", "e.jpg" }) {
+        const QString path = folder + "/" + QString::fromUtf8(name);
+        if (path.contains("broken")) {
+            QFile garbage(path);
+            QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write("not a photo\n") > 0);
+        } else {
+            QVERIFY(test_files::make_image(path));
+        }
+        paths << path;
+    }
+    QVERIFY(test_files::tag(paths[1], { "-GPSLatitude=12.25", "-GPSLatitudeRef=S", "-GPSLongitude=3.5", "-GPSLongitudeRef=E" }));
+    const int broken = 2;
+    kal::_exiftool2 pool(children);
+    kal::_exiftool2 single(1);
+
+    std::vector<std::optional<tag_map>> numbers;
+    const auto read_all = [&] {
+        numbers.assign(std::size_t(paths.size()), std::nullopt);
+        int steps = 0;
+        pool.read_gps_many(
+            paths, [&](int i, const std::optional<tag_map>& n, const QString&) { numbers[std::size_t(i)] = n; },
+            [&](int files) { steps += files; });
+        return steps;
+    };
+    QCOMPARE(read_all(), int(paths.size()));
+    for (int i = 0; i < paths.size(); ++i)
+        QCOMPARE(numbers[std::size_t(i)], single.read_gps_numbers(paths[i]));
+
+    std::vector<std::pair<QString, tag_map>> writes;
+    for (const QString& path : paths)
+        writes.emplace_back(path, tag_map { { "GPS:GPSLatitude#", "47.5" }, { "GPS:GPSLatitudeRef", "N" },
+                                      { "GPS:GPSLongitude#", "8.25" }, { "GPS:GPSLongitudeRef", "E" } });
+    std::vector<kal::write_result> results(writes.size());
+    int steps = 0;
+    pool.write_many(
+        writes, [&](int i, const kal::write_result& r) { results[std::size_t(i)] = r; },
+        [&](int files) { steps += files; });
+    QCOMPARE(steps, int(paths.size()));
+    QCOMPARE(read_all(), int(paths.size()));
+    for (int i = 0; i < paths.size(); ++i) {
+        QCOMPARE(results[std::size_t(i)].ok, i != broken);
+        if (i != broken)
+            QCOMPARE(at(*numbers[std::size_t(i)], "GPS:GPSLatitude"), u("47.5"));
+    }
+    QVERIFY2(results[broken].reason.contains("Not a valid JPG"), qPrintable(results[broken].reason));
 }
 
 QTEST_GUILESS_MAIN(tst_exiftool)
