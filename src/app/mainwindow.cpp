@@ -33,7 +33,10 @@
 #include "toolkit/qt/widgets.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QTreeView>
 #include <QFileInfo>
 #include <QFileOpenEvent>
 #include <QFont>
@@ -58,6 +61,28 @@ namespace {
 
 constexpr int header_height = 72;
 constexpr int panel_height = 260;
+
+// Several files from a plain file dialog that opens in the nearest folder
+// still there, with room for the names and dates.
+QStringList pick_files(QWidget* parent, const QString& title, QString folder, const QStringList& filters)
+{
+    while (!folder.isEmpty() && !QFileInfo(folder).isDir() && QFileInfo(folder).absolutePath() != folder)
+        folder = QFileInfo(folder).absolutePath();
+    if (!QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+    QFileDialog dialog(parent, title, folder);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilters(filters);
+    dialog.resize(860, 480);
+    auto* files = dialog.findChild<QFileSystemModel*>();
+    auto* list = dialog.findChild<QTreeView*>();
+    if (files && list)
+        QObject::connect(files, &QFileSystemModel::directoryLoaded, list, [list] {
+            for (int column = 0; column < 4; ++column)
+                list->resizeColumnToContents(column);
+        });
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+}
 
 } // namespace
 
@@ -400,8 +425,8 @@ void MainWindow::on_button_load_files_clicked()
     for (const QString& kind : kal::_exiftool2::instance()->file_types().writable)
         patterns << QStringLiteral("*.") + kind.toLower() << QStringLiteral("*.") + kind.toUpper();
     patterns.sort();
-    const QStringList files = QFileDialog::getOpenFileNames(this, tr("Select photos"), last_image_load_path,
-        tr("Photos and videos (%1);;All files (*)").arg(patterns.join(QLatin1Char(' '))));
+    const QStringList files = pick_files(this, tr("Select photos"), last_image_load_path,
+        { tr("Photos and videos (%1)").arg(patterns.join(QLatin1Char(' '))), tr("All files (*)") });
     if (files.isEmpty())
         return;
     last_image_load_path = QFileInfo(files.first()).absolutePath();
@@ -411,8 +436,7 @@ void MainWindow::on_button_load_files_clicked()
 
 void MainWindow::on_button_load_gpx_clicked()
 {
-    const QStringList files = QFileDialog::getOpenFileNames(this, tr("Select track files"),
-        last_gpx_load_path, track_file::name_filters().join(QStringLiteral(";;")));
+    const QStringList files = pick_files(this, tr("Select track files"), last_gpx_load_path, track_file::name_filters());
     if (files.isEmpty())
         return;
     last_gpx_load_path = QFileInfo(files.first()).absolutePath();
