@@ -35,7 +35,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileSystemModel>
 #include <QTreeView>
 #include <QFileInfo>
 #include <QFileOpenEvent>
@@ -74,13 +73,11 @@ QStringList pick_files(QWidget* parent, const QString& title, QString folder, co
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilters(filters);
     dialog.resize(860, 480);
-    auto* files = dialog.findChild<QFileSystemModel*>();
-    auto* list = dialog.findChild<QTreeView*>();
-    if (files && list)
-        QObject::connect(files, &QFileSystemModel::directoryLoaded, list, [list] {
-            for (int column = 0; column < 4; ++column)
-                list->resizeColumnToContents(column);
-        });
+    if (auto* list = dialog.findChild<QTreeView*>()) {
+        const int widths[] = { 380, 90, 110, 190 };
+        for (int column = 0; column < 4; ++column)
+            list->header()->resizeSection(column, widths[column]);
+    }
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
 }
 
