@@ -164,9 +164,14 @@ void table_panel::set_only_without_position(bool on)
 
 void table_panel::apply_filter()
 {
+    // A large table is rebuilt on every key typed in a field: rows are only
+    // walked while the filter is on, or once to show them again.
     const bool only = only_without->isChecked();
+    if (!only && !rows_hidden)
+        return;
     for (int row = 0; row < model.rowCount(); ++row)
         table->setRowHidden(row, only && model.has_position(row));
+    rows_hidden = only;
 }
 
 void table_panel::show_context_menu(const QPoint& at)

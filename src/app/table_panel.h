@@ -50,4 +50,5 @@ private:
     QCheckBox* only_without = nullptr;
     QTimer* preview_delay = nullptr;
     QString pictured_path;
+    bool rows_hidden = false;
 };

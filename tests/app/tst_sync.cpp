@@ -873,6 +873,14 @@ void tst_sync::decisions_per_photo()
     // The check box leaves a photo out.
     QVERIFY(table()->setData(table()->index(2, 0), Qt::Unchecked, Qt::CheckStateRole));
     QCOMPARE(table()->index(2, 2).data().toString().left(1), QString("∅"));
+    // The filter shows only the photo still without a position.
+    panel->set_only_without_position(true);
+    QList<bool> hidden;
+    for (int row = 0; row < 4; ++row)
+        hidden << panel->view()->isRowHidden(row);
+    QCOMPARE(hidden, (QList<bool> { true, true, false, true }));
+    panel->set_only_without_position(false);
+    QVERIFY(!panel->view()->isRowHidden(0));
 
     box_answerer answerer({ "Continue" });
     button("button_sync")->click();
