@@ -12,6 +12,7 @@
 #include <QSize>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -444,8 +445,12 @@ void table_data_model::update_photos(const std::vector<photo_facts>& facts)
         if (row < 0)
             continue;
         listed[std::size_t(row)] = f;
+        // A hand-set position the photo now holds is its own; one a failed
+        // write did not put there stays to be written again.
         auto decision = current.decisions.find(f.path);
-        if (decision != current.decisions.end()) {
+        if (decision != current.decisions.end() && decision->position && f.own
+            && std::abs(f.own->first - decision->position->first) < 1e-6
+            && std::abs(f.own->second - decision->position->second) < 1e-6) {
             decision->position.reset();
             if (*decision == photo_decision())
                 current.decisions.erase(decision);

@@ -40,7 +40,8 @@ public:
     // Adds the photos not listed yet and sorts them in.
     void add_photos(const std::vector<photo_facts>& facts);
     // New facts for photos listed already (read again after a write); a
-    // position set by hand is then the photo's own and its decision goes.
+    // position set by hand that the photo now holds is its own, and its
+    // decision goes.
     void update_photos(const std::vector<photo_facts>& facts);
     void clear();
     bool contains(const QString& path) const { return row_of_path.contains(path); }

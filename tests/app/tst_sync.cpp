@@ -888,6 +888,8 @@ void tst_sync::decisions_per_photo()
     auto after = read(paths);
     QVERIFY(checksums({ paths[2] }) == left_out_before);
     QCOMPARE(after[paths[1]]["Composite:GPSLatitude"].toDouble(), -33.5);
+    // Written, the hand-set position is the photo's own.
+    QCOMPARE(table()->index(1, 2).data().toString().left(1), QString("←"));
     QCOMPARE(after[paths[0]]["Composite:GPSLatitude"].toDouble(), own_replaced ? -33.5 : 48.5);
     // copied.jpg took the previous photo's position as it was before the write.
     QCOMPARE(after[paths[3]]["Composite:GPSLatitude"].toDouble(), 48.5);
