@@ -864,19 +864,28 @@ void MainWindow::show_undo_history()
 
 void MainWindow::on_label_delete_gps()
 {
-    const int n = table_model->rowCount();
+    // Photos left out of the write are left out of this too.
+    std::vector<photo_facts> photos;
+    for (std::size_t i = 0; i < table_model->photos().size(); ++i) {
+        if (table_model->results()[i].why != assignment::missing::left_out)
+            photos.push_back(table_model->photos()[i]);
+    }
+    const int n = int(photos.size());
     if (n == 0)
         return;
-    if (kal::message_box::question(this, tr("Confirm"),
-            tr("Do you really want to delete all GPS information from all currently loaded (%1) images?")
-                .arg(n),
-            QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton)
+    const int left_out = table_model->rowCount() - n;
+    QString text = tr("Do you really want to delete all GPS information from all currently loaded (%1) images?").arg(n);
+    if (left_out > 0)
+        text += QStringLiteral("\n\n")
+            + counted(left_out, tr("1 photo left out of the write is not changed."),
+                tr("%1 photos left out of the write are not changed."));
+    if (kal::message_box::question(this, tr("Confirm"), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton)
         != QMessageBox::Yes)
         return;
 
     writing.clear();
-    for (const photo_facts& photo : table_model->photos())
+    for (const photo_facts& photo : photos)
         writing << photo.path;
     summary_before.clear();
-    writes->remove_gps(table_model->photos());
+    writes->remove_gps(photos);
 }

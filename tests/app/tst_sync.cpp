@@ -882,9 +882,11 @@ void tst_sync::decisions_per_photo()
     panel->set_only_without_position(false);
     QVERIFY(!panel->view()->isRowHidden(0));
 
-    box_answerer answerer({ "Continue" });
-    button("button_sync")->click();
-    QCOMPARE(answerer.unexpected, 0);
+    {
+        box_answerer answerer;
+        button("button_sync")->click();
+        QCOMPARE(answerer.seen.size(), 0);
+    }
     auto after = read(paths);
     QVERIFY(checksums({ paths[2] }) == left_out_before);
     QCOMPARE(after[paths[1]]["Composite:GPSLatitude"].toDouble(), -33.5);
@@ -897,6 +899,13 @@ void tst_sync::decisions_per_photo()
     QVERIFY2(summary.contains(own_replaced ? "3 positions written, of 4 photos; 1 left out of the write"
                                            : "2 positions written, of 4 photos; 1 kept its own, 1 left out of the write"),
         qPrintable(summary));
+
+    // Removing all GPS data spares the photo left out, and says so.
+    box_answerer removal({ "Yes" });
+    window->on_label_delete_gps();
+    QVERIFY(removal.seen.value(0).text.endsWith("1 photo left out of the write is not changed."));
+    QVERIFY(checksums({ paths[2] }) == left_out_before);
+    QVERIFY(!has_position(read({ paths[1] })[paths[1]]));
 }
 
 QTEST_MAIN(tst_sync)
