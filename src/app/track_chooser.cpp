@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 void warn(QWidget* parent, const QString& text)
@@ -125,6 +127,8 @@ std::optional<chosen_tracks> choose_tracks(QWidget* parent, const QStringList& f
         return std::nullopt;
 
     chosen_tracks chosen;
+    // Tracks the chooser showed as unusable need no second word.
+    bool listed_unusable = false;
     if (tracks.size() == 1) {
         chosen = { tracks, tracks.first().name.isEmpty() ? origins.first() : tracks.first().name, QString() };
     } else {
@@ -137,6 +141,7 @@ std::optional<chosen_tracks> choose_tracks(QWidget* parent, const QStringList& f
             usable << gps_track({ tracks[i] });
             all_points += int(usable.last().points().size());
         }
+        listed_unusable = std::any_of(usable.begin(), usable.end(), [](const gps_track& t) { return t.empty(); });
         const int index = pick_track(parent, names, usable, all_points);
         if (index < 0)
             return std::nullopt;
@@ -148,7 +153,14 @@ std::optional<chosen_tracks> choose_tracks(QWidget* parent, const QStringList& f
 
     // Points the table cannot use are named once, with what is left of them.
     const gps_track usable(chosen.tracks);
-    if (usable.empty() || usable.left_out() > 0) {
+    int left_out = usable.left_out();
+    if (listed_unusable) {
+        for (const track_data& track : chosen.tracks) {
+            if (gps_track({ track }).empty())
+                left_out -= track.points.size();
+        }
+    }
+    if (usable.empty() || left_out > 0) {
         QString text = doubts.join(QStringLiteral("\n\n"));
         if (text.isEmpty())
             text = QObject::tr("The track holds points that cannot be used.");
