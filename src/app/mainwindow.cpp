@@ -769,23 +769,52 @@ void MainWindow::remove_gps_of(const QStringList& paths)
                tr("Remove"), tr("Cancel"), QMessageBox::Yes)
             != QMessageBox::Yes)
         return;
-    writing = paths;
+    writing.clear();
+    for (const photo_facts& photo : photos)
+        writing.push_back({ photo.path, std::nullopt, QString() });
+    writing_kind = write_kind::removal;
     summary_before.clear();
     writes->remove_gps(photos);
 }
 
 void MainWindow::show_written(const photo_jobs::result& result)
 {
-    // Undo names no photos: all listed are read again.
-    const bool undone = writing.isEmpty();
-    const bool removal = !undone && summary_before.isEmpty();
-    QStringList paths = writing;
-    if (paths.isEmpty()) {
+    const bool undone = writing_kind == write_kind::undo;
+    const bool removal = writing_kind == write_kind::removal;
+    // A run started elsewhere (the history) is an undo.
+    writing_kind = write_kind::undo;
+    // A verified write holds what was planned and a failed one what it held:
+    // only photos whose read-back differed are read again, and after undo,
+    // which names no photos, all of them.
+    QSet<QString> doubtful;
+    for (const photo_jobs::failure& f : result.unverified)
+        doubtful.insert(f.path);
+    QSet<QString> failed;
+    for (const photo_jobs::failure& f : result.failed)
+        failed.insert(f.path);
+    QStringList again;
+    std::vector<photo_facts> current;
+    if (undone) {
         for (const photo_facts& photo : table_model->photos())
-            paths << photo.path;
+            again << photo.path;
+    }
+    for (const planned_position& p : writing) {
+        const int row = table_model->row_of(p.path);
+        if (row < 0 || failed.contains(p.path))
+            continue;
+        if (doubtful.contains(p.path)) {
+            again << p.path;
+            continue;
+        }
+        photo_facts photo = table_model->photos()[std::size_t(row)];
+        photo.own = p.position;
+        photo.position_from = p.position ? p.target : QString();
+        current.push_back(photo);
     }
     writing.clear();
-    table_model->update_photos(jobs->load(paths));
+    for (photo_facts& photo : jobs->load(again))
+        current.push_back(std::move(photo));
+    table_model->update_photos(current);
     QStringList parts;
     parts << (undone ? counted(result.written, tr("1 photo restored"), tr("%1 photos restored"))
                  : removal ? counted(result.written, tr("GPS data removed from 1 photo"), tr("GPS data removed from %1 photos"))
@@ -827,7 +856,7 @@ void MainWindow::on_button_sync_clicked()
     writing.clear();
     for (const photo_jobs::planned_write& write : plan) {
         planned.insert(write.path);
-        writing << write.path;
+        writing.push_back({ write.path, write.position, write.target });
     }
     int kept_own = 0;
     QMap<QString, int> missing;
@@ -849,6 +878,7 @@ void MainWindow::on_button_sync_clicked()
     summary_before = tr("of %1").arg(counted(int(table_model->photos().size()), tr("1 photo"), tr("%1 photos")));
     if (!others.isEmpty())
         summary_before += QStringLiteral("; ") + others.join(QStringLiteral(", "));
+    writing_kind = write_kind::sync;
     writes->sync(plan);
 }
 
@@ -885,7 +915,8 @@ void MainWindow::on_label_delete_gps()
 
     writing.clear();
     for (const photo_facts& photo : photos)
-        writing << photo.path;
+        writing.push_back({ photo.path, std::nullopt, QString() });
+    writing_kind = write_kind::removal;
     summary_before.clear();
     writes->remove_gps(photos);
 }

@@ -128,7 +128,15 @@ private:
     // The folder of the photos loaded first since the table was empty.
     QString photo_folder;
     QStringList opened_files;
-    // The photos a write is about, and how the others stood before it.
-    QStringList writing;
+    // The photos a write is about, with what each is to hold (the position,
+    // and the sidecar it goes into), and how the others stood before it.
+    struct planned_position {
+        QString path;
+        std::optional<lat_lon> position;
+        QString target;
+    };
+    std::vector<planned_position> writing;
+    enum class write_kind { sync, removal, undo };
+    write_kind writing_kind = write_kind::undo;
     QString summary_before;
 };
