@@ -784,8 +784,8 @@ void MainWindow::show_written(const photo_jobs::result& result)
     // A run started elsewhere (the history) is an undo.
     writing_kind = write_kind::undo;
     // A verified write holds what was planned and a failed one what it held:
-    // only photos whose read-back differed are read again, and after undo,
-    // which names no photos, all of them.
+    // only photos whose read-back differed are read again, and after a
+    // removal or an undo (which names no photos) all of them.
     QSet<QString> doubtful;
     for (const photo_jobs::failure& f : result.unverified)
         doubtful.insert(f.path);
@@ -802,7 +802,9 @@ void MainWindow::show_written(const photo_jobs::result& result)
         const int row = table_model->row_of(p.path);
         if (row < 0 || failed.contains(p.path))
             continue;
-        if (doubtful.contains(p.path)) {
+        // A removal may pass over files it has nothing to do in (a raw file
+        // whose sidecar is not there): what they hold is read.
+        if (doubtful.contains(p.path) || removal) {
             again << p.path;
             continue;
         }
