@@ -325,6 +325,13 @@ void MainWindow::save_application_settings()
     settings.setValue("camera_clock_drift", current.clock.drift ? camera_clock::format_drift(*current.clock.drift) : QString());
 }
 
+track_file_options MainWindow::track_reading()
+{
+    track_file_options options;
+    options.accuracy_limit = dialog_settings::stored_track_choices().accuracy_limit;
+    return options;
+}
+
 void MainWindow::apply_track_choices()
 {
     const dialog_settings::track_choices choices = dialog_settings::stored_track_choices();
@@ -346,9 +353,7 @@ bool MainWindow::restore_folder_choices()
         if (QFileInfo(file).isFile())
             there << file;
     }
-    track_file_options options;
-    options.accuracy_limit = dialog_settings::stored_track_choices().accuracy_limit;
-    if (const std::optional<chosen_tracks> chosen = read_tracks(there, kept->track_name, options)) {
+    if (const std::optional<chosen_tracks> chosen = read_tracks(there, kept->track_name, track_reading())) {
         tracks_in_use = there;
         picked_track = chosen->picked;
         use_tracks(chosen->tracks, chosen->name);
@@ -449,9 +454,7 @@ void MainWindow::add_track_files(const QStringList& files)
         if (!all.contains(path))
             all << path;
     }
-    track_file_options options;
-    options.accuracy_limit = dialog_settings::stored_track_choices().accuracy_limit;
-    if (const std::optional<chosen_tracks> chosen = choose_tracks(this, all, options)) {
+    if (const std::optional<chosen_tracks> chosen = choose_tracks(this, all, track_reading())) {
         tracks_in_use = all;
         picked_track = chosen->picked;
         use_tracks(chosen->tracks, chosen->name);
@@ -480,9 +483,7 @@ void MainWindow::remove_track_file(const QString& file)
         tracks_in_use.clear();
     else
         tracks_in_use.removeAll(file);
-    track_file_options options;
-    options.accuracy_limit = dialog_settings::stored_track_choices().accuracy_limit;
-    const std::optional<chosen_tracks> rest = read_tracks(tracks_in_use, picked_track, options);
+    const std::optional<chosen_tracks> rest = read_tracks(tracks_in_use, picked_track, track_reading());
     if (rest) {
         picked_track = rest->picked;
         use_tracks(rest->tracks, rest->name);
@@ -769,6 +770,11 @@ void MainWindow::remove_gps_of(const QStringList& paths)
                tr("Remove"), tr("Cancel"), QMessageBox::Yes)
             != QMessageBox::Yes)
         return;
+    start_removal(photos);
+}
+
+void MainWindow::start_removal(const std::vector<photo_facts>& photos)
+{
     writing.clear();
     for (const photo_facts& photo : photos)
         writing.push_back({ photo.path, std::nullopt, QString() });
@@ -915,10 +921,5 @@ void MainWindow::on_label_delete_gps()
         != QMessageBox::Yes)
         return;
 
-    writing.clear();
-    for (const photo_facts& photo : photos)
-        writing.push_back({ photo.path, std::nullopt, QString() });
-    writing_kind = write_kind::removal;
-    summary_before.clear();
-    writes->remove_gps(photos);
+    start_removal(photos);
 }

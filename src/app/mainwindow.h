@@ -1,6 +1,7 @@
 #pragma once
 
 #include "geo/gpx_parser.h"
+#include "geo/track_file.h"
 #include "jobs/photo_jobs.h"
 
 #include <QList>
@@ -98,6 +99,10 @@ private:
     // After a write: the written photos read again, and one line on what happened.
     void show_written(const photo_jobs::result& result);
     void on_remove_track_clicked();
+    // How track files are read, as the settings say.
+    static track_file_options track_reading();
+    // Removes the photos' GPS data; what it did is shown after.
+    void start_removal(const std::vector<photo_facts>& photos);
     // The track options of the settings, handed to the table.
     void apply_track_choices();
     // The track files and camera clock last used for the photos' folder;

@@ -123,13 +123,19 @@ void tst_table_data_model::proposals_data()
     QTest::addColumn<int>("mode");
     QTest::addColumn<bool>("typed");
     QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("source"); // b.jpg's, as the photo pane shows it
 
     QTest::newRow("previous") << 0 << false
-                              << QStringList { "\u2190  1.000000, 2.000000", "\u2191  1.000000, 2.000000", "?  ExifTool did not answer" };
-    QTest::newRow("next") << 1 << false << QStringList { "\u2190  1.000000, 2.000000", "?  -", "?  ExifTool did not answer" };
-    QTest::newRow("typed") << 3 << true << QStringList { "=  48.5, -11.25", "=  48.5, -11.25", "=  48.5, -11.25" };
-    QTest::newRow("typed, empty") << 3 << false << QStringList { "=  Clear GPS data", "=  Clear GPS data", "=  Clear GPS data" };
-    QTest::newRow("track without one") << 4 << false << QStringList { "\u2190  1.000000, 2.000000", "?  -", "?  ExifTool did not answer" };
+                              << QStringList { "\u2190  1.000000, 2.000000", "\u2191  1.000000, 2.000000", "?  ExifTool did not answer" }
+                              << "from a.jpg, 1 min before";
+    QTest::newRow("next") << 1 << false << QStringList { "\u2190  1.000000, 2.000000", "?  -", "?  ExifTool did not answer" }
+                          << "No photo with a position to copy from";
+    QTest::newRow("typed") << 3 << true << QStringList { "=  48.5, -11.25", "=  48.5, -11.25", "=  48.5, -11.25" }
+                           << "the typed position";
+    QTest::newRow("typed, empty") << 3 << false << QStringList { "=  Clear GPS data", "=  Clear GPS data", "=  Clear GPS data" }
+                                  << "its GPS data cleared";
+    QTest::newRow("track without one") << 4 << false << QStringList { "\u2190  1.000000, 2.000000", "?  -", "?  ExifTool did not answer" }
+                                       << "No track loaded";
 }
 
 void tst_table_data_model::proposals()
@@ -137,6 +143,7 @@ void tst_table_data_model::proposals()
     QFETCH(int, mode);
     QFETCH(bool, typed);
     QFETCH(QStringList, expected);
+    QFETCH(QString, source);
 
     photo_facts unread = photo(QStringLiteral("/p/c.jpg"), QDateTime());
     unread.read_error = QStringLiteral("ExifTool did not answer");
@@ -149,6 +156,7 @@ void tst_table_data_model::proposals()
     QCOMPARE(column(*model, 2), QStringList({ expected[2], expected[0], expected[1] }));
     QCOMPARE(model->would_overwrite_data(), mode == 3);
     QCOMPARE(model->all_files_assigned(), mode == 3);
+    QCOMPARE(model->source_text(2), source);
 }
 
 void tst_table_data_model::place_of_the_position_shown()
