@@ -635,9 +635,7 @@ void MainWindow::on_button_reset_clicked()
 {
     table_model->clear();
     photo_folder.clear();
-    std::shared_ptr<exif_cache> cache = exif_cache::instance();
-    cache->derived_info.clear();
-    cache->raw_tags.clear();
+    exif_cache::instance()->clear();
 }
 
 void MainWindow::on_button_settings_clicked()

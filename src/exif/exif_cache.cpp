@@ -4,7 +4,10 @@
 #include "exif/exiftool.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 #include <charconv>
 #include <cmath>
@@ -83,10 +86,28 @@ std::shared_ptr<exif_cache> exif_cache::instance()
     return _cache;
 }
 
+std::optional<file_stamp> file_stamp::of(const QString& file)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(file).constData(), &info) != 0)
+        return std::nullopt;
+    file_stamp stamp;
+    stamp.size = qint64(info.st_size);
+    stamp.inode = qint64(info.st_ino);
+    stamp.modified_ns = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.changed_ns = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+    return stamp;
+}
+
+bool file_stamp::operator==(const file_stamp& other) const
+{
+    return size == other.size && inode == other.inode && modified_ns == other.modified_ns
+        && changed_ns == other.changed_ns;
+}
+
 void exif_cache::add(const ktk::string& file)
 {
-    const tag_map tags = kal::_exiftool2::instance()->read_exif_data(QString::fromUtf8(file.c_str()), false, false);
-    store(file, tags, tags.empty() ? QStringLiteral("Its data could not be read") : QString());
+    add_many({ file });
 }
 
 void exif_cache::add_many(const std::vector<ktk::string>& files, const std::function<void(int)>& on_each,
@@ -94,18 +115,49 @@ void exif_cache::add_many(const std::vector<ktk::string>& files, const std::func
 {
     QStringList paths;
     paths.reserve(int(files.size()));
-    for (const ktk::string& file : files)
+    // Taken before the read: a file changed while it is read looks changed.
+    std::vector<std::optional<file_stamp>> stamps;
+    stamps.reserve(files.size());
+    for (const ktk::string& file : files) {
         paths << QString::fromUtf8(file.c_str());
-    (bridge ? bridge : kal::_exiftool2::instance())->read_many(paths, [&](int index, const tag_map& tags, const QString& failure) {
-        store(files[std::size_t(index)], tags, failure);
+        stamps.push_back(file_stamp::of(paths.back()));
+    }
+    (bridge ? bridge : kal::_exiftool2::instance())->read_many(paths, [&](int index, const kal::_exiftool2::photo_read& read) {
+        store(files[std::size_t(index)], read.tags, read.failure);
+        remember_gps(paths[index], stamps[std::size_t(index)], read.gps);
         if (on_each)
             on_each(index);
     });
 }
 
+std::optional<exif_cache::tag_map> exif_cache::gps_numbers(const QString& file) const
+{
+    const auto it = positions_read.find(file);
+    if (it == positions_read.end())
+        return std::nullopt;
+    const std::optional<file_stamp> now = file_stamp::of(file);
+    if (!now || !(*now == it->second.stamp))
+        return std::nullopt;
+    return it->second.numbers;
+}
+
+void exif_cache::remember_gps(
+    const QString& file, const std::optional<file_stamp>& stamp, const std::optional<tag_map>& numbers)
+{
+    if (stamp && numbers)
+        positions_read[file] = { *stamp, *numbers };
+    else
+        positions_read.erase(file);
+}
+
+void exif_cache::clear()
+{
+    derived_info.clear();
+    positions_read.clear();
+}
+
 void exif_cache::store(const ktk::string& file, const tag_map& tags, const QString& failure)
 {
-    raw_tags[file] = tags;
     derived_map& info = derived_info[file];
     info["read_error"] = failure.toUtf8().toStdString();
     if (!failure.isEmpty()) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,19 @@ namespace kal {
 class _exiftool2;
 }
 
-// Per photo: the tags exiftool read, and the values derived from them
+// What tells a file that was changed from one that was not: a file written
+// again, even by a program that keeps its date, gets a new inode or change time.
+struct file_stamp {
+    qint64 size = -1;
+    qint64 inode = 0;
+    qint64 modified_ns = 0;
+    qint64 changed_ns = 0;
+
+    static std::optional<file_stamp> of(const QString& file);
+    bool operator==(const file_stamp& other) const;
+};
+
+// Per photo: the values derived from the tags exiftool read
 // (recording date and time with where it came from, "rec_source" = camera or
 // file; own GPS position, exact in "gps_lat_exact"/"gps_lon_exact"; camera
 // facts; "read_error" when the file could not be read). A plain value type;
@@ -36,6 +49,15 @@ public:
     // with a failure, the file could not be read at all ("read_error").
     void store(const ktk::string& file, const tag_map& tags, const QString& failure = QString());
 
+    // The numbers of every tag that can hold a position, as the load read
+    // them; none when the file has changed since (or was never read).
+    std::optional<tag_map> gps_numbers(const QString& file) const;
+    // Keeps numbers read of the file while it has the stamp taken before
+    // the read; with either missing, forgets what was known.
+    void remember_gps(const QString& file, const std::optional<file_stamp>& stamp, const std::optional<tag_map>& numbers);
+    // Forgets every file.
+    void clear();
+
     // A copy of the file's derived map; an unknown file gets an empty entry.
     derived_map operator[](const QString& file);
 
@@ -54,5 +76,11 @@ public:
     bool video_times_local = false;
 
     std::map<ktk::string, derived_map> derived_info;
-    std::map<ktk::string, tag_map> raw_tags;
+
+private:
+    struct position_read {
+        file_stamp stamp;
+        tag_map numbers;
+    };
+    std::map<QString, position_read> positions_read;
 };

@@ -303,18 +303,86 @@ std::optional<_exiftool2::tag_map> _exiftool2::read_gps_numbers(const QString& f
     return gps_numbers(request(file, gps_options()), reason);
 }
 
+namespace {
+
+// Every place a position is kept: EXIF's GPS group, XMP (sidecars and
+// videos), and the QuickTime tags that phones read; and the place names that
+// may go with it. Numeric ("#"), each with its group; -a keeps every copy and
+// -G1:4 names the copies that exiftool would not pick ("Copy1:").
+const QString& position_lines()
+{
+    static const QString lines = QStringLiteral(
+        "-GPS:all#\n-XMP-exif:GPS*#\n-Keys:GPSCoordinates#\n-UserData:GPSCoordinates#\n"
+        "-XMP-photoshop:City#\n-XMP-photoshop:State#\n-XMP-photoshop:Country#\n-XMP-iptcCore:CountryCode#\n"
+        "-IPTC:City#\n-IPTC:Province-State#\n-IPTC:Country-PrimaryLocationName#\n"
+        "-IPTC:Country-PrimaryLocationCode#\n-IPTC:CodedCharacterSet#\n-IPTC:EnvelopeRecordVersion#\n"
+        "-IPTC:ApplicationRecordVersion#\n");
+    return lines;
+}
+
+bool position_group(const QStringRef& group)
+{
+    for (const char* name : { "GPS", "XMP-exif", "Keys", "UserData", "XMP-photoshop", "XMP-iptcCore", "IPTC" }) {
+        if (group == QLatin1String(name))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 const QString& _exiftool2::gps_options()
 {
-    // Every place a position is kept: EXIF's GPS group, XMP (sidecars and
-    // videos), and the QuickTime tags that phones read; and the place names
-    // that may go with it.
-    static const QString options = QStringLiteral(
-        "-n\n-a\n-G1\n-GPS:all\n-XMP-exif:GPS*\n-Keys:GPSCoordinates\n-UserData:GPSCoordinates\n"
-        "-XMP-photoshop:City\n-XMP-photoshop:State\n-XMP-photoshop:Country\n-XMP-iptcCore:CountryCode\n"
-        "-IPTC:City\n-IPTC:Province-State\n-IPTC:Country-PrimaryLocationName\n"
-        "-IPTC:Country-PrimaryLocationCode\n-IPTC:CodedCharacterSet\n-IPTC:EnvelopeRecordVersion\n"
-        "-IPTC:ApplicationRecordVersion\n");
+    static const QString options = QStringLiteral("-a\n-G1:4\n") + position_lines();
     return options;
+}
+
+const QString& _exiftool2::load_options()
+{
+    // Only what the table uses; the position also as signed numbers, since
+    // copied positions must not go through the rounded print.
+    static const QString options = QStringLiteral(
+        "-a\n-G1:4\n-DateTimeOriginal\n-OffsetTimeOriginal\n-CreateDate\n-MIMEType\n-Model\n-LensModel\n-Lens\n"
+        "-FNumber\n-ISO\n-FocalLength\n-ShutterSpeed\n-ExifImageWidth\n-ExifImageHeight\n-ImageWidth\n"
+        "-ImageHeight\n-Rating\n-Orientation\n-GPSPosition\n-Composite:GPSLatitude#\n-Composite:GPSLongitude#\n")
+        + position_lines();
+    return options;
+}
+
+void _exiftool2::split_reply(const QString& output, tag_map* tags, tag_map* numbers)
+{
+    for (const QString& line : output.split(QLatin1Char('\n'))) {
+        if (!line.startsWith(QLatin1Char('-')))
+            continue;
+        const int equals = line.indexOf(QLatin1Char('='));
+        if (equals < 0)
+            continue;
+        // "-GROUP:[CopyN:]NAME[#]=VALUE"; a tag asked for that is not there
+        // reads "-Copy0:NAME=-", and is left out as an unasked one would be.
+        const QVector<QStringRef> names = line.midRef(1, equals - 1).split(QLatin1Char(':'));
+        const QStringRef name = names.back();
+        bool copy = false;
+        bool missing = false;
+        for (int i = 0; i + 1 < names.size(); ++i) {
+            if (names[i] == QLatin1String("Copy0"))
+                missing = true;
+            else if (names[i].startsWith(QLatin1String("Copy")))
+                copy = true;
+        }
+        if (missing)
+            continue;
+        const std::string value = line.mid(equals + 1).trimmed().toStdString();
+        if (numbers && names.size() > 1 && name.endsWith(QLatin1Char('#')) && position_group(names.front())) {
+            const std::string key = (names.front().toString() + QLatin1Char(':') + name.chopped(1)).toStdString();
+            // The copy exiftool picks, else the first.
+            if (!copy)
+                (*numbers)[key] = value;
+            else
+                numbers->emplace(key, value);
+        } else if (tags && !copy) {
+            (*tags)[name.toString().toStdString()] = value;
+        }
+    }
 }
 
 std::optional<_exiftool2::tag_map> _exiftool2::gps_numbers(const exiftool_reply& reply, QString* reason)
@@ -331,12 +399,7 @@ std::optional<_exiftool2::tag_map> _exiftool2::gps_numbers(const exiftool_reply&
             return fail(line);
     }
     tag_map numbers;
-    for (const auto& [name, value] : parse_response(reply.output, QStringLiteral("{ready}"))) {
-        for (const char* group : { "GPS:", "XMP-exif:", "Keys:", "UserData:", "XMP-photoshop:", "XMP-iptcCore:", "IPTC:" }) {
-            if (name.rfind(group, 0) == 0)
-                numbers[name] = value;
-        }
-    }
+    split_reply(reply.output, nullptr, &numbers);
     return numbers;
 }
 
@@ -573,20 +636,23 @@ const QString& _exiftool2::read_options()
     return options;
 }
 
-void _exiftool2::read_many(
-    const QStringList& files, const std::function<void(int, const tag_map&, const QString& failure)>& on_each)
+void _exiftool2::read_many(const QStringList& files, const std::function<void(int, const photo_read&)>& on_each)
 {
-    std::vector<batch_request> requests;
-    requests.reserve(std::size_t(files.size()));
-    for (const QString& file : files)
-        requests.push_back({ file, read_options(), {} });
-    run_many(requests, [&](int index, const exiftool_reply& reply) {
-        if (reply.complete)
-            on_each(index, parse_response(reply.output, ready_marker), QString());
-        else
-            on_each(index, tag_map(),
-                reply.failure.isEmpty() ? QStringLiteral("ExifTool did not answer") : reply.failure);
-    });
+    read_batched(files, load_options(), [&](int index, const exiftool_reply& reply) {
+        photo_read read;
+        if (!reply.complete) {
+            read.failure = reply.failure.isEmpty() ? QStringLiteral("ExifTool did not answer") : reply.failure;
+            on_each(index, read);
+            return;
+        }
+        tag_map numbers;
+        split_reply(reply.output, &read.tags, &numbers);
+        QString reason;
+        // A file exiftool could not read has no numbers to restore.
+        if (gps_numbers(reply, &reason))
+            read.gps = std::move(numbers);
+        on_each(index, read);
+    }, {});
 }
 
 std::vector<QStringList> _exiftool2::chunks(const QStringList& files) const
@@ -742,14 +808,19 @@ void _exiftool2::write_many(const std::vector<std::pair<QString, tag_map>>& writ
 void _exiftool2::read_gps_many(const QStringList& files,
     const std::function<void(int, const std::optional<tag_map>&, const QString&)>& on_each, const steps_callback& on_steps)
 {
-    const auto step = [&on_steps](int count) {
-        if (on_steps && count > 0)
-            on_steps(count);
-    };
-    const auto deliver = [&](int index, const exiftool_reply& reply) {
+    read_batched(files, gps_options(), [&](int index, const exiftool_reply& reply) {
         QString reason;
         const std::optional<tag_map> numbers = gps_numbers(reply, &reason);
         on_each(index, numbers, reason);
+    }, on_steps);
+}
+
+void _exiftool2::read_batched(const QStringList& files, const QString& options,
+    const std::function<void(int, const exiftool_reply&)>& deliver, const steps_callback& on_steps)
+{
+    const auto step = [&on_steps](int count) {
+        if (on_steps && count > 0)
+            on_steps(count);
     };
     QStringList readable;
     std::vector<int> positions;
@@ -771,9 +842,9 @@ void _exiftool2::read_gps_many(const QStringList& files,
         sent.emplace_back(positions.begin() + at, positions.begin() + at + chunk.size());
         at += int(chunk.size());
         if (chunk.size() == 1)
-            requests.push_back({ chunk.front(), gps_options(), {} });
+            requests.push_back({ chunk.front(), options, {} });
         else
-            requests.push_back({ QString(), gps_options(), chunk });
+            requests.push_back({ QString(), options, chunk });
     }
     std::vector<int> reported(requests.size(), 0);
     std::vector<int> again;
@@ -808,7 +879,7 @@ void _exiftool2::read_gps_many(const QStringList& files,
     // Alone, a file gets exiftool's own reason for it.
     std::vector<batch_request> alone;
     for (const int i : again)
-        alone.push_back({ files[i], gps_options(), {} });
+        alone.push_back({ files[i], options, {} });
     run_many(alone, [&](int k, const exiftool_reply& reply) { deliver(again[std::size_t(k)], reply); });
 }
 

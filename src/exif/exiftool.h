@@ -98,13 +98,24 @@ public:
     // Called every quarter second or so while a batch is waited for, e.g. to
     // let a window repaint.
     std::function<void()> while_waiting;
-    // Batch forms of read_exif_data, write and read_gps_numbers.
-    // `failure` says why a file got no answer; a file exiftool could not
-    // read still answers, with its messages among the tags.
-    void read_many(
-        const QStringList& files, const std::function<void(int, const tag_map&, const QString& failure)>& on_each);
+    // What loading a photo reads: the tags the table uses, by plain name as
+    // exiftool picks among duplicates, and every tag that can hold a
+    // position, numerically, as read_gps_numbers gives them (none when the
+    // file could not be read). `failure` says why a file got no answer; a
+    // file exiftool could not read still answers, with its messages among
+    // the tags.
+    struct photo_read {
+        tag_map tags;
+        std::optional<tag_map> gps;
+        QString failure;
+    };
+    // Loads the files a few to a request, spread over the children.
+    void read_many(const QStringList& files, const std::function<void(int, const photo_read&)>& on_each);
     // What a read of all tags asks for.
     static const QString& read_options();
+    static const QString& load_options();
+    // A reply's lines split into plain tags and position numbers.
+    static void split_reply(const QString& output, tag_map* tags, tag_map* numbers);
     // The kinds the ExifTool in use writes and reads, asked once; the kinds
     // this program knew without asking while ExifTool does not answer.
     const exiftool_file_types& file_types();
@@ -166,6 +177,10 @@ private:
     static const exiftool_file_types& fallback_types();
     // Several files of a batch per request, spread over the children.
     std::vector<QStringList> chunks(const QStringList& files) const;
+    // Reads the files with `options`, several to a request; a file whose
+    // part of the answer is missing or names an error is read again alone.
+    void read_batched(const QStringList& files, const QString& options,
+        const std::function<void(int, const exiftool_reply&)>& deliver, const steps_callback& on_steps);
 
     QString program;
     QStringList arguments;

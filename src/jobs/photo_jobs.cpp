@@ -588,10 +588,17 @@ void photo_jobs::write_batch(std::vector<write_item>& batch, result& out, const 
     // sidecar about to be made holds nothing yet.
     QStringList paths;
     std::vector<write_item*> existing;
+    const std::shared_ptr<exif_cache> cache = exif_cache::instance();
     for (write_item& item : batch) {
         item.creates = !QFileInfo::exists(item.plan->file()) && !item.plan->target.isEmpty();
         if (item.creates) {
             item.before = tag_map();
+            advance(1, 0);
+            continue;
+        }
+        // What the load read stands while the file is as it was then.
+        item.before = cache->gps_numbers(item.plan->file());
+        if (item.before) {
             advance(1, 0);
             continue;
         }
@@ -654,11 +661,16 @@ void photo_jobs::write_batch(std::vector<write_item>& batch, result& out, const 
         writes, [&](int w, const kal::write_result& r) { sent[std::size_t(w)]->write = r; },
         [&](int files) { advance(files, 0); });
     QStringList written_paths;
-    for (const write_item* item : sent)
+    std::vector<std::optional<file_stamp>> stamps;
+    for (const write_item* item : sent) {
         written_paths << item->plan->file();
+        // Taken before the read-back, so a change after it shows.
+        stamps.push_back(file_stamp::of(written_paths.back()));
+    }
     bridge->read_gps_many(written_paths, [&](int w, const std::optional<tag_map>& numbers, const QString& reason) {
         sent[std::size_t(w)]->after = numbers;
         sent[std::size_t(w)]->read_reason = reason;
+        cache->remember_gps(written_paths[w], stamps[std::size_t(w)], numbers);
     }, [&](int files) { advance(files, 0); });
 
     for (write_item* item : sent) {

@@ -57,6 +57,8 @@ private slots:
     void storage_full();
     void one_writer_at_a_time();
     void partial_undo();
+    void loaded_numbers_stand_while_the_file_does_data();
+    void loaded_numbers_stand_while_the_file_does();
     void stalled_child_during_a_load();
     void leftover_copy_data();
     void leftover_copy();
@@ -234,6 +236,39 @@ void tst_photo_jobs::partial_undo()
         QCOMPARE(after.at(path), before.at(path));
 }
 
+void tst_photo_jobs::loaded_numbers_stand_while_the_file_does_data()
+{
+    QTest::addColumn<QStringList>("change");
+    QTest::newRow("as loaded") << QStringList();
+    QTest::newRow("changed since") << QStringList { "-GPSLatitude=1.5", "-GPSLatitudeRef=N", "-GPSAltitude=7" };
+    QTest::newRow("changed, date kept") << QStringList { "-P", "-GPS:all=" };
+}
+
+// The undo data come from the load only while the file is as the load read
+// it; one changed since is read again, so the undo brings back its latest state.
+void tst_photo_jobs::loaded_numbers_stand_while_the_file_does()
+{
+    QFETCH(QStringList, change);
+    const QString folder = QStringLiteral("stand-%1").arg(QTest::currentDataTag()).replace(' ', '-');
+    const QStringList paths = make_photos(folder, 6);
+    QCOMPARE(paths.size(), 6);
+    photo_jobs jobs(std::make_shared<kal::_exiftool2>(2), dir.filePath(folder + "-journal"));
+    QCOMPARE(int(jobs.load(paths).size()), 6);
+    if (!change.isEmpty()) {
+        for (const QString& path : paths)
+            QVERIFY(test_files::tag(path, change));
+    }
+    const auto before = gps_groups(paths);
+    std::vector<photo_jobs::planned_write> plan;
+    for (const QString& path : paths)
+        plan.push_back(typed(path, 60.5, 25.5));
+    QCOMPARE(jobs.sync(plan).written, 6);
+    QCOMPARE(jobs.undo().written, 6);
+    const auto after = gps_groups(paths);
+    for (const QString& path : paths)
+        QCOMPARE(after.at(path), before.at(path));
+}
+
 // A child that answers nothing (a hung network drive) is given up after the
 // time limit; its photos are listed as unread, with no time made up for them.
 void tst_photo_jobs::stalled_child_during_a_load()
@@ -307,23 +342,23 @@ void tst_photo_jobs::pool_sizes_agree()
     QCOMPARE(paths.size(), 20);
     const auto before = gps_groups(paths);
 
-    // One request after the other on one child is the reference.
+    // Each file alone on one child is the reference for the pool's batches.
     auto single = std::make_shared<kal::_exiftool2>(1);
     auto pool = std::make_shared<kal::_exiftool2>(children);
-    std::vector<tag_map> read(paths.size());
+    std::vector<kal::_exiftool2::photo_read> read(paths.size());
     QList<int> order;
-    pool->read_many(paths, [&](int index, const tag_map& tags, const QString&) {
-        read[std::size_t(index)] = tags;
+    pool->read_many(paths, [&](int index, const kal::_exiftool2::photo_read& r) {
+        read[std::size_t(index)] = r;
         order << index;
     });
     QCOMPARE(order.size(), paths.size());
     for (int i = 0; i < paths.size(); ++i) {
-        tag_map expected = single->read_exif_data(paths[i]);
-        tag_map got = read[std::size_t(i)];
-        // Access times move as the files are read.
-        for (tag_map* tags : { &expected, &got })
-            tags->erase("FileAccessDate");
-        QVERIFY2(expected == got, qPrintable(paths[i]));
+        kal::_exiftool2::photo_read expected;
+        single->read_many({ paths[i] }, [&](int, const kal::_exiftool2::photo_read& r) { expected = r; });
+        const kal::_exiftool2::photo_read& got = read[std::size_t(i)];
+        QVERIFY2(expected.tags == got.tags && expected.gps == got.gps && !got.tags.empty(), qPrintable(paths[i]));
+        // The load's numbers are what a write's own read would find.
+        QVERIFY(got.gps == single->read_gps_numbers(paths[i]));
     }
     QVERIFY(pool->child_pids().size() == std::size_t(children));
 
