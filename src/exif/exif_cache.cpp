@@ -7,8 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <sys/stat.h>
-
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -84,25 +82,6 @@ std::shared_ptr<exif_cache> exif_cache::instance()
 {
     static std::shared_ptr<exif_cache> _cache = std::make_shared<exif_cache>();
     return _cache;
-}
-
-std::optional<file_stamp> file_stamp::of(const QString& file)
-{
-    struct stat info;
-    if (::stat(QFile::encodeName(file).constData(), &info) != 0)
-        return std::nullopt;
-    file_stamp stamp;
-    stamp.size = qint64(info.st_size);
-    stamp.inode = qint64(info.st_ino);
-    stamp.modified_ns = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-    stamp.changed_ns = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
-    return stamp;
-}
-
-bool file_stamp::operator==(const file_stamp& other) const
-{
-    return size == other.size && inode == other.inode && modified_ns == other.modified_ns
-        && changed_ns == other.changed_ns;
 }
 
 void exif_cache::add(const ktk::string& file)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "exif/file_stamp.h"
 #include "toolkit/string.h"
 
 #include <QString>
@@ -14,18 +15,6 @@
 namespace kal {
 class _exiftool2;
 }
-
-// What tells a file that was changed from one that was not: a file written
-// again, even by a program that keeps its date, gets a new inode or change time.
-struct file_stamp {
-    qint64 size = -1;
-    qint64 inode = 0;
-    qint64 modified_ns = 0;
-    qint64 changed_ns = 0;
-
-    static std::optional<file_stamp> of(const QString& file);
-    bool operator==(const file_stamp& other) const;
-};
 
 // Per photo: the values derived from the tags exiftool read
 // (recording date and time with where it came from, "rec_source" = camera or

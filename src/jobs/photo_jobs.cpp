@@ -632,7 +632,7 @@ void photo_jobs::write_batch(std::vector<write_item>& batch, result& out, const 
         if (item.how != fate::pending)
             continue;
         undo_journal::entry e { item.plan->file(), restore_tags(*item.before, item.tags), now, true,
-            item.plan->position, std::nullopt };
+            item.plan->position, std::nullopt, std::nullopt };
         e.created = item.creates;
         entries.push_back(e);
     }
@@ -717,6 +717,7 @@ void photo_jobs::write_batch(std::vector<write_item>& batch, result& out, const 
             continue;
         undo_journal::entry entry = e;
         entry.after = (*item)->after;
+        entry.stamp = stamps[std::size_t(item - sent.begin())];
         kept.push_back(entry);
     }
     if (part > 0)
@@ -886,9 +887,24 @@ photo_jobs::result photo_jobs::undo(const undo_request& request, const progress&
     }
     std::vector<std::optional<tag_map>> now(readable.size());
     std::vector<QString> reasons(readable.size());
-    bridge->read_gps_many(present, [&](int k, const std::optional<tag_map>& numbers, const QString& reason) {
-        now[std::size_t(k)] = numbers;
-        reasons[std::size_t(k)] = reason;
+    // A photo that kept the stamp it had when read back after our write
+    // still holds what was read then.
+    QStringList unknown;
+    std::vector<std::size_t> asked;
+    for (std::size_t k = 0; k < readable.size(); ++k) {
+        const undo_journal::entry& e = *readable[k];
+        const std::optional<file_stamp> stamp = e.stamp ? file_stamp::of(e.path) : std::nullopt;
+        if (e.after && stamp && *stamp == *e.stamp) {
+            now[k] = e.after;
+            advance(1);
+            continue;
+        }
+        unknown << present[int(k)];
+        asked.push_back(k);
+    }
+    bridge->read_gps_many(unknown, [&](int k, const std::optional<tag_map>& numbers, const QString& reason) {
+        now[asked[std::size_t(k)]] = numbers;
+        reasons[asked[std::size_t(k)]] = reason;
     }, advance);
     std::vector<std::pair<QString, tag_map>> writes;
     for (std::size_t k = 0; k < readable.size(); ++k) {

@@ -169,6 +169,8 @@ QByteArray part_bytes(const std::vector<undo_journal::entry>& entries)
                 : QJsonValue(QJsonValue::Null);
         if (e.after)
             object[QStringLiteral("after")] = tags_object(*e.after);
+        if (e.after && e.stamp)
+            object[QStringLiteral("stamp")] = to_text(*e.stamp);
         if (e.created)
             object[QStringLiteral("created")] = true;
         list.append(object);
@@ -199,6 +201,7 @@ std::optional<std::vector<undo_journal::entry>> part_entries(const QString& path
         }
         if (object.value(QStringLiteral("after")).isObject())
             e.after = tags_of(object.value(QStringLiteral("after")).toObject());
+        e.stamp = stamp_from_text(object.value(QStringLiteral("stamp")).toString());
         e.created = object.value(QStringLiteral("created")).toBool();
         entries.push_back(std::move(e));
     }

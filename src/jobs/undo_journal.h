@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exif/file_stamp.h"
+
 #include <QDateTime>
 #include <QSet>
 #include <QString>
@@ -34,8 +36,11 @@ public:
         // for entries kept by older versions.
         bool intended_known = false;
         std::optional<position> intended;
-        // The GPS group as read back after our write, once it was.
+        // The GPS group as read back after our write, once it was, and the
+        // file's stamp taken just before that read: while the file keeps
+        // it, it still holds `after`.
         std::optional<tag_map> after;
+        std::optional<file_stamp> stamp;
         // Our write made the file (a sidecar); undo removes it.
         bool created = false;
     };

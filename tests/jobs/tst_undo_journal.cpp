@@ -28,7 +28,7 @@ void tst_undo_journal::history_and_damage()
     QString error;
     const QDateTime when = QDateTime::currentDateTimeUtc();
     const auto entry = [&when](const char* path, const char* lat) {
-        return undo_journal::entry { path, { { "GPS:GPSLatitude#", lat } }, when, true, std::pair { 1.0, 2.0 }, {} };
+        return undo_journal::entry { path, { { "GPS:GPSLatitude#", lat } }, when, true, std::pair { 1.0, 2.0 }, {}, {} };
     };
     journal.begin("sync", { "/photos" });
     int part = 0;
