@@ -307,25 +307,36 @@ namespace {
 
 // Every place a position is kept: EXIF's GPS group, XMP (sidecars and
 // videos), and the QuickTime tags that phones read; and the place names that
-// may go with it. Numeric ("#"), each with its group; -a keeps every copy and
-// -G1:4 names the copies that exiftool would not pick ("Copy1:").
+// may go with it. Asked for by name alone, numeric ("#"), since naming the
+// group makes exiftool work out the group of every tag in the file; -a keeps
+// every copy, -G1:4 names each one's group and the copies that exiftool
+// would not pick ("Copy1:"), and the groups are sorted out here.
 const QString& position_lines()
 {
     static const QString lines = QStringLiteral(
-        "-GPS:all#\n-XMP-exif:GPS*#\n-Keys:GPSCoordinates#\n-UserData:GPSCoordinates#\n"
-        "-XMP-photoshop:City#\n-XMP-photoshop:State#\n-XMP-photoshop:Country#\n-XMP-iptcCore:CountryCode#\n"
-        "-IPTC:City#\n-IPTC:Province-State#\n-IPTC:Country-PrimaryLocationName#\n"
-        "-IPTC:Country-PrimaryLocationCode#\n-IPTC:CodedCharacterSet#\n-IPTC:EnvelopeRecordVersion#\n"
-        "-IPTC:ApplicationRecordVersion#\n");
+        "-GPS*#\n-City#\n-State#\n-Country#\n-CountryCode#\n-Province-State#\n-Country-PrimaryLocationName#\n"
+        "-Country-PrimaryLocationCode#\n-CodedCharacterSet#\n-EnvelopeRecordVersion#\n-ApplicationRecordVersion#\n");
     return lines;
 }
 
-bool position_group(const QStringRef& group)
+bool position_tag(const QStringRef& group, const QStringRef& name)
 {
-    for (const char* name : { "GPS", "XMP-exif", "Keys", "UserData", "XMP-photoshop", "XMP-iptcCore", "IPTC" }) {
-        if (group == QLatin1String(name))
-            return true;
-    }
+    const auto one_of = [&name](std::initializer_list<const char*> names) {
+        return std::any_of(names.begin(), names.end(), [&name](const char* n) { return name == QLatin1String(n); });
+    };
+    if (group == QLatin1String("GPS"))
+        return true;
+    if (group == QLatin1String("XMP-exif"))
+        return name.startsWith(QLatin1String("GPS"));
+    if (group == QLatin1String("Keys") || group == QLatin1String("UserData"))
+        return name == QLatin1String("GPSCoordinates");
+    if (group == QLatin1String("XMP-photoshop"))
+        return one_of({ "City", "State", "Country" });
+    if (group == QLatin1String("XMP-iptcCore"))
+        return name == QLatin1String("CountryCode");
+    if (group == QLatin1String("IPTC"))
+        return one_of({ "City", "Province-State", "Country-PrimaryLocationName", "Country-PrimaryLocationCode",
+            "CodedCharacterSet", "EnvelopeRecordVersion", "ApplicationRecordVersion" });
     return false;
 }
 
@@ -339,12 +350,13 @@ const QString& _exiftool2::gps_options()
 
 const QString& _exiftool2::load_options()
 {
-    // Only what the table uses; the position also as signed numbers, since
+    // Only what the table uses; the position also as signed numbers
+    // ("GPSLatitude#", exiftool's pick among the position lines), since
     // copied positions must not go through the rounded print.
     static const QString options = QStringLiteral(
         "-a\n-G1:4\n-DateTimeOriginal\n-OffsetTimeOriginal\n-CreateDate\n-MIMEType\n-Model\n-LensModel\n-Lens\n"
         "-FNumber\n-ISO\n-FocalLength\n-ShutterSpeed\n-ExifImageWidth\n-ExifImageHeight\n-ImageWidth\n"
-        "-ImageHeight\n-Rating\n-Orientation\n-GPSPosition\n-Composite:GPSLatitude#\n-Composite:GPSLongitude#\n")
+        "-ImageHeight\n-Rating\n-Orientation\n-GPSPosition\n")
         + position_lines();
     return options;
 }
@@ -372,14 +384,15 @@ void _exiftool2::split_reply(const QString& output, tag_map* tags, tag_map* numb
         if (missing)
             continue;
         const std::string value = line.mid(equals + 1).trimmed().toStdString();
-        if (numbers && names.size() > 1 && name.endsWith(QLatin1Char('#')) && position_group(names.front())) {
+        if (numbers && names.size() > 1 && name.endsWith(QLatin1Char('#')) && position_tag(names.front(), name.chopped(1))) {
             const std::string key = (names.front().toString() + QLatin1Char(':') + name.chopped(1)).toStdString();
             // The copy exiftool picks, else the first.
             if (!copy)
                 (*numbers)[key] = value;
             else
                 numbers->emplace(key, value);
-        } else if (tags && !copy) {
+        } else if (tags && !copy && (!name.endsWith(QLatin1Char('#')) || names.front() == QLatin1String("Composite"))) {
+            // Of the numbers, only the position worked out of the tags is the photo's.
             (*tags)[name.toString().toStdString()] = value;
         }
     }
