@@ -56,6 +56,8 @@ private slots:
 
     void parse_response_data();
     void parse_response();
+    void split_reply_data();
+    void split_reply();
 
     void read_tags();
     void read_group_names();
@@ -113,6 +115,42 @@ void tst_exiftool::parse_response()
     QFETCH(QString, response);
     QFETCH(tag_map, expected);
     QCOMPARE(parse(response.toUtf8().constData()), expected);
+}
+
+void tst_exiftool::split_reply_data()
+{
+    QTest::addColumn<QString>("response");
+    QTest::addColumn<tag_map>("tags");
+    QTest::addColumn<tag_map>("numbers");
+
+    QTest::newRow("exiftool's pick, not its copies")
+        << "-ExifIFD:DateTimeOriginal=2024:07:14 10:00:00\n-XMP-exif:Copy1:DateTimeOriginal=2023:01:01 01:00:00\n"
+        << tag_map { { "DateTimeOriginal", "2024:07:14 10:00:00" } } << tag_map {};
+    QTest::newRow("tags not there left out") << "-Copy0:GPSPosition=-\n-Copy0:City#=-\n" << tag_map {} << tag_map {};
+    QTest::newRow("every copy of a position by group")
+        << "-Composite:GPSLatitude#=43.5\n-GPS:Copy2:GPSLatitude#=43.5\n-XMP-exif:Copy1:GPSLatitude#=10.25\n"
+           "-GPS:GPSVersionID#=2 3 0 0\n"
+        << tag_map { { "GPSLatitude#", "43.5" } }
+        << tag_map { { "GPS:GPSLatitude", "43.5" }, { "XMP-exif:GPSLatitude", "10.25" }, { "GPS:GPSVersionID", "2 3 0 0" } };
+    QTest::newRow("only the tags a write touches")
+        << "-XMP-photoshop:City#=Arezzo\n-XMP-iptcExt:City#=Siena\n-Keys:GPSHorizontalAccuracy#=5\n"
+           "-MakerNotes:GPSLatitude#=1\n-IPTC:City#=Arezzo\n-XMP-exif:DateTimeOriginal#=x\n"
+        << tag_map {} << tag_map { { "XMP-photoshop:City", "Arezzo" }, { "IPTC:City", "Arezzo" } };
+    QTest::newRow("exiftool's pick within a group, else the first")
+        << "-GPS:Copy1:GPSAltitude#=5\n-GPS:Copy3:GPSAltitude#=7\n-GPS:Copy1:GPSSpeed#=1\n-GPS:GPSSpeed#=2\n"
+        << tag_map {} << tag_map { { "GPS:GPSAltitude", "5" }, { "GPS:GPSSpeed", "2" } };
+}
+
+void tst_exiftool::split_reply()
+{
+    QFETCH(QString, response);
+    QFETCH(tag_map, tags);
+    QFETCH(tag_map, numbers);
+    tag_map got_tags;
+    tag_map got_numbers;
+    kal::_exiftool2::split_reply(response, &got_tags, &got_numbers);
+    QCOMPARE(got_tags, tags);
+    QCOMPARE(got_numbers, numbers);
 }
 
 void tst_exiftool::read_tags()
