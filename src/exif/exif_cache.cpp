@@ -129,6 +129,12 @@ void exif_cache::remember_gps(
         positions_read.erase(file);
 }
 
+void exif_cache::forget_derived(const std::vector<ktk::string>& files)
+{
+    for (const ktk::string& file : files)
+        derived_info.erase(file);
+}
+
 void exif_cache::clear()
 {
     derived_info.clear();

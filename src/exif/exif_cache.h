@@ -44,6 +44,8 @@ public:
     // Keeps numbers read of the file while it has the stamp taken before
     // the read; with either missing, forgets what was known.
     void remember_gps(const QString& file, const std::optional<file_stamp>& stamp, const std::optional<tag_map>& numbers);
+    // Forgets the files' derived values, not their position numbers.
+    void forget_derived(const std::vector<ktk::string>& files);
     // Forgets every file.
     void clear();
 

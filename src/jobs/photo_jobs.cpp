@@ -407,6 +407,9 @@ std::vector<photo_facts> photo_jobs::load(const QStringList& files, const progre
         },
         bridge);
     std::vector<photo_facts> facts = facts_of(*exif_cache::instance(), photos);
+    // The facts hold all that is used of the derived values; a large folder
+    // would keep them twice. The position numbers stay for the write.
+    exif_cache::instance()->forget_derived(keys);
     read_sidecars(facts);
     return facts;
 }
