@@ -399,17 +399,28 @@ std::vector<photo_facts> photo_jobs::load(const QStringList& files, const progre
         photos.push_back(file);
         keys.emplace_back(file.toUtf8().toStdString());
     }
-    exif_cache::instance()->add_many(
+    // Each photo's facts are taken as it comes and its derived values
+    // dropped, so that a large folder never holds them all at once.
+    exif_cache& cache = *exif_cache::instance();
+    std::vector<photo_facts> facts(photos.size());
+    std::vector<bool> taken(photos.size(), false);
+    const auto take = [&](std::size_t index) {
+        facts[index] = facts_of(cache, { photos[index] }).front();
+        cache.forget_derived({ keys[index] });
+        taken[index] = true;
+    };
+    cache.add_many(
         keys,
-        [&](int) {
+        [&](int index) {
+            take(std::size_t(index));
             if (step)
                 step(++done, total);
         },
         bridge);
-    std::vector<photo_facts> facts = facts_of(*exif_cache::instance(), photos);
-    // The facts hold all that is used of the derived values; a large folder
-    // would keep them twice. The position numbers stay for the write.
-    exif_cache::instance()->forget_derived(keys);
+    for (std::size_t i = 0; i < photos.size(); ++i) {
+        if (!taken[i])
+            take(i);
+    }
     read_sidecars(facts);
     return facts;
 }
