@@ -99,7 +99,7 @@ void exif_cache::add_many(const std::vector<ktk::string>& files, const std::func
     stamps.reserve(files.size());
     for (const ktk::string& file : files) {
         paths << QString::fromUtf8(file.c_str());
-        stamps.push_back(file_stamp::of(paths.back()));
+        stamps.push_back(file_stamp::telling(paths.back()));
     }
     (bridge ? bridge : kal::_exiftool2::instance())->read_many(paths, [&](int index, const kal::_exiftool2::photo_read& read) {
         store(files[std::size_t(index)], read.tags, read.failure);

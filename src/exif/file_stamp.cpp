@@ -1,9 +1,12 @@
 #include "exif/file_stamp.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QStringList>
 
 #include <sys/stat.h>
+
+#include <algorithm>
 
 std::optional<file_stamp> file_stamp::of(const QString& file)
 {
@@ -15,6 +18,17 @@ std::optional<file_stamp> file_stamp::of(const QString& file)
     stamp.inode = qint64(info.st_ino);
     stamp.modified_ns = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
     stamp.changed_ns = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+    return stamp;
+}
+
+std::optional<file_stamp> file_stamp::telling(const QString& file)
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch() * 1000000;
+    std::optional<file_stamp> stamp = of(file);
+    const qint64 second = 1000000000;
+    if (stamp && (stamp->modified_ns % second == 0 || stamp->changed_ns % second == 0)
+        && now - std::max(stamp->modified_ns, stamp->changed_ns) < 3 * second)
+        return std::nullopt;
     return stamp;
 }
 

@@ -13,6 +13,11 @@ struct file_stamp {
     qint64 changed_ns = 0;
 
     static std::optional<file_stamp> of(const QString& file);
+    // The stamp of a file that can be told apart from a later change: times
+    // on whole seconds come from a file system with coarse times (an SD
+    // card's keeps two seconds), where a change in the same second or two
+    // leaves them as they were; such a file counts only once it is older.
+    static std::optional<file_stamp> telling(const QString& file);
     bool operator==(const file_stamp& other) const;
 };
 

@@ -679,7 +679,7 @@ void photo_jobs::write_batch(std::vector<write_item>& batch, result& out, const 
     for (const write_item* item : sent) {
         written_paths << item->plan->file();
         // Taken before the read-back, so a change after it shows.
-        stamps.push_back(file_stamp::of(written_paths.back()));
+        stamps.push_back(file_stamp::telling(written_paths.back()));
     }
     bridge->read_gps_many(written_paths, [&](int w, const std::optional<tag_map>& numbers, const QString& reason) {
         sent[std::size_t(w)]->after = numbers;

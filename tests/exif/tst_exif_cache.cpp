@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cmath>
 
 using tag_map = exif_cache::tag_map;
@@ -58,6 +61,8 @@ class tst_exif_cache : public QObject {
 
 private slots:
     void initTestCase();
+    void stamps_that_tell_changes_data();
+    void stamps_that_tell_changes();
 
     void recording_from_photo_data();
     void recording_from_photo();
@@ -384,4 +389,28 @@ void tst_exif_cache::unreadable_file()
 }
 
 QTEST_GUILESS_MAIN(tst_exif_cache)
+void tst_exif_cache::stamps_that_tell_changes_data()
+{
+    QTest::addColumn<bool>("whole_seconds");
+    QTest::addColumn<bool>("telling");
+    QTest::newRow("fine times") << false << true;
+    // As on an SD card: a change within the next seconds would leave them as they are.
+    QTest::newRow("whole seconds, just now") << true << false;
+}
+
+void tst_exif_cache::stamps_that_tell_changes()
+{
+    QFETCH(bool, whole_seconds);
+    QFETCH(bool, telling);
+    const QString path = dir.filePath(QStringLiteral("stamp-%1.jpg").arg(QTest::currentDataTag()).replace(' ', '_'));
+    QVERIFY(test_files::make_image(path));
+    const qint64 now_ns = QDateTime::currentMSecsSinceEpoch() * 1000000 + 123457;
+    const timespec when { time_t(now_ns / 1000000000), whole_seconds ? 0 : long(now_ns % 1000000000) };
+    const timespec times[2] = { when, when };
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+    const std::optional<file_stamp> stamp = file_stamp::telling(path);
+    QCOMPARE(bool(stamp), telling);
+    QVERIFY(stamp_from_text(to_text(*file_stamp::of(path))) == file_stamp::of(path));
+}
+
 #include "tst_exif_cache.moc"
