@@ -761,25 +761,14 @@ void _exiftool2::write_many(const std::vector<std::pair<QString, tag_map>>& writ
     for (const auto& [tags, files] : groups) {
         QString reason;
         const QString lines = *write_lines(files.front(), tags, &reason);
-        int at = 0;
-        for (const QStringList& chunk : chunks(files)) {
-            const std::vector<int> indexes(members[tags].begin() + at, members[tags].begin() + at + chunk.size());
-            at += int(chunk.size());
-            if (chunk.size() == 1)
-                requests.push_back({ chunk.front(), lines, {} });
-            else
-                requests.push_back({ QString(), QStringLiteral("-v0\n") + lines, chunk });
-            sent.push_back(indexes);
-        }
+        add_chunks(files, members[tags], lines, QStringLiteral("-v0\n") + lines, requests, sent);
     }
 
-    std::vector<int> reported(requests.size(), 0);
     std::vector<int> again;
-    run_many(
-        requests,
+    run_counted(
+        requests, sent,
         [&](int index, const exiftool_reply& reply) {
             const std::vector<int>& indexes = sent[std::size_t(index)];
-            step(int(indexes.size()) - reported[std::size_t(index)]);
             const tag_map& tags = writes[std::size_t(indexes.front())].second;
             if (indexes.size() == 1) {
                 on_each(indexes.front(), judge_write(reply, tags));
@@ -802,10 +791,7 @@ void _exiftool2::write_many(const std::vector<std::pair<QString, tag_map>>& writ
                     again.push_back(i);
             }
         },
-        [&](int index, int finished) {
-            step(finished - reported[std::size_t(index)]);
-            reported[std::size_t(index)] = std::max(reported[std::size_t(index)], finished);
-        });
+        step);
 
     // Alone, each file gets exiftool's own word on it; the same tags written
     // twice change nothing more.
@@ -816,6 +802,37 @@ void _exiftool2::write_many(const std::vector<std::pair<QString, tag_map>>& writ
         const int i = again[std::size_t(k)];
         on_each(i, judge_write(reply, writes[std::size_t(i)].second));
     });
+}
+
+void _exiftool2::add_chunks(const QStringList& files, const std::vector<int>& indexes, const QString& alone,
+    const QString& together, std::vector<batch_request>& requests, std::vector<std::vector<int>>& sent) const
+{
+    int at = 0;
+    for (const QStringList& chunk : chunks(files)) {
+        sent.emplace_back(indexes.begin() + at, indexes.begin() + at + chunk.size());
+        at += int(chunk.size());
+        if (chunk.size() == 1)
+            requests.push_back({ chunk.front(), alone, {} });
+        else
+            requests.push_back({ QString(), together, chunk });
+    }
+}
+
+void _exiftool2::run_counted(const std::vector<batch_request>& requests, const std::vector<std::vector<int>>& sent,
+    const reply_callback& on_each, const std::function<void(int)>& step)
+{
+    // Files a request's progress reports already counted, so none counts twice.
+    std::vector<int> reported(requests.size(), 0);
+    run_many(
+        requests,
+        [&](int index, const exiftool_reply& reply) {
+            step(int(sent[std::size_t(index)].size()) - reported[std::size_t(index)]);
+            on_each(index, reply);
+        },
+        [&](int index, int finished) {
+            step(finished - reported[std::size_t(index)]);
+            reported[std::size_t(index)] = std::max(reported[std::size_t(index)], finished);
+        });
 }
 
 void _exiftool2::read_gps_many(const QStringList& files,
@@ -850,22 +867,12 @@ void _exiftool2::read_batched(const QStringList& files, const QString& options,
     }
     std::vector<batch_request> requests;
     std::vector<std::vector<int>> sent;
-    int at = 0;
-    for (const QStringList& chunk : chunks(readable)) {
-        sent.emplace_back(positions.begin() + at, positions.begin() + at + chunk.size());
-        at += int(chunk.size());
-        if (chunk.size() == 1)
-            requests.push_back({ chunk.front(), options, {} });
-        else
-            requests.push_back({ QString(), options, chunk });
-    }
-    std::vector<int> reported(requests.size(), 0);
+    add_chunks(readable, positions, options, options, requests, sent);
     std::vector<int> again;
-    run_many(
-        requests,
+    run_counted(
+        requests, sent,
         [&](int index, const exiftool_reply& reply) {
             const std::vector<int>& indexes = sent[std::size_t(index)];
-            step(int(indexes.size()) - reported[std::size_t(index)]);
             if (indexes.size() == 1) {
                 deliver(indexes.front(), reply);
                 return;
@@ -885,10 +892,7 @@ void _exiftool2::read_batched(const QStringList& files, const QString& options,
                 deliver(indexes[k], part);
             }
         },
-        [&](int index, int finished) {
-            step(finished - reported[std::size_t(index)]);
-            reported[std::size_t(index)] = std::max(reported[std::size_t(index)], finished);
-        });
+        step);
     // Alone, a file gets exiftool's own reason for it.
     std::vector<batch_request> alone;
     for (const int i : again)

@@ -177,6 +177,14 @@ private:
     static const exiftool_file_types& fallback_types();
     // Several files of a batch per request, spread over the children.
     std::vector<QStringList> chunks(const QStringList& files) const;
+    // Requests for the files as chunks() cuts them (`alone` for a file by
+    // itself, `together` for several); `sent` gets each one's indexes.
+    void add_chunks(const QStringList& files, const std::vector<int>& indexes, const QString& alone,
+        const QString& together, std::vector<batch_request>& requests, std::vector<std::vector<int>>& sent) const;
+    // Runs the requests; `step` hears of their files as exiftool gets
+    // through them, each file once.
+    void run_counted(const std::vector<batch_request>& requests, const std::vector<std::vector<int>>& sent,
+        const reply_callback& on_each, const std::function<void(int)>& step);
     // Reads the files with `options`, several to a request; a file whose
     // part of the answer is missing or names an error is read again alone.
     void read_batched(const QStringList& files, const QString& options,
